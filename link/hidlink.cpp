@@ -1,0 +1,209 @@
+#include "hidlink.h"
+
+#include <chrono>
+
+namespace nimbra {
+
+// Each opening of the station has its own handles and its own failure flag, so a read still
+// running on an old opening never touches the state of a new one. The handles close when the
+// last user (the reader's read, a requester's write) lets go.
+struct HidLink::Connection
+{
+    std::unique_ptr<HidDevice> reader;
+    std::unique_ptr<HidDevice> writer;
+    std::atomic<bool> broken{false};
+};
+
+HidLink::HidLink(HidTransport& transport, ReplyRouter& router, const Timing& timing)
+    : m_transport(transport), m_router(router), m_timing(timing)
+{
+}
+
+HidLink::~HidLink()
+{
+    stop();
+}
+
+void HidLink::setObserver(LinkObserver* observer)
+{
+    m_observer.store(observer);
+}
+
+void HidLink::stop()
+{
+    m_stopping.store(true);
+    m_readEvent.set();
+    if (m_reader.joinable())
+        m_reader.join();
+}
+
+std::shared_ptr<HidLink::Connection> HidLink::currentConnection() const
+{
+    std::lock_guard lock(m_connectionMutex);
+    return m_connection;
+}
+
+std::shared_ptr<HidLink::Connection> HidLink::openStation(const std::string& path)
+{
+    OpenResult readResult = OpenResult::Failed;
+    OpenResult writeResult = OpenResult::Failed;
+    auto connection = std::make_shared<Connection>();
+    connection->reader = m_transport.open(path, &readResult);
+    if (connection->reader)
+        connection->writer = m_transport.open(path, &writeResult);
+    if (connection->reader && connection->writer)
+        return connection;
+
+    const bool denied =
+        readResult == OpenResult::PermissionDenied || writeResult == OpenResult::PermissionDenied;
+    LinkObserver* observer = m_observer.load();
+    if (denied && observer && !m_accessDeniedTold) {
+        m_accessDeniedTold = true;
+        observer->accessDenied(path);
+    }
+    return nullptr;
+}
+
+bool HidLink::Connect()
+{
+    if (!m_reader.joinable() && !m_stopping.load())
+        m_reader = std::thread([this] { ReaderThread(); });
+
+    m_connected.store(false);
+    std::shared_ptr<Connection> opened;
+    for (const HidInterfaceInfo& info : m_transport.enumerate()) {
+        if (info.vendorId != StationVendorId || info.productId != StationProductId)
+            continue;
+        // The first matching interface wins, also when it cannot be opened: a station that
+        // refuses access is reported, not silently replaced by a second one.
+        opened = openStation(info.path);
+        break;
+    }
+    {
+        std::lock_guard lock(m_connectionMutex);
+        m_connection = opened;
+    }
+    m_connected.store(opened != nullptr);
+    m_readEvent.set();
+    return opened != nullptr;
+}
+
+bool HidLink::OnDeviceChange(DeviceChange change)
+{
+    const bool wasConnected = m_connected.load();
+    const bool relevant = (change == DeviceChange::Arrival && !wasConnected) ||
+                          (change == DeviceChange::Removal && wasConnected);
+    if (!relevant)
+        return true;
+
+    LinkObserver* observer = m_observer.load();
+    if (Connect()) {
+        if (observer)
+            observer->stationFound();
+        return true;
+    }
+    m_router.buffer().fill(0, 0xFF);
+    if (observer)
+        observer->stationLost();
+    m_replyEvent.set();
+    return true;
+}
+
+void HidLink::SendReport(const CommandFrame& command)
+{
+    std::array<std::uint8_t, ReportSize> report{};
+    std::copy(command.bytes().begin(), command.bytes().end(), report.begin() + 1);
+
+    const std::shared_ptr<Connection> connection = currentConnection();
+    if (!m_connected.load() || !connection || connection->broken.load())
+        return;
+    {
+        std::lock_guard lock(m_writeMutex);
+        connection->writer->write(report);
+    }
+    std::this_thread::sleep_for(m_timing.writePause);
+}
+
+bool HidLink::Exchange(const CommandFrame& command, RequestKind kind, Millis waitBefore,
+                       Millis waitAfter)
+{
+    std::lock_guard turn(m_exchangeMutex);
+    m_replyEvent.waitFor(waitBefore);
+    m_replyEvent.reset();
+    m_requestKind.store(kind);
+    SendReport(command);
+    const bool timedOut = !m_replyEvent.waitFor(waitAfter);
+    m_replyEvent.reset();
+    m_replyEvent.set();
+    return timedOut;
+}
+
+WriteOutcome HidLink::GuardedWrite(const std::atomic<int>& screenBusy,
+                                   std::span<const CommandFrame> frames, Millis firstWait,
+                                   Millis finalWait)
+{
+    using Clock = std::chrono::steady_clock;
+    std::lock_guard turn(m_exchangeMutex);
+    m_replyEvent.waitFor(firstWait);
+    m_replyEvent.reset();
+
+    const auto asked = Clock::now();
+    m_requestKind.store(RequestKind::ScreenCheck);
+    SendReport(CommandFrame(Command::ScreenCheck));
+    // The station answers within a few milliseconds; the spare time covers a busy bus. The
+    // pause is never shorter than the station's own 50 ms.
+    m_replyEvent.waitFor(std::max(m_timing.screenCheck, finalWait));
+    std::this_thread::sleep_until(asked + m_timing.screenCheck);
+
+    WriteOutcome outcome = WriteOutcome::ScreenBusy;
+    if (screenBusy.load() == 0) {
+        outcome = WriteOutcome::Written;
+        m_requestKind.store(RequestKind::NoReply);
+        for (const CommandFrame& frame : frames) {
+            SendReport(frame);
+            std::this_thread::sleep_for(m_timing.sequencePause);
+        }
+    }
+    m_replyEvent.waitFor(finalWait);
+    m_replyEvent.reset();
+    m_replyEvent.set();
+    return outcome;
+}
+
+void HidLink::ReaderThread()
+{
+    while (!m_stopping.load()) {
+        m_readEvent.reset();
+        const std::shared_ptr<Connection> connection = currentConnection();
+        if (!m_connected.load() || !connection || connection->broken.load()) {
+            m_readEvent.wait();
+            continue;
+        }
+        readOnce(connection);
+    }
+}
+
+bool HidLink::readOnce(const std::shared_ptr<Connection>& connection)
+{
+    Payload payload{};
+    const int n = connection->reader->read(payload, m_timing.readTimeout);
+    if (n < 0) {
+        connection->broken.store(true);
+        m_replyEvent.set();
+        if (LinkObserver* observer = m_observer.load())
+            observer->linkBroken();
+        return false;
+    }
+    if (n == 0 || !m_connected.load() || currentConnection() != connection)
+        return false;
+
+    const DispatchResult result =
+        m_router.dispatch(m_requestKind.load(), payload, static_cast<std::size_t>(n));
+    if (result.backToIdle)
+        m_requestKind.store(RequestKind::Idle);
+    if (result.signal)
+        m_replyEvent.set();
+    return true;
+}
+
+} // namespace nimbra

@@ -1,0 +1,111 @@
+#pragma once
+
+#include "commandframe.h"
+#include "devicenotifier.h"
+#include "hidtransport.h"
+#include "manualresetevent.h"
+#include "replyrouter.h"
+#include "requestkind.h"
+#include "timing.h"
+
+#include <atomic>
+#include <memory>
+#include <mutex>
+#include <span>
+#include <string>
+#include <thread>
+
+namespace nimbra {
+
+// What the link tells its owner. Every call but linkBroken() comes on the thread that calls
+// Connect() and OnDeviceChange() (the user-interface thread).
+class LinkObserver
+{
+public:
+    virtual ~LinkObserver() = default;
+    // A device change ended with the station open.
+    virtual void stationFound() = 0;
+    // A device change ended without a station; page 0 already holds 0xFF.
+    virtual void stationLost() = 0;
+    // A matching station was found but the system refused to open it. Told once per process.
+    virtual void accessDenied(const std::string& path) = 0;
+    // Reader thread: a read failed, the device is most likely gone. The owner should run
+    // OnDeviceChange(Removal) on its own thread.
+    virtual void linkBroken() = 0;
+};
+
+enum class WriteOutcome { Written, ScreenBusy };
+
+// The one connection to the station: discovery, the reader thread, and the requesters'
+// handshake on the reply event.
+class HidLink
+{
+public:
+    HidLink(HidTransport& transport, ReplyRouter& router, const Timing& timing);
+    ~HidLink();
+    HidLink(const HidLink&) = delete;
+    HidLink& operator=(const HidLink&) = delete;
+
+    void setObserver(LinkObserver* observer);
+
+    // Finds the first station among the HID interfaces and opens it; starts the reader thread
+    // on the first call. Returns whether a station is open.
+    bool Connect();
+    // Re-runs the search on the arrival of an interface while unconnected and on a removal
+    // while connected.
+    bool OnDeviceChange(DeviceChange change);
+
+    // Writes one output report, then pauses. Writes from several threads are serialised.
+    void SendReport(const CommandFrame& command);
+    // One request and its reply. Only one exchange is under way at a time; a second requester
+    // waits its turn. Returns whether the wait for the reply timed out.
+    bool Exchange(const CommandFrame& command, RequestKind kind, Millis waitBefore,
+                  Millis waitAfter);
+    // The screen check, then the data frames when the station shows its main screen. The
+    // check waits for its own reply (bounded); without one the previous screenBusy decides.
+    WriteOutcome GuardedWrite(const std::atomic<int>& screenBusy,
+                              std::span<const CommandFrame> frames, Millis firstWait,
+                              Millis finalWait);
+
+    // Stops and joins the reader thread; the link then only writes.
+    void stop();
+
+    bool Connected() const { return m_connected.load(); }
+    bool Fahrenheit() const { return m_fahrenheit.load() != 0; }
+    void setFahrenheit(int value) { m_fahrenheit.store(value); }
+    RequestKind requestKind() const { return m_requestKind.load(); }
+    void setRequestKind(RequestKind kind) { m_requestKind.store(kind); }
+    ManualResetEvent& ReplyEvent() { return m_replyEvent; }
+    const Timing& timing() const { return m_timing; }
+    std::string description() const { return m_transport.description(); }
+
+private:
+    struct Connection;
+
+    std::shared_ptr<Connection> currentConnection() const;
+    std::shared_ptr<Connection> openStation(const std::string& path);
+    void ReaderThread();
+    bool readOnce(const std::shared_ptr<Connection>& connection);
+
+    HidTransport& m_transport;
+    ReplyRouter& m_router;
+    const Timing m_timing;
+
+    std::atomic<LinkObserver*> m_observer{nullptr};
+    std::atomic<bool> m_connected{false};
+    std::atomic<int> m_fahrenheit{0};
+    std::atomic<RequestKind> m_requestKind{RequestKind::Idle};
+    ManualResetEvent m_replyEvent{true};
+    ManualResetEvent m_readEvent;
+    std::atomic<bool> m_stopping{false};
+    bool m_accessDeniedTold = false; // Connect's thread only
+
+    mutable std::mutex m_connectionMutex;
+    std::shared_ptr<Connection> m_connection; // guarded by m_connectionMutex
+
+    std::mutex m_writeMutex;    // one output report at a time
+    std::mutex m_exchangeMutex; // one exchange at a time
+    std::thread m_reader;       // started by the first Connect
+};
+
+} // namespace nimbra
