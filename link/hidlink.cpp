@@ -1,5 +1,6 @@
 #include "hidlink.h"
 
+#include <algorithm>
 #include <chrono>
 
 namespace nimbra {
@@ -33,6 +34,7 @@ void HidLink::stop()
 {
     m_stopping.store(true);
     m_readEvent.set();
+    m_replyEvent.set();
     if (m_reader.joinable())
         m_reader.join();
 }
@@ -124,15 +126,32 @@ void HidLink::SendReport(const CommandFrame& command)
     std::this_thread::sleep_for(m_timing.writePause);
 }
 
+bool HidLink::waitReply(Millis timeout)
+{
+    // In slices, so that stop() ends a requester's wait within one slice.
+    constexpr Millis Slice(50);
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    for (;;) {
+        if (m_stopping.load())
+            return false;
+        const auto left = std::chrono::duration_cast<Millis>(deadline -
+                                                              std::chrono::steady_clock::now());
+        if (left <= Millis(0))
+            return m_replyEvent.isSet();
+        if (m_replyEvent.waitFor(std::min(left, Slice)))
+            return true;
+    }
+}
+
 bool HidLink::Exchange(const CommandFrame& command, RequestKind kind, Millis waitBefore,
                        Millis waitAfter)
 {
     std::lock_guard turn(m_exchangeMutex);
-    m_replyEvent.waitFor(waitBefore);
+    waitReply(waitBefore);
     m_replyEvent.reset();
     m_requestKind.store(kind);
     SendReport(command);
-    const bool timedOut = !m_replyEvent.waitFor(waitAfter);
+    const bool timedOut = !waitReply(waitAfter);
     m_replyEvent.reset();
     m_replyEvent.set();
     return timedOut;
@@ -144,7 +163,7 @@ WriteOutcome HidLink::GuardedWrite(const std::atomic<int>& screenBusy,
 {
     using Clock = std::chrono::steady_clock;
     std::lock_guard turn(m_exchangeMutex);
-    m_replyEvent.waitFor(firstWait);
+    waitReply(firstWait);
     m_replyEvent.reset();
 
     const auto asked = Clock::now();
@@ -152,7 +171,7 @@ WriteOutcome HidLink::GuardedWrite(const std::atomic<int>& screenBusy,
     SendReport(CommandFrame(Command::ScreenCheck));
     // The station answers within a few milliseconds; the spare time covers a busy bus. The
     // pause is never shorter than the station's own 50 ms.
-    m_replyEvent.waitFor(std::max(m_timing.screenCheck, finalWait));
+    waitReply(std::max(m_timing.screenCheck, finalWait));
     std::this_thread::sleep_until(asked + m_timing.screenCheck);
 
     WriteOutcome outcome = WriteOutcome::ScreenBusy;
@@ -164,7 +183,7 @@ WriteOutcome HidLink::GuardedWrite(const std::atomic<int>& screenBusy,
             std::this_thread::sleep_for(m_timing.sequencePause);
         }
     }
-    m_replyEvent.waitFor(finalWait);
+    waitReply(finalWait);
     m_replyEvent.reset();
     m_replyEvent.set();
     return outcome;

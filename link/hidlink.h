@@ -67,7 +67,8 @@ public:
                               std::span<const CommandFrame> frames, Millis firstWait,
                               Millis finalWait);
 
-    // Stops and joins the reader thread; the link then only writes.
+    // Stops and joins the reader thread and ends every requester's wait at once; from then on
+    // exchanges return without waiting. For shutdown.
     void stop();
 
     bool Connected() const { return m_connected.load(); }
@@ -85,6 +86,7 @@ private:
     std::shared_ptr<Connection> currentConnection() const;
     std::shared_ptr<Connection> openStation(const std::string& path);
     void ReaderThread();
+    bool waitReply(Millis timeout);
     bool readOnce(const std::shared_ptr<Connection>& connection);
 
     HidTransport& m_transport;
