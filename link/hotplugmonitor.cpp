@@ -20,10 +20,11 @@ void HotplugMonitor::UdevFree::operator()(udev_monitor* monitor) const
     udev_monitor_unref(monitor);
 }
 
-HotplugMonitor::HotplugMonitor(HidTransport& transport, const Timing& timing, QObject* parent)
+HotplugMonitor::HotplugMonitor(HidTransport& transport, const Timing& timing, Source source,
+                               QObject* parent)
     : QObject(parent), m_transport(transport)
 {
-    if (startUdev())
+    if (source == Source::Automatic && startUdev())
         return;
     m_known = presentPaths();
     m_rescanTimer.setInterval(timing.rescan);

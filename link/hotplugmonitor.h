@@ -25,7 +25,10 @@ class HotplugMonitor final : public QObject, public DeviceNotifier
 {
     Q_OBJECT
 public:
-    HotplugMonitor(HidTransport& transport, const Timing& timing, QObject* parent = nullptr);
+    enum class Source { Automatic, Rescan };
+
+    HotplugMonitor(HidTransport& transport, const Timing& timing,
+                   Source source = Source::Automatic, QObject* parent = nullptr);
     ~HotplugMonitor() override;
 
     void setHandler(Handler handler) override;
