@@ -1,0 +1,56 @@
+#pragma once
+
+#include "commandframe.h"
+#include "timing.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <random>
+#include <vector>
+
+namespace nimbra {
+
+// The faults a test arms on one station. Counts are in reports: a multi-report reply (a file
+// list, a chunk) loses, repeats or garbles single reports of it. Plain data, guarded by the
+// owner (EmulatedStation).
+class FaultPlan
+{
+public:
+    void dropNext(int reports) { m_drop = std::max(0, reports); }
+    void setDelay(Millis delay) { m_delay = std::max(Millis(0), delay); }
+    void duplicateNext() { m_duplicate = true; }
+    void corruptNext() { m_corrupt = true; }
+    void setMuted(bool muted) { m_muted = muted; }
+    // The n-th output report from now on (1 = the next) makes the station vanish as it
+    // arrives; 0 disarms.
+    void unplugOnReport(int n) { m_unplugOnReport = std::max(0, n); }
+    // The station vanishes once n more input reports have been read; 0 disarms.
+    void unplugAfterReplies(int n) { m_unplugAfterReplies = std::max(0, n); }
+    // USB full speed: at most one input report per millisecond.
+    void setPacing(bool paced) { m_pacing = paced; }
+    // Disarms everything but pacing, which is a property of the bus, not a fault.
+    void clear();
+
+    Millis delay() const { return m_delay; }
+    bool pacing() const { return m_pacing; }
+
+    // Counts one output report; true when it is the one that unplugs the station.
+    bool outputReportArrives();
+    // The reports of one reply as they leave the station: muted, dropped, garbled, doubled.
+    std::vector<Payload> shape(const std::vector<Payload>& reports);
+    // Counts one input report handed to a reader; true when the station vanishes after it.
+    bool inputReportDelivered();
+
+private:
+    int m_drop = 0;
+    bool m_duplicate = false;
+    bool m_corrupt = false;
+    bool m_muted = false;
+    bool m_pacing = false;
+    Millis m_delay{0};
+    int m_unplugOnReport = 0;
+    int m_unplugAfterReplies = 0;
+    std::mt19937 m_garbage{0x5750};
+};
+
+} // namespace nimbra

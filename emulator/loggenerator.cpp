@@ -1,0 +1,130 @@
+#include "loggenerator.h"
+
+#include "channelsim.h"
+
+#include <cmath>
+#include <cstdio>
+
+namespace nimbra {
+
+namespace {
+
+using namespace std::chrono;
+
+// Magnus formula over water.
+double dewPoint(double celsius, int humidity)
+{
+    constexpr double a = 17.62;
+    constexpr double b = 243.12;
+    const double g = std::log(humidity / 100.0) + a * celsius / (b + celsius);
+    return b * g / (a - g);
+}
+
+// The heat index of the US weather service, in degrees Fahrenheit.
+double heatIndexFahrenheit(double fahrenheit, int humidity)
+{
+    const double t = fahrenheit;
+    const double r = humidity;
+    const double simple = 0.5 * (t + 61.0 + (t - 68.0) * 1.2 + r * 0.094);
+    if ((simple + t) / 2.0 < 80.0)
+        return simple;
+    return -42.379 + 2.04901523 * t + 10.14333127 * r - 0.22475541 * t * r - 0.00683783 * t * t -
+           0.05481717 * r * r + 0.00122874 * t * t * r + 0.00085282 * t * r * r -
+           0.00000199 * t * t * r * r;
+}
+
+double toFahrenheit(double celsius)
+{
+    return celsius * 1.8 + 32.0;
+}
+
+std::string decimal(double value)
+{
+    char text[32];
+    std::snprintf(text, sizeof text, "%.1f", value);
+    return text;
+}
+
+struct Line
+{
+    std::string temperature = "--";
+    std::string humidity = "--";
+    std::string dewPoint = "--";
+    std::string heatIndex = "--";
+};
+
+// gapKind -1 is a full line; lines with gaps take turns: 0 no temperature, 1 no humidity,
+// 2 no derived values, 3 nothing at all. Derived values need both readings.
+Line readingLine(const ChannelReading& reading, bool fahrenheit, int gapKind)
+{
+    Line line;
+    const double celsius = *reading.tenths / 10.0;
+    const int humidity = *reading.humidity;
+    if (gapKind != 0 && gapKind != 3)
+        line.temperature = decimal(fahrenheit ? toFahrenheit(celsius) : celsius);
+    if (gapKind != 1 && gapKind != 3)
+        line.humidity = std::to_string(humidity);
+    if (gapKind < 0) {
+        const double dew = dewPoint(celsius, humidity);
+        const double heat = heatIndexFahrenheit(toFahrenheit(celsius), humidity);
+        line.dewPoint = decimal(fahrenheit ? toFahrenheit(dew) : dew);
+        line.heatIndex = decimal(fahrenheit ? heat : (heat - 32.0) / 1.8);
+    }
+    return line;
+}
+
+} // namespace
+
+std::string logHeader(bool indoor, bool fahrenheit)
+{
+    const std::string unit = fahrenheit ? "(F)" : "(C)";
+    std::string header = "Time,Temperature" + unit + ",Humidity(%)";
+    if (!indoor)
+        header += ",DewPoint" + unit + ",HeatIndex" + unit;
+    return header;
+}
+
+std::string logTime(sys_seconds time)
+{
+    const sys_days day = floor<days>(time);
+    const year_month_day date{day};
+    const hh_mm_ss clock{time - day};
+    char text[32];
+    std::snprintf(text, sizeof text, "%04d-%02u-%02u %02ld:%02ld:%02ld",
+                  static_cast<int>(date.year()), static_cast<unsigned>(date.month()),
+                  static_cast<unsigned>(date.day()), static_cast<long>(clock.hours().count()),
+                  static_cast<long>(clock.minutes().count()),
+                  static_cast<long>(clock.seconds().count()));
+    return text;
+}
+
+std::string logFileName(sys_days day, bool indoor)
+{
+    const year_month_day date{day};
+    char text[16];
+    std::snprintf(text, sizeof text, "%04d%02u%02u.csv", static_cast<int>(date.year()),
+                  static_cast<unsigned>(date.month()), static_cast<unsigned>(date.day()));
+    return (indoor ? "IN" : "") + std::string(text);
+}
+
+std::string generateLog(const LogSpec& spec)
+{
+    // The indoor file follows the sensor beside the station, the others an outdoor one.
+    const int channel = spec.indoor ? 1 : 2;
+    ChannelSimulator sensors(spec.seed);
+    std::string log = logHeader(spec.indoor, spec.fahrenheit) + "\n";
+    log.reserve(static_cast<std::size_t>(spec.rows) * 40 + log.size());
+    for (int row = 0; row < spec.rows; ++row) {
+        const sys_seconds at = spec.start + spec.interval * row;
+        const bool gap = spec.missingEvery > 0 && row % spec.missingEvery == spec.missingEvery - 1;
+        const int gapKind = gap ? (row / spec.missingEvery) % 4 : -1;
+        const Line line = readingLine(sensors.sample(channel, at), spec.fahrenheit, gapKind);
+        log += logTime(at) + ',' + line.temperature + ',' + line.humidity;
+        if (!spec.indoor)
+            log += ',' + line.dewPoint + ',' + line.heatIndex;
+        log += '\n';
+    }
+    return log;
+}
+
+} // namespace nimbra

@@ -1,0 +1,48 @@
+#include "simulatedbus.h"
+
+#include "loggenerator.h"
+
+namespace nimbra {
+
+using namespace std::chrono;
+
+void fillDemoCard(SdCard& card, sys_days today)
+{
+    struct DemoFile
+    {
+        int daysAgo;
+        minutes interval;
+        int rows;
+        bool indoor;
+        int missingEvery;
+    };
+    // The oldest file ran for a month without a new day's file being started.
+    const DemoFile demo[] = {
+        {33, minutes(5), 30 * 288, false, 211}, {3, minutes(5), 288, false, 0},
+        {2, minutes(1), 1440, false, 97},       {1, minutes(5), 288, true, 53},
+        {0, minutes(30), 8, false, 5},
+    };
+    std::uint32_t seed = 11;
+    for (const DemoFile& file : demo) {
+        LogSpec spec;
+        spec.start = today - days(file.daysAgo);
+        spec.interval = file.interval;
+        spec.rows = file.rows;
+        spec.indoor = file.indoor;
+        spec.missingEvery = file.missingEvery;
+        spec.seed = seed++;
+        card.put(logFileName(today - days(file.daysAgo), file.indoor), generateLog(spec));
+    }
+}
+
+std::unique_ptr<EmulatedBus> makeSimulatedBus()
+{
+    auto bus = std::make_unique<EmulatedBus>();
+    const std::shared_ptr<EmulatedStation> station = bus->addStation(SimulatedStationPath);
+    station->setPacing(true);
+    station->edit(
+        [](StationModel& model) { fillDemoCard(model.card(), floor<days>(model.clock().now())); });
+    return bus;
+}
+
+} // namespace nimbra

@@ -1,0 +1,21 @@
+#pragma once
+
+#include "emulatedbus.h"
+#include "sdcard.h"
+
+#include <chrono>
+#include <memory>
+
+namespace nimbra {
+
+inline constexpr const char* SimulatedStationPath = "emulated:station-1";
+
+// The card of a station that has been logging for a few days up to today: outdoor files from
+// a few hundred bytes (today, just begun) to several hundred kilobytes, and one indoor file.
+void fillDemoCard(SdCard& card, std::chrono::sys_days today);
+
+// The bus behind "--simulate": one station with a demo card, paced like a real USB
+// full-speed device.
+std::unique_ptr<EmulatedBus> makeSimulatedBus();
+
+} // namespace nimbra

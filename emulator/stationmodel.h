@@ -1,0 +1,97 @@
+#pragma once
+
+#include "channelsim.h"
+#include "commandframe.h"
+#include "sdcard.h"
+#include "stationclock.h"
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <vector>
+
+namespace nimbra {
+
+// What the station did with one output report.
+enum class ReportOutcome
+{
+    Answered, // a request, answered with its reply reports
+    Applied,  // a write (or EndOfWrite), taken over
+    Refused,  // a write while the screen is busy, or one with values the station rejects
+    Ignored,  // not a command of the table, or not framed as that command is
+    Unplugged // the station vanished as the report arrived (a fault injected by a test)
+};
+
+struct StationReply
+{
+    ReportOutcome outcome = ReportOutcome::Ignored;
+    std::vector<Payload> reports;
+};
+
+// The station's inner working: pages, the writes that change them, the screen state, the
+// clock, the sensors and the SD card. Plain data, not thread-safe; EmulatedStation guards it.
+//
+// Every page is kept as the 64-byte reply it is sent as; byte 0 of a reply echoes the command
+// code. A write frame carries its page's bytes one position later, so a write copies frame
+// bytes 2.. into page bytes 1...
+class StationModel
+{
+public:
+    explicit StationModel(std::uint32_t seed = 1);
+
+    StationReply handle(const Payload& frame);
+
+    // The live page as it would be sent now: sensor values plus calibration offsets.
+    Payload livePage();
+
+    const Payload& settingsPage() const { return m_settings; }
+    const Payload& calibrationPage() const { return m_calibration; }
+    const Payload& alarmSwitchesPage() const { return m_alarmSwitches; }
+    const Payload& temperatureLimitsPage() const { return m_tempLimits; }
+    const Payload& humidityLimitsPage() const { return m_humiLimits; }
+    void setSettingsPage(const Payload& page) { m_settings = page; }
+    void setCalibrationPage(const Payload& page) { m_calibration = page; }
+    void setAlarmSwitchesPage(const Payload& page) { m_alarmSwitches = page; }
+    void setTemperatureLimitsPage(const Payload& page) { m_tempLimits = page; }
+    void setHumidityLimitsPage(const Payload& page) { m_humiLimits = page; }
+
+    std::uint8_t intervalMinutes() const { return m_interval; }
+    void setIntervalMinutes(std::uint8_t minutes) { m_interval = minutes; }
+    // 1 English, 0 German.
+    std::uint8_t language() const { return m_language; }
+    bool screenBusy() const { return m_screenBusy; }
+    void setScreenBusy(bool busy) { m_screenBusy = busy; }
+    int endOfWriteCount() const { return m_endOfWrites; }
+
+    StationClock& clock() { return m_clock; }
+    const StationClock& clock() const { return m_clock; }
+    ChannelSimulator& channels() { return m_channels; }
+    SdCard& card() { return m_card; }
+    const SdCard& card() const { return m_card; }
+
+private:
+    StationReply answer(Command code, std::span<const std::uint8_t> params);
+    StationReply write(Command code, std::span<const std::uint8_t> params);
+    StationReply setClock(std::span<const std::uint8_t> params);
+    StationReply chunk(std::span<const std::uint8_t> params) const;
+    Payload withCode(Payload page, Command code) const;
+
+    Payload m_settings{};
+    Payload m_calibration{};
+    Payload m_alarmSwitches{};
+    Payload m_tempLimits{};
+    Payload m_humiLimits{};
+    std::uint8_t m_interval = 10;
+    std::uint8_t m_language = 1;
+    bool m_screenBusy = false;
+    int m_endOfWrites = 0;
+    StationClock m_clock;
+    ChannelSimulator m_channels;
+    SdCard m_card;
+};
+
+// The parameters of a framed command: the bytes between the code and the closing "@}" that
+// is followed by zeros only. Empty optional for a payload that is not framed that way.
+std::optional<std::span<const std::uint8_t>> frameParameters(const Payload& frame);
+
+} // namespace nimbra
