@@ -1,0 +1,74 @@
+#include "datafolder.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+namespace nimbra {
+
+namespace {
+
+constexpr auto DatabaseFileName = "7100.db";
+constexpr auto SettingsFileName = "Main.ini";
+
+constexpr QFileDevice::Permissions OwnerWritable = QFileDevice::WriteOwner | QFileDevice::WriteUser;
+
+void MakeWritable(const QString& path)
+{
+    const QFileDevice::Permissions permissions = QFile::permissions(path);
+    if (permissions != QFileDevice::Permissions() && (permissions & OwnerWritable) != OwnerWritable)
+        QFile::setPermissions(path, permissions | OwnerWritable);
+}
+
+// QFile::copy refuses an existing target and writes through a temporary file, so an
+// interrupted copy never leaves half a database behind.
+bool CopyIfAbsent(const QString& source, const QString& target)
+{
+    return !QFileInfo::exists(target) && QFile::copy(source, target);
+}
+
+} // namespace
+
+QString DefaultDataFolder()
+{
+#ifdef Q_OS_WIN
+    return QStringLiteral("C:/Users/Public/KV7100");
+#else
+    return QDir::homePath() + QStringLiteral("/.local/share/KV7100");
+#endif
+}
+
+QString ProgramFolder()
+{
+    return QCoreApplication::applicationDirPath();
+}
+
+QString TemplateFolder(const QString& programFolder)
+{
+    const QString installed =
+        QDir::cleanPath(programFolder + u'/' + QStringLiteral(NIMBRA_DATA_RELATIVE));
+    return QFileInfo(installed).isDir() ? installed : programFolder;
+}
+
+QString DatabasePath(const QString& dataFolder)
+{
+    return QDir(dataFolder).filePath(QString::fromLatin1(DatabaseFileName));
+}
+
+QString SettingsPath(const QString& dataFolder)
+{
+    return QDir(dataFolder).filePath(QString::fromLatin1(SettingsFileName));
+}
+
+void SetUpDataFolder(const QString& dataFolder, const QString& templateFolder)
+{
+    QDir().mkpath(dataFolder);
+    // A template installed read-only would otherwise give a database that no import can write.
+    if (CopyIfAbsent(DatabasePath(templateFolder), DatabasePath(dataFolder)))
+        MakeWritable(DatabasePath(dataFolder));
+    CopyIfAbsent(SettingsPath(templateFolder), SettingsPath(dataFolder));
+    MakeWritable(SettingsPath(dataFolder));
+}
+
+} // namespace nimbra

@@ -1,0 +1,36 @@
+#include "language.h"
+
+#include <QCoreApplication>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QSettings>
+
+namespace nimbra {
+
+Language LanguageFromIniValue(const QString& value)
+{
+    return value == QLatin1String("Deutsch") ? Language::German : Language::English;
+}
+
+Language ReadLanguage(const QString& settingsPath)
+{
+    const QSettings settings(settingsPath, QSettings::IniFormat);
+    return LanguageFromIniValue(settings.value(QStringLiteral("Language/Language")).toString());
+}
+
+std::unique_ptr<QTranslator> ApplyLanguage(Language language)
+{
+    if (language != Language::German) {
+        QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+        return nullptr;
+    }
+    QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+    auto translator = std::make_unique<QTranslator>();
+    if (!translator->load(QStringLiteral("qtbase_de"),
+                          QLibraryInfo::path(QLibraryInfo::TranslationsPath)) ||
+        !QCoreApplication::installTranslator(translator.get()))
+        return nullptr;
+    return translator;
+}
+
+} // namespace nimbra

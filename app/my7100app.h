@@ -1,0 +1,43 @@
+#pragma once
+
+#include "commandline.h"
+#include "singleinstance.h"
+#include "uitext.h"
+
+#include <QApplication>
+#include <QString>
+#include <QTranslator>
+#include <memory>
+
+namespace nimbra {
+
+// The application object: starts the program, holds the data folder and the single-instance
+// lock, and runs the main window.
+class CMy7100App
+{
+public:
+    CMy7100App(int& argc, char** argv);
+
+    // Start-up and the main window. Always false: the process ends when it returns, after the
+    // main window closed or at once in a second copy.
+    bool InitInstance();
+
+    const QString& DataFolder() const { return m_dataFolder; }
+    Language language() const { return m_language; }
+    const StartOptions& options() const { return m_options; }
+    // The language restart releases the lock before it starts the new copy.
+    void ReleaseInstanceLock() { m_instanceLock.release(); }
+
+private:
+    void applyLanguage();
+    void runMainWindow();
+
+    QApplication m_application;
+    StartOptions m_options;
+    SingleInstanceLock m_instanceLock;
+    QString m_dataFolder;
+    Language m_language = Language::English;
+    std::unique_ptr<QTranslator> m_qtTranslator;
+};
+
+} // namespace nimbra

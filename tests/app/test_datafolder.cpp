@@ -1,0 +1,134 @@
+#include "commandline.h"
+#include "datafolder.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+using namespace nimbra;
+using namespace Qt::StringLiterals;
+
+namespace {
+
+void WriteFile(const QString& path, const QByteArray& content)
+{
+    QDir().mkpath(QFileInfo(path).path());
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate)) << path.toStdString();
+    file.write(content);
+}
+
+QByteArray ReadFile(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+bool OwnerWritable(const QString& path)
+{
+    return QFile::permissions(path).testFlag(QFileDevice::WriteOwner);
+}
+
+constexpr QFileDevice::Permissions ReadOnly = QFileDevice::ReadOwner | QFileDevice::ReadUser |
+                                              QFileDevice::ReadGroup | QFileDevice::ReadOther;
+
+class DataFolderTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(m_root.isValid());
+        WriteFile(DatabasePath(m_templates), "template database");
+        WriteFile(SettingsPath(m_templates), "[Language]\nLanguage=Deutsch\n");
+    }
+
+    QTemporaryDir m_root;
+    QString m_templates = m_root.filePath(u"prefix/share/nimbra"_s);
+    QString m_data = m_root.filePath(u"home/.local/share/KV7100"_s);
+};
+
+} // namespace
+
+TEST_F(DataFolderTest, FirstStartCreatesTheFolderAndCopiesBothTemplates)
+{
+    SetUpDataFolder(m_data, m_templates);
+    EXPECT_EQ(ReadFile(DatabasePath(m_data)), "template database");
+    EXPECT_EQ(ReadFile(SettingsPath(m_data)), "[Language]\nLanguage=Deutsch\n");
+}
+
+TEST_F(DataFolderTest, LaterStartsKeepTheWorkingFiles)
+{
+    SetUpDataFolder(m_data, m_templates);
+    WriteFile(DatabasePath(m_data), "imported readings");
+    WriteFile(SettingsPath(m_data), "[Language]\nLanguage=English\n");
+    WriteFile(DatabasePath(m_templates), "newer template");
+
+    SetUpDataFolder(m_data, m_templates);
+    EXPECT_EQ(ReadFile(DatabasePath(m_data)), "imported readings");
+    EXPECT_EQ(ReadFile(SettingsPath(m_data)), "[Language]\nLanguage=English\n");
+}
+
+TEST_F(DataFolderTest, ReadOnlyMainIniBecomesWritableAtEveryStart)
+{
+    SetUpDataFolder(m_data, m_templates);
+    ASSERT_TRUE(QFile::setPermissions(SettingsPath(m_data), ReadOnly));
+    ASSERT_FALSE(OwnerWritable(SettingsPath(m_data)));
+
+    SetUpDataFolder(m_data, m_templates);
+    EXPECT_TRUE(OwnerWritable(SettingsPath(m_data)));
+    EXPECT_EQ(ReadFile(SettingsPath(m_data)), "[Language]\nLanguage=Deutsch\n");
+}
+
+TEST_F(DataFolderTest, CopiesOfReadOnlyTemplatesAreWritable)
+{
+    ASSERT_TRUE(QFile::setPermissions(DatabasePath(m_templates), ReadOnly));
+    ASSERT_TRUE(QFile::setPermissions(SettingsPath(m_templates), ReadOnly));
+    SetUpDataFolder(m_data, m_templates);
+    EXPECT_TRUE(OwnerWritable(DatabasePath(m_data)));
+    EXPECT_TRUE(OwnerWritable(SettingsPath(m_data)));
+}
+
+TEST_F(DataFolderTest, MissingTemplatesLeaveAnEmptyFolder)
+{
+    SetUpDataFolder(m_data, m_root.filePath(u"nowhere"_s));
+    EXPECT_TRUE(QFileInfo(m_data).isDir());
+    EXPECT_TRUE(QDir(m_data).isEmpty());
+}
+
+TEST_F(DataFolderTest, TemplatesAreFoundInSharedDataOrBesideTheProgram)
+{
+    const QString bin = m_root.filePath(u"prefix/bin"_s);
+    ASSERT_TRUE(QDir().mkpath(bin));
+    EXPECT_EQ(TemplateFolder(bin), QDir::cleanPath(m_templates));
+
+    const QString flat = m_root.filePath(u"portable"_s);
+    ASSERT_TRUE(QDir().mkpath(flat));
+    EXPECT_EQ(TemplateFolder(flat), flat);
+}
+
+TEST(CommandLine, DataFolderAndSimulate)
+{
+    const QString cwd = QDir::currentPath();
+    struct Case
+    {
+        QStringList arguments;
+        QString dataFolder;
+        bool simulate;
+    };
+    const Case cases[] = {
+        {{u"nimbra"_s}, DefaultDataFolder(), false},
+        {{u"nimbra"_s, u"--simulate"_s}, DefaultDataFolder(), true},
+        {{u"nimbra"_s, u"--data-folder"_s, u"/srv/kv"_s}, u"/srv/kv"_s, false},
+        {{u"nimbra"_s, u"--data-folder=/srv/kv"_s, u"--simulate"_s}, u"/srv/kv"_s, true},
+        {{u"nimbra"_s, u"--data-folder"_s, u"rel"_s}, cwd + u"/rel"_s, false},
+        {{u"nimbra"_s, u"--unknown"_s, u"--simulate"_s, u"stray"_s}, DefaultDataFolder(), true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.arguments.join(u' ').toStdString());
+        const StartOptions options = ParseCommandLine(c.arguments);
+        EXPECT_EQ(options.dataFolder, c.dataFolder);
+        EXPECT_EQ(options.simulate, c.simulate);
+    }
+    EXPECT_TRUE(DefaultDataFolder().endsWith(u"KV7100"_s));
+}
