@@ -1,0 +1,84 @@
+#!/usr/bin/env bash
+# Sets up a Debian 12 machine for Nimbra and then either runs the program against the station
+# emulator or builds and runs the whole test suite.
+#
+#   tools/dev.sh run    install what is missing, build, start "nimbra --simulate"
+#   tools/dev.sh test   install what is missing, then the normal, ASan+UBSan and TSan test runs
+set -euo pipefail
+
+cd "$(dirname "${BASH_SOURCE[0]}")/.."
+
+PACKAGES=(
+    qt6-base-dev qt6-base-dev-tools qt6-translations-l10n
+    libhidapi-dev libudev-dev libsqlite3-dev libqcustomplot-dev
+    libgtest-dev fonts-liberation xvfb xauth
+    ninja-build cmake g++ pkg-config
+)
+JOBS=$(nproc)
+
+install_missing_packages() {
+    local missing=()
+    for package in "${PACKAGES[@]}"; do
+        if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed"; then
+            missing+=("$package")
+        fi
+    done
+    if ((${#missing[@]} == 0)); then
+        return
+    fi
+    echo "Installing: ${missing[*]}"
+    local sudo=()
+    if [[ $(id -u) -ne 0 ]]; then
+        sudo=(sudo)
+    fi
+    "${sudo[@]}" apt-get update
+    "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive \
+        apt-get install -y --no-install-recommends "${missing[@]}"
+}
+
+# build DIR [cmake options...]: configures (once) and builds everything in DIR.
+build() {
+    local dir=$1
+    shift
+    cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Debug "$@"
+    cmake --build "$dir" -j "$JOBS"
+}
+
+# check DIR [ctest options...]: runs tests of DIR; a run that finds no test fails.
+check() {
+    local dir=$1
+    shift
+    ctest --test-dir "$dir" --output-on-failure --no-tests=error -j "$JOBS" "$@"
+}
+
+run_tests() {
+    export QT_QPA_PLATFORM=offscreen
+    build build-ci
+    check build-ci
+
+    build build-asan -DNIMBRA_ASAN=ON
+    ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 check build-asan
+
+    build build-tsan -DNIMBRA_TSAN=ON
+    TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 check build-tsan -L threads
+}
+
+run_program() {
+    build build
+    exec build/bin/nimbra --simulate
+}
+
+case "${1:-}" in
+run)
+    install_missing_packages
+    run_program
+    ;;
+test)
+    install_missing_packages
+    run_tests
+    ;;
+*)
+    echo "usage: $0 run|test" >&2
+    exit 2
+    ;;
+esac
