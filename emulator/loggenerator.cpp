@@ -117,7 +117,11 @@ std::string generateLog(const LogSpec& spec)
     for (int row = 0; row < spec.rows; ++row) {
         const sys_seconds at = spec.start + spec.interval * row;
         const bool gap = spec.missingEvery > 0 && row % spec.missingEvery == spec.missingEvery - 1;
-        const int gapKind = gap ? (row / spec.missingEvery) % 4 : -1;
+        // An indoor line has no derived values to leave out.
+        const int kinds = spec.indoor ? 3 : 4;
+        int gapKind = gap ? (row / spec.missingEvery) % kinds : -1;
+        if (spec.indoor && gapKind == 2)
+            gapKind = 3;
         const Line line = readingLine(sensors.sample(channel, at), spec.fahrenheit, gapKind);
         log += logTime(at) + ',' + line.temperature + ',' + line.humidity;
         if (!spec.indoor)
