@@ -16,9 +16,8 @@ constexpr QFileDevice::Permissions OwnerWritable = QFileDevice::WriteOwner | QFi
 
 void MakeWritable(const QString& path)
 {
-    const QFileDevice::Permissions permissions = QFile::permissions(path);
-    if (permissions != QFileDevice::Permissions() && (permissions & OwnerWritable) != OwnerWritable)
-        QFile::setPermissions(path, permissions | OwnerWritable);
+    if (QFileInfo::exists(path))
+        QFile::setPermissions(path, QFile::permissions(path) | OwnerWritable);
 }
 
 // QFile::copy refuses an existing target and writes through a temporary file, so an
