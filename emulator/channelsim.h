@@ -1,5 +1,7 @@
 #pragma once
 
+#include "commandframe.h"
+
 #include <array>
 #include <chrono>
 #include <cstdint>
@@ -7,8 +9,6 @@
 #include <random>
 
 namespace nimbra {
-
-inline constexpr int ChannelCount = 8;
 
 // What one remote sensor reports, before the station adds its calibration offsets. A missing
 // temperature goes out as missingMarker (7F FF or FF FF), a missing humidity as 0xFF.

@@ -14,6 +14,9 @@ inline constexpr std::size_t ReportSize = PayloadSize + 1; // report id 0 in fro
 
 using Payload = std::array<std::uint8_t, PayloadSize>;
 
+// The station's remote channels, CH1..CH8.
+inline constexpr int ChannelCount = 8;
+
 // Command codes of the station.
 enum class Command : std::uint8_t {
     FileList = 0x01,

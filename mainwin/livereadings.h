@@ -13,7 +13,6 @@ namespace nimbra {
 inline constexpr int NoValue = 65535;
 inline constexpr float NoValueTemperature = 65535.0f;
 
-inline constexpr int ChannelCount = 8;
 // CH1..CH8 and a ninth slot that always holds no value; the calibration dialog takes all nine.
 inline constexpr int ReadingSlots = 9;
 
@@ -31,9 +30,9 @@ struct LiveSnapshot
 private:
     template <typename T> static constexpr std::array<T, ReadingSlots> filled(T value)
     {
-        std::array<T, ReadingSlots> slots{};
-        slots.fill(value);
-        return slots;
+        std::array<T, ReadingSlots> all{};
+        all.fill(value);
+        return all;
     }
 };
 

@@ -1,0 +1,16 @@
+#pragma once
+
+#include <QDialog>
+
+namespace nimbra {
+
+// Dialog resource 100: the program's icon, its name and version, and OK.
+class CAboutDlg final : public QDialog
+{
+    Q_OBJECT
+public:
+    static constexpr int ResourceId = 100;
+    explicit CAboutDlg(QWidget* parent = nullptr);
+};
+
+} // namespace nimbra

@@ -1,0 +1,123 @@
+#pragma once
+
+#include "devicenotifier.h"
+#include "hidlink.h"
+#include "livereadings.h"
+#include "pollthread.h"
+#include "replyrouter.h"
+#include "setupdata.h"
+#include "uitext.h"
+
+#include <QDialog>
+
+#include <atomic>
+#include <memory>
+
+class QLabel;
+class QMenuBar;
+class QStatusBar;
+
+namespace nimbra {
+
+class ChannelScreen;
+class MessageService;
+
+// The main window: the painted channel boxes, the connection state, the menu, and the owner of
+// everything that talks to the station while the program runs.
+class CMy7100Dlg final : public QDialog, private LinkObserver, private PollTargets
+{
+    Q_OBJECT
+public:
+    static constexpr int ResourceId = 102;
+    static constexpr int MenuId = 131;
+    static constexpr int AboutCommand = 16;
+    static constexpr int StatusBarId = 0xE801;
+    static constexpr int StatusPane0 = 0xE701;
+    static constexpr int StatusPane1 = 0xE702;
+    static constexpr int FirstMenuCommand = 32772;
+    static constexpr int LastMenuCommand = 32777;
+
+    CMy7100Dlg(HidLink& link, ReplyRouter& router, DeviceNotifier& notifier,
+               MessageService& messages, Language language, QWidget* parent = nullptr);
+    ~CMy7100Dlg() override;
+
+    // Initialises in the fixed order, then runs the window modally.
+    int DoModal();
+    bool OnInitDialog();
+
+    // Runs a menu dialog with the poll cycle held off: waits for a running cycle first.
+    template <typename Show>
+    void RunMenuDialog(Show show);
+
+    const UiText& texts() const { return m_UiText; }
+    LiveSnapshot readings() const { return m_Readings.snapshot(); }
+    PollThread& poll() { return m_Poll; }
+    SettingData& setting() { return m_Setting; }
+    AlarmData& alarm() { return m_Alarm; }
+    CalibData& calib() { return m_Calib; }
+
+    std::atomic<int> m_ScreenBusy{0};
+    bool m_RestartPending = false;
+
+    QMenuBar* menuBar() const { return m_menuBar; }
+    QStatusBar* statusBar() const { return m_statusBar; }
+    ChannelScreen* screen() const { return m_screen; }
+
+public slots:
+    // Stops the poll and reader threads before the window goes away.
+    void reject() override;
+
+private:
+    void buildMenu();
+    void refreshScreen();
+    void buildStatusBar();
+    void showStatus();
+    void OnSysCommand(int id);
+    void OnDeviceChange(DeviceChange change);
+    void onSettingsPage(const Page& page);
+    void shutDown();
+
+    // LinkObserver
+    void stationFound() override;
+    void stationLost() override;
+    void accessDenied(const std::string& path) override;
+    void linkBroken() override;
+
+    // PollTargets
+    void intervalFetched(int minutes) override;
+    void alarmPagesFetched(const std::array<Page, 4>& pages) override;
+    void calibrationFetched(const Page& page) override;
+    void liveFetched(const Page& page) override;
+    void repaint() override;
+
+    HidLink& m_link;
+    ReplyRouter& m_router;
+    DeviceNotifier& m_notifier;
+    MessageService& m_messages;
+    const Language m_language;
+
+    UiText m_UiText;
+    LiveReadings m_Readings;
+    SettingData m_Setting;
+    AlarmData m_Alarm;
+    CalibData m_Calib;
+    PollThread m_Poll{m_link, m_router, *this};
+
+    ChannelScreen* m_screen = nullptr;
+    QMenuBar* m_menuBar = nullptr;
+    QStatusBar* m_statusBar = nullptr;
+    QLabel* m_pane0 = nullptr;
+    QLabel* m_pane1 = nullptr;
+    bool m_shutDown = false;
+};
+
+template <typename Show>
+void CMy7100Dlg::RunMenuDialog(Show show)
+{
+    m_Poll.m_PollEvent.waitFor(m_link.timing().dialogOpenWait);
+    m_Poll.m_DialogOpen = true;
+    show();
+    m_Poll.m_DialogOpen = false;
+}
+
+} // namespace nimbra

@@ -1,0 +1,227 @@
+#include "channelscreen.h"
+#include "dialogitems.h"
+#include "emulatedbus.h"
+#include "my7100dlg.h"
+#include "recordingmessages.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QMenuBar>
+#include <QStatusBar>
+#include <QTest>
+#include <QTimer>
+
+#include <chrono>
+
+using namespace nimbra;
+
+namespace {
+
+constexpr const char* StationPath = "emulated:test";
+
+// The program's objects in the order main() makes them, with the station's waits scaled down.
+struct Rig
+{
+    explicit Rig(Language language = Language::English, Timing t = Timing{}.scaled(0.02))
+        : timing(t), station(bus.addStation(StationPath)), link(bus, router, timing),
+          window(link, router, bus, messages, language)
+    {
+    }
+
+    Timing timing;
+    EmulatedBus bus;
+    std::shared_ptr<EmulatedStation> station;
+    ReplyRouter router;
+    HidLink link;
+    test::RecordingMessages messages;
+    CMy7100Dlg window;
+};
+
+QString statusText(const CMy7100Dlg& window)
+{
+    return item<QLabel>(&window, CMy7100Dlg::StatusPane1)->text();
+}
+
+bool allNoValue(const LiveSnapshot& values)
+{
+    for (int i = 0; i < ReadingSlots; ++i) {
+        if (values.m_Temperature[i] != NoValueTemperature || values.m_Humidity[i] != NoValue)
+            return false;
+    }
+    return true;
+}
+
+bool allValues(const LiveSnapshot& values)
+{
+    for (int i = 0; i < ChannelCount; ++i) {
+        if (values.m_Temperature[i] == NoValueTemperature)
+            return false;
+    }
+    return true;
+}
+
+class PaintCounter final : public QObject
+{
+public:
+    int paints = 0;
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        paints += event->type() == QEvent::Paint;
+        return false;
+    }
+};
+
+} // namespace
+
+class MainWindowTest : public QObject
+{
+    Q_OBJECT
+private slots:
+    void showsTheStationsReadingsWhenConnected();
+    void unplugAndPlugBack();
+    void germanTextsAndMenu();
+    void menuCommandsWaitForTheirDialogs();
+    void aboutBox();
+    void noCycleWhileADialogIsOpen();
+    void refusedAccessIsExplained();
+    void closingDuringASilentCycleIsQuick();
+};
+
+void MainWindowTest::showsTheStationsReadingsWhenConnected()
+{
+    Rig rig;
+    rig.window.OnInitDialog();
+    rig.window.show();
+    QCOMPARE(statusText(rig.window), QStringLiteral("Connected"));
+    QCOMPARE(item<QLabel>(&rig.window, CMy7100Dlg::StatusPane0)->text(),
+             QStringLiteral("Emulated station"));
+    QTRY_VERIFY_WITH_TIMEOUT(allValues(rig.window.readings()), 3000);
+
+    const QList<ScreenBox> boxes =
+        ChannelBoxes(rig.window.readings(), false, LabelsFrom(rig.window.texts()));
+    QCOMPARE(boxes[1].text.left(15), QStringLiteral("Temperature:\r\n "));
+    QVERIFY(!boxes[1].text.contains(QStringLiteral("--")));
+    QVERIFY2(!boxes[3].text.contains(QStringLiteral("--")), "dew point of CH1");
+    QCOMPARE(rig.window.size(),
+             QSize(485, 482 + rig.window.menuBar()->sizeHint().height()));
+}
+
+void MainWindowTest::unplugAndPlugBack()
+{
+    Rig rig;
+    rig.window.OnInitDialog();
+    rig.window.show();
+    QTRY_VERIFY_WITH_TIMEOUT(allValues(rig.window.readings()), 3000);
+
+    rig.bus.unplug(StationPath);
+    QTRY_COMPARE_WITH_TIMEOUT(statusText(rig.window), QStringLiteral("Unconnected"), 1000);
+    QVERIFY(allNoValue(rig.window.readings()));
+    const QList<ScreenBox> boxes =
+        ChannelBoxes(rig.window.readings(), false, LabelsFrom(rig.window.texts()));
+    QCOMPARE(boxes[1].text, QStringLiteral("Temperature:\r\n --  \u00B0C"));
+
+    rig.bus.plug(StationPath);
+    QTRY_COMPARE_WITH_TIMEOUT(statusText(rig.window), QStringLiteral("Connected"), 1000);
+    QTRY_VERIFY_WITH_TIMEOUT(allValues(rig.window.readings()), 3000);
+}
+
+void MainWindowTest::germanTextsAndMenu()
+{
+    Rig rig(Language::German);
+    rig.window.OnInitDialog();
+    QCOMPARE(statusText(rig.window), QStringLiteral("Verbunden"));
+    const QList<QMenu*> menus = rig.window.menuBar()->findChildren<QMenu*>();
+    QCOMPARE(menus.size(), 1);
+    QCOMPARE(menus[0]->title(), QStringLiteral("Men\u00FC"));
+    const QStringList expected{QStringLiteral("Einstellungen"), QStringLiteral("Alarm"),
+                               QStringLiteral("Kalibrierung"), QStringLiteral("SD Karte Datei"),
+                               QStringLiteral("Synchronisationszeit"), QStringLiteral("Sprache")};
+    for (int i = 0; i < expected.size(); ++i) {
+        QAction* action = menus[0]->findChild<QAction*>(QString::number(32772 + i));
+        QVERIFY(action);
+        QCOMPARE(action->text(), expected[i]);
+    }
+    rig.bus.unplug(StationPath);
+    QTRY_COMPARE_WITH_TIMEOUT(statusText(rig.window), QStringLiteral("Getrennt"), 1000);
+}
+
+void MainWindowTest::menuCommandsWaitForTheirDialogs()
+{
+    Rig rig;
+    rig.window.OnInitDialog();
+    for (int id = CMy7100Dlg::FirstMenuCommand; id <= CMy7100Dlg::LastMenuCommand; ++id) {
+        QAction* action = rig.window.menuBar()->findChild<QAction*>(QString::number(id));
+        QVERIFY2(action, qPrintable(QString::number(id)));
+        QVERIFY2(!action->isEnabled(), "no command pretends to work before its dialog exists");
+    }
+}
+
+void MainWindowTest::aboutBox()
+{
+    Rig rig;
+    rig.window.OnInitDialog();
+    QAction* about = rig.window.menuBar()->findChild<QAction*>(QStringLiteral("16"));
+    QVERIFY(about);
+    QCOMPARE(about->text(), QStringLiteral("About Nimbra(&A)..."));
+    QString title;
+    QString line;
+    QTimer::singleShot(100, [&] {
+        QWidget* box = QApplication::activeModalWidget();
+        QVERIFY(box);
+        title = box->windowTitle();
+        line = item<QLabel>(box, 1004)->text();
+        box->close();
+    });
+    about->trigger();
+    QCOMPARE(title, QStringLiteral("ABout Nimbra"));
+    QCOMPARE(line, QStringLiteral("Nimbra, 1.3"));
+}
+
+void MainWindowTest::noCycleWhileADialogIsOpen()
+{
+    Rig rig;
+    rig.window.OnInitDialog();
+    rig.window.show();
+    QTRY_VERIFY_WITH_TIMEOUT(allValues(rig.window.readings()), 3000);
+    PaintCounter counter;
+    rig.window.screen()->installEventFilter(&counter);
+
+    std::size_t before = 0;
+    std::size_t after = 0;
+    rig.window.RunMenuDialog([&] {
+        before = rig.station->received().size();
+        QTest::qWait(static_cast<int>(rig.timing.pollPass.count()) * 60);
+        after = rig.station->received().size();
+    });
+    QCOMPARE(after, before);
+    QVERIFY2(counter.paints >= 10, qPrintable(QString::number(counter.paints)));
+    QVERIFY(!rig.window.poll().m_DialogOpen.load());
+}
+
+void MainWindowTest::refusedAccessIsExplained()
+{
+    Rig rig;
+    rig.bus.denyAccess(StationPath);
+    rig.window.OnInitDialog();
+    QCOMPARE(statusText(rig.window), QStringLiteral("Unconnected"));
+    QCOMPARE(rig.messages.texts().size(), 1);
+    QVERIFY(rig.messages.texts()[0].contains(QStringLiteral("70-nimbra.rules")));
+}
+
+void MainWindowTest::closingDuringASilentCycleIsQuick()
+{
+    Rig rig(Language::English, Timing{});
+    rig.station->setMuted(true);
+    rig.window.OnInitDialog();
+    QTest::qWait(200);
+    QVERIFY(!rig.window.poll().m_PollEvent.isSet());
+    QElapsedTimer clock;
+    clock.start();
+    rig.window.reject();
+    QVERIFY2(clock.elapsed() < 1000, qPrintable(QString::number(clock.elapsed())));
+}
+
+QTEST_MAIN(MainWindowTest)
+#include "test_my7100dlg.moc"
