@@ -20,8 +20,8 @@ const QColor ScreenFill(0xf0, 0xf1, 0xf3);
 
 // Panel columns and rows are placed around the text rectangles of the channel boxes:
 // text columns start at 10, 170 and 320; the title and value rows of each panel row follow.
-constexpr int PanelLeft[3] = {3, 161, 315};
-constexpr int PanelWidth[3] = {150, 150, 150};
+constexpr int PanelLeft[3] = {3, 161, 314};
+constexpr int PanelWidth[3] = {150, 150, 151};
 struct PanelRow
 {
     int top, bottom;  // the panel
@@ -59,7 +59,7 @@ void drawPanel(QPainter& painter, int column, const PanelRow& row, bool withCont
     for (const auto& field : row.fields) {
         const QRectF box(PanelLeft[column] + 4.5, field[0] + 0.5, PanelWidth[column] - 9,
                          field[1] - field[0]);
-        roundedBox(painter, box, 5, Qt::white, FieldOutline);
+        roundedBox(painter, box, 4, Qt::white, FieldOutline);
     }
 }
 

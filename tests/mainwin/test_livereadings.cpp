@@ -155,9 +155,10 @@ TEST(ComputeDewPoint, KnownValuesAndLimits)
 
 TEST(ComputeDewPoint, KeepsTheSinglePrecisionSteps)
 {
-    // All-double arithmetic gives 16.72593... as well but differs in the last float bits.
-    EXPECT_EQ(ComputeDewPoint(25.0f, 60), 16.725933f);
-    EXPECT_EQ(ComputeDewPoint(0.0f, 80), -3.0372198f);
+    // Each of these comes out one or more float steps away when computed in double throughout.
+    EXPECT_EQ(ComputeDewPoint(0.0f, 80), -0x1.84c39cp+1f);
+    EXPECT_EQ(ComputeDewPoint(23.1f, 45), 0x1.51908cp+3f);
+    EXPECT_EQ(ComputeDewPoint(33.3f, 33), 0x1.dc623cp+3f);
 }
 
 TEST(FormatTemperature, ModesAndUnits)
