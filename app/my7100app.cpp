@@ -3,7 +3,13 @@
 #include "datafolder.h"
 #include "language.h"
 
-#include <QDialog>
+#include "hidlink.h"
+#include "my7100dlg.h"
+#include "replyrouter.h"
+#include "stationside.h"
+#include "widgetmessageservice.h"
+
+#include <QTimer>
 
 namespace nimbra {
 
@@ -33,12 +39,21 @@ void CMy7100App::applyLanguage()
     m_qtTranslator = ApplyLanguage(m_language);
 }
 
-// Stands in for the main window until it exists.
 void CMy7100App::runMainWindow()
 {
-    QDialog window;
-    window.setWindowTitle(QStringLiteral("Nimbra"));
-    window.exec();
+    const Timing timing;
+    StationSide station = m_options.simulate ? EmulatedStationSide() : HardwareStation(timing);
+    ReplyRouter router;
+    HidLink link(*station.transport, router, timing);
+    {
+        WidgetMessageService messages(nullptr);
+        CMy7100Dlg window(link, router, *station.notifier, messages, m_language);
+        if (station.companion)
+            QTimer::singleShot(0, &window, [&] { station.companion(&window); });
+        window.DoModal();
+    }
+    // The window has stopped the link's threads; the transport goes last.
+    link.stop();
 }
 
 } // namespace nimbra

@@ -1,0 +1,38 @@
+#include "stationside.h"
+
+#include "emulatedbus.h"
+#include "emulatorpanel.h"
+#include "hidapitransport.h"
+#include "hotplugmonitor.h"
+#include "simulatedbus.h"
+
+#include <QWidget>
+
+namespace nimbra {
+
+StationSide HardwareStation(const Timing& timing)
+{
+    StationSide side;
+    side.transport = std::make_unique<HidapiTransport>();
+    auto monitor = std::make_unique<HotplugMonitor>(*side.transport, timing);
+    side.notifier = monitor.get();
+    side.monitor = std::move(monitor);
+    return side;
+}
+
+StationSide EmulatedStationSide()
+{
+    StationSide side;
+    std::unique_ptr<EmulatedBus> bus = makeSimulatedBus();
+    EmulatedBus* busPointer = bus.get();
+    side.notifier = bus.get();
+    side.transport = std::move(bus);
+    side.companion = [busPointer](QWidget* mainWindow) {
+        auto* panel = new EmulatorPanel(*busPointer, SimulatedStationPath, mainWindow);
+        panel->move(mainWindow->frameGeometry().topRight() + QPoint(8, 0));
+        panel->show();
+    };
+    return side;
+}
+
+} // namespace nimbra

@@ -1,0 +1,31 @@
+#pragma once
+
+#include "devicenotifier.h"
+#include "hidtransport.h"
+#include "timing.h"
+
+#include <QObject>
+
+#include <functional>
+#include <memory>
+
+class QWidget;
+
+namespace nimbra {
+
+// What the link talks to and what tells it of plug and unplug: the system's HID interfaces
+// with the hot-plug monitor, or the emulated station with its own notifications. Chosen once,
+// when the program starts; nothing after that knows which one it got.
+struct StationSide
+{
+    std::unique_ptr<HidTransport> transport;
+    std::unique_ptr<QObject> monitor; // owner of the hot-plug watcher, if one is needed
+    DeviceNotifier* notifier = nullptr;
+    // Shows a window of its own beside the main window (the emulator's controls); may be empty.
+    std::function<void(QWidget* mainWindow)> companion;
+};
+
+StationSide HardwareStation(const Timing& timing);
+StationSide EmulatedStationSide();
+
+} // namespace nimbra
