@@ -161,7 +161,7 @@ void CMy7100Dlg::OnDeviceChange(DeviceChange change)
 void CMy7100Dlg::onSettingsPage(const Page& page)
 {
     m_link.setFahrenheit(nimbra::DecodeSettingsPage(page, m_Readings));
-    m_Setting.setSettingsPage(page);
+    m_Setting.m_SettingsPage.set(page);
 }
 
 void CMy7100Dlg::reject()
@@ -208,17 +208,17 @@ void CMy7100Dlg::linkBroken()
 
 void CMy7100Dlg::intervalFetched(int minutes)
 {
-    m_Setting.setIntervalMinutes(minutes);
+    m_Setting.m_IntervalMinutes = minutes;
 }
 
 void CMy7100Dlg::alarmPagesFetched(const std::array<Page, 4>& pages)
 {
-    m_Alarm.setPages(pages);
+    m_Alarm.m_pages.set(pages);
 }
 
 void CMy7100Dlg::calibrationFetched(const Page& page)
 {
-    m_Calib.setOffsetPage(page);
+    m_Calib.m_OffsetPage.set(page);
 }
 
 void CMy7100Dlg::liveFetched(const Page& page)

@@ -8,53 +8,51 @@
 
 namespace nimbra {
 
+// A value stored by one thread and read by another, always as a whole copy.
+template <typename T>
+class Guarded
+{
+public:
+    T get() const
+    {
+        std::lock_guard lock(m_mutex);
+        return m_value;
+    }
+    void set(const T& value)
+    {
+        std::lock_guard lock(m_mutex);
+        m_value = value;
+    }
+
+private:
+    mutable std::mutex m_mutex;
+    T m_value{}; // guarded by m_mutex
+};
+
 // The data the setup dialogs show when they open. The dialogs read nothing from the station
 // themselves: the poll cycle (poll thread) and the settings reply (reader thread) keep these
 // up to date between showings, and the dialog reads them on the user-interface thread.
 
-class SettingData
+struct SettingData
 {
-public:
-    Page settingsPage() const;
-    void setSettingsPage(const Page& page);
-    int intervalMinutes() const { return m_IntervalMinutes.load(); }
-    void setIntervalMinutes(int minutes) { m_IntervalMinutes.store(minutes); }
-
-    std::atomic<int> m_ScreenBusy{0};
-
-private:
-    mutable std::mutex m_mutex;
-    Page m_SettingsPage{}; // guarded by m_mutex
+    Guarded<Page> m_SettingsPage;
     std::atomic<int> m_IntervalMinutes{0};
+    std::atomic<int> m_ScreenBusy{0};
 };
 
-class AlarmData
+struct AlarmData
 {
-public:
     // m_AlarmSwitches, the never fetched second page, m_TempLimits, m_HumiLimits.
     using Pages = std::array<Page, 4>;
 
-    Pages pages() const;
-    void setPages(const Pages& pages);
-
+    Guarded<Pages> m_pages;
     std::atomic<int> m_ScreenBusy{0};
-
-private:
-    mutable std::mutex m_mutex;
-    Pages m_pages{}; // guarded by m_mutex
 };
 
-class CalibData
+struct CalibData
 {
-public:
-    Page offsetPage() const;
-    void setOffsetPage(const Page& page);
-
+    Guarded<Page> m_OffsetPage;
     std::atomic<int> m_ScreenBusy{0};
-
-private:
-    mutable std::mutex m_mutex;
-    Page m_OffsetPage{}; // guarded by m_mutex
 };
 
 } // namespace nimbra

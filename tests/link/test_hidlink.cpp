@@ -55,6 +55,16 @@ class HidLinkTest : public ::testing::Test
 protected:
     HidLinkTest() { link.setObserver(&observer); }
 
+    // A live exchange on its own thread that waits long for its reply; yields how long it took.
+    std::future<Millis> longExchange()
+    {
+        return std::async(std::launch::async, [this] {
+            const auto start = Clock::now();
+            link.Exchange(CommandFrame(Command::Live), RequestKind::Live, 1s, 10s);
+            return since(start);
+        });
+    }
+
     ScriptedTransport bus;
     ReplyRouter router;
     const Timing timing = Timing{}.scaled(0.05);
@@ -198,11 +208,7 @@ TEST_F(HidLinkTest, UnplugDuringExchangeEndsTheWaitAtOnce)
 {
     bus.addStation("A", silent());
     ASSERT_TRUE(link.Connect());
-    auto exchange = std::async(std::launch::async, [this] {
-        const auto start = Clock::now();
-        link.Exchange(CommandFrame(Command::Live), RequestKind::Live, 1s, 10s);
-        return since(start);
-    });
+    auto exchange = longExchange();
     std::this_thread::sleep_for(100ms);
     bus.unplug("A");
     link.OnDeviceChange(DeviceChange::Removal);
@@ -217,11 +223,7 @@ TEST_F(HidLinkTest, BrokenReadEndsTheWaitAndTellsTheOwner)
 {
     bus.addStation("A", silent());
     ASSERT_TRUE(link.Connect());
-    auto exchange = std::async(std::launch::async, [this] {
-        const auto start = Clock::now();
-        link.Exchange(CommandFrame(Command::Live), RequestKind::Live, 1s, 10s);
-        return since(start);
-    });
+    auto exchange = longExchange();
     std::this_thread::sleep_for(100ms);
     bus.unplug("A"); // no device notification at all
     EXPECT_LT(exchange.get(), 3s);
@@ -357,11 +359,7 @@ TEST_F(HidLinkTest, StopEndsARunningWaitAndLaterExchangesDoNotWait)
 {
     bus.addStation("A", silent());
     ASSERT_TRUE(link.Connect());
-    auto exchange = std::async(std::launch::async, [this] {
-        const auto start = Clock::now();
-        link.Exchange(CommandFrame(Command::Settings), RequestKind::Settings, 10s, 10s);
-        return since(start);
-    });
+    auto exchange = longExchange();
     std::this_thread::sleep_for(100ms);
     link.stop();
     EXPECT_LT(exchange.get(), 2s);
