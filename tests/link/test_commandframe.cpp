@@ -9,7 +9,8 @@ namespace {
 
 TEST(CommandFrame, PlainRequestIsBraceCodeAtBraceThenZeros)
 {
-    const Payload& bytes = CommandFrame(Command::Live).bytes();
+    const CommandFrame frame(Command::Live);
+    const Payload& bytes = frame.bytes();
     EXPECT_EQ(bytes[0], 0x7B);
     EXPECT_EQ(bytes[1], 0x03);
     EXPECT_EQ(bytes[2], 0x40);
@@ -20,7 +21,8 @@ TEST(CommandFrame, PlainRequestIsBraceCodeAtBraceThenZeros)
 
 TEST(CommandFrame, ParametersSitBetweenCodeAndTrailer)
 {
-    const Payload& bytes = CommandFrame::fileChunk("20261201.csv", 4096, 8192).bytes();
+    const CommandFrame frame = CommandFrame::fileChunk("20261201.csv", 4096, 8192);
+    const Payload& bytes = frame.bytes();
     const std::string name(bytes.begin() + 2, bytes.begin() + 14);
     EXPECT_EQ(name, "20261201.csv");
     const std::uint8_t offsets[] = {0x00, 0x00, 0x10, 0x00, 0x00, 0x00, 0x20, 0x00};
@@ -54,7 +56,8 @@ TEST(CommandFrame, SmallWriteFrames)
 TEST(CommandFrame, OverlongParametersAreCutSoTheTrailerStillFits)
 {
     const std::vector<std::uint8_t> many(100, 'x');
-    const Payload& bytes = CommandFrame(Command::DeleteFile, many).bytes();
+    const CommandFrame frame(Command::DeleteFile, many);
+    const Payload& bytes = frame.bytes();
     EXPECT_EQ(bytes[61], 'x');
     EXPECT_EQ(bytes[62], 0x40);
     EXPECT_EQ(bytes[63], 0x7D);
