@@ -11,7 +11,7 @@ cd "$(dirname "${BASH_SOURCE[0]}")/.."
 PACKAGES=(
     qt6-base-dev qt6-base-dev-tools qt6-translations-l10n
     libhidapi-dev libudev-dev libsqlite3-dev libqcustomplot-dev
-    libgtest-dev fonts-liberation xvfb xauth
+    libgtest-dev libbenchmark-dev fonts-liberation xvfb xauth
     ninja-build cmake g++ pkg-config
 )
 JOBS=$(nproc)
