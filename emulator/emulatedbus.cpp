@@ -43,16 +43,26 @@ EmulatedBus::~EmulatedBus()
     m_noticeThread.join();
 }
 
+namespace {
+
+// For the const and the non-const lookup alike.
+template <typename Devices> auto* findByPath(Devices& devices, const std::string& path)
+{
+    auto it = std::find_if(devices.begin(), devices.end(),
+                           [&](const auto& d) { return d.info.path == path; });
+    return it == devices.end() ? nullptr : &*it;
+}
+
+} // namespace
+
 EmulatedBus::Device* EmulatedBus::findLocked(const std::string& path)
 {
-    auto it = std::find_if(m_devices.begin(), m_devices.end(),
-                           [&](const Device& d) { return d.info.path == path; });
-    return it == m_devices.end() ? nullptr : &*it;
+    return findByPath(m_devices, path);
 }
 
 const EmulatedBus::Device* EmulatedBus::findLocked(const std::string& path) const
 {
-    return const_cast<EmulatedBus*>(this)->findLocked(path);
+    return findByPath(m_devices, path);
 }
 
 bool EmulatedBus::pluggedLocked(const Device& device) const

@@ -15,7 +15,8 @@
 
 namespace nimbra {
 
-// One output report as the station received it, and what it made of it.
+// One output report as the station received it, and what the station made of it. Faults act
+// on the way out and do not show here: a muted station still logs Answered.
 struct ReceivedReport
 {
     std::array<std::uint8_t, ReportSize> report{}; // report id and the 64 payload bytes

@@ -119,6 +119,12 @@ StationReply refused()
     return {ReportOutcome::Refused, {}};
 }
 
+Payload withCode(Payload page, Command code)
+{
+    page[0] = static_cast<std::uint8_t>(code);
+    return page;
+}
+
 } // namespace
 
 std::optional<std::span<const std::uint8_t>> frameParameters(const Payload& frame)
@@ -148,12 +154,6 @@ StationReply StationModel::handle(const Payload& frame)
     if (info->kind == RequestKind::NoReply)
         return write(info->code, *params);
     return answer(info->code, *params);
-}
-
-Payload StationModel::withCode(Payload page, Command code) const
-{
-    page[0] = static_cast<std::uint8_t>(code);
-    return page;
 }
 
 StationReply StationModel::answer(Command code, std::span<const std::uint8_t> params)

@@ -74,7 +74,6 @@ private:
     StationReply write(Command code, std::span<const std::uint8_t> params);
     StationReply setClock(std::span<const std::uint8_t> params);
     StationReply chunk(std::span<const std::uint8_t> params) const;
-    Payload withCode(Payload page, Command code) const;
 
     Payload m_settings{};
     Payload m_calibration{};
