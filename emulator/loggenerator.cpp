@@ -107,24 +107,25 @@ std::string logFileName(sys_days day, bool indoor)
     return (indoor ? "IN" : "") + std::string(text);
 }
 
-std::string generateLog(const LogSpec& spec)
+std::string generateLog(const LogRecipe& recipe)
 {
     // The indoor file follows the sensor beside the station, the others an outdoor one.
-    const int channel = spec.indoor ? 1 : 2;
-    ChannelSimulator sensors(spec.seed);
-    std::string log = logHeader(spec.indoor, spec.fahrenheit) + "\n";
-    log.reserve(static_cast<std::size_t>(spec.rows) * 40 + log.size());
-    for (int row = 0; row < spec.rows; ++row) {
-        const sys_seconds at = spec.start + spec.interval * row;
-        const bool gap = spec.missingEvery > 0 && row % spec.missingEvery == spec.missingEvery - 1;
+    const int channel = recipe.indoor ? 1 : 2;
+    ChannelSimulator sensors(recipe.seed);
+    std::string log = logHeader(recipe.indoor, recipe.fahrenheit) + "\n";
+    log.reserve(static_cast<std::size_t>(recipe.rows) * 40 + log.size());
+    for (int row = 0; row < recipe.rows; ++row) {
+        const sys_seconds at = recipe.start + recipe.interval * row;
+        const bool gap =
+            recipe.missingEvery > 0 && row % recipe.missingEvery == recipe.missingEvery - 1;
         // An indoor line has no derived values to leave out.
-        const int kinds = spec.indoor ? 3 : 4;
-        int gapKind = gap ? (row / spec.missingEvery) % kinds : -1;
-        if (spec.indoor && gapKind == 2)
+        const int kinds = recipe.indoor ? 3 : 4;
+        int gapKind = gap ? (row / recipe.missingEvery) % kinds : -1;
+        if (recipe.indoor && gapKind == 2)
             gapKind = 3;
-        const Line line = readingLine(sensors.sample(channel, at), spec.fahrenheit, gapKind);
+        const Line line = readingLine(sensors.sample(channel, at), recipe.fahrenheit, gapKind);
         log += logTime(at) + ',' + line.temperature + ',' + line.humidity;
-        if (!spec.indoor)
+        if (!recipe.indoor)
             log += ',' + line.dewPoint + ',' + line.heatIndex;
         log += '\n';
     }

@@ -7,7 +7,7 @@
 namespace nimbra {
 
 // How one generated log file looks: where it starts, how often it logs, how many lines.
-struct LogSpec
+struct LogRecipe
 {
     std::chrono::sys_seconds start{};
     std::chrono::minutes interval{5};
@@ -25,7 +25,7 @@ std::string logHeader(bool indoor, bool fahrenheit);
 std::string logTime(std::chrono::sys_seconds time);
 // "20261201.csv", indoor "IN20261201.csv".
 std::string logFileName(std::chrono::sys_days day, bool indoor);
-// The header and spec.rows reading lines, each ended by a line feed.
-std::string generateLog(const LogSpec& spec);
+// The header and recipe.rows reading lines, each ended by a line feed.
+std::string generateLog(const LogRecipe& recipe);
 
 } // namespace nimbra

@@ -24,14 +24,14 @@ void fillDemoCard(SdCard& card, sys_days today)
     };
     std::uint32_t seed = 11;
     for (const DemoFile& file : demo) {
-        LogSpec spec;
-        spec.start = today - days(file.daysAgo);
-        spec.interval = file.interval;
-        spec.rows = file.rows;
-        spec.indoor = file.indoor;
-        spec.missingEvery = file.missingEvery;
-        spec.seed = seed++;
-        card.put(logFileName(today - days(file.daysAgo), file.indoor), generateLog(spec));
+        LogRecipe recipe;
+        recipe.start = today - days(file.daysAgo);
+        recipe.interval = file.interval;
+        recipe.rows = file.rows;
+        recipe.indoor = file.indoor;
+        recipe.missingEvery = file.missingEvery;
+        recipe.seed = seed++;
+        card.put(logFileName(today - days(file.daysAgo), file.indoor), generateLog(recipe));
     }
 }
 

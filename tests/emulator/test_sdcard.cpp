@@ -153,13 +153,13 @@ class GeneratedLogTest : public ::testing::TestWithParam<LogCase>
 
 TEST_P(GeneratedLogTest, LinesHaveTheFieldsTheImportExpects)
 {
-    LogSpec spec;
-    spec.start = sys_days{year{2026} / 12 / 1} + hours{23};
-    spec.rows = 300; // runs past midnight
-    spec.indoor = GetParam().indoor;
-    spec.fahrenheit = GetParam().fahrenheit;
-    spec.missingEvery = 7;
-    const std::string log = generateLog(spec);
+    LogRecipe recipe;
+    recipe.start = sys_days{year{2026} / 12 / 1} + hours{23};
+    recipe.rows = 300; // runs past midnight
+    recipe.indoor = GetParam().indoor;
+    recipe.fahrenheit = GetParam().fahrenheit;
+    recipe.missingEvery = 7;
+    const std::string log = generateLog(recipe);
     EXPECT_EQ(log.find('\r'), std::string::npos) << "line feeds only";
     EXPECT_EQ(log.find_first_of("{}"), std::string::npos) << "braces would cut a data report";
     ASSERT_EQ(log.back(), '\n');
@@ -170,7 +170,7 @@ TEST_P(GeneratedLogTest, LinesHaveTheFieldsTheImportExpects)
     std::istringstream lines(log);
     std::string line;
     std::getline(lines, line);
-    EXPECT_EQ(line, logHeader(spec.indoor, spec.fahrenheit));
+    EXPECT_EQ(line, logHeader(recipe.indoor, recipe.fahrenheit));
     int rows = 0;
     int gaps = 0;
     while (std::getline(lines, line)) {
@@ -178,7 +178,7 @@ TEST_P(GeneratedLogTest, LinesHaveTheFieldsTheImportExpects)
         std::istringstream split(line);
         for (std::string f; std::getline(split, f, ',');)
             fields.push_back(f);
-        ASSERT_EQ(fields.size(), spec.indoor ? 3u : 5u) << line;
+        ASSERT_EQ(fields.size(), recipe.indoor ? 3u : 5u) << line;
         EXPECT_TRUE(std::regex_match(fields[0], time)) << line;
         EXPECT_TRUE(std::regex_match(fields[1], value)) << line;
         EXPECT_TRUE(std::regex_match(fields[2], humidity)) << line;
@@ -187,8 +187,8 @@ TEST_P(GeneratedLogTest, LinesHaveTheFieldsTheImportExpects)
         gaps += line.find("--") != std::string::npos;
         ++rows;
     }
-    EXPECT_EQ(rows, spec.rows);
-    EXPECT_EQ(gaps, spec.rows / spec.missingEvery);
+    EXPECT_EQ(rows, recipe.rows);
+    EXPECT_EQ(gaps, recipe.rows / recipe.missingEvery);
     EXPECT_NE(log.find("2026-12-02 00:00:00"), std::string::npos);
 }
 
@@ -198,12 +198,12 @@ INSTANTIATE_TEST_SUITE_P(Forms, GeneratedLogTest,
 
 TEST(LogGenerator, FahrenheitValuesAreConverted)
 {
-    LogSpec spec;
-    spec.rows = 1;
-    spec.indoor = true;
-    const std::string celsius = generateLog(spec);
-    spec.fahrenheit = true;
-    const std::string fahrenheit = generateLog(spec);
+    LogRecipe recipe;
+    recipe.rows = 1;
+    recipe.indoor = true;
+    const std::string celsius = generateLog(recipe);
+    recipe.fahrenheit = true;
+    const std::string fahrenheit = generateLog(recipe);
     auto temperature = [](const std::string& log) {
         const std::size_t line = log.find('\n') + 1;
         const std::size_t comma = log.find(',', line);
