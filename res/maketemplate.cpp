@@ -1,26 +1,19 @@
 // Builds the template database from a schema script: maketemplate SCHEMA.sql OUTPUT.db
 
+#include "sqlitehandles.h"
+
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <memory>
-#include <sqlite3.h>
 #include <sstream>
 #include <string>
 
 namespace {
 
-struct CloseDatabase
-{
-    void operator()(sqlite3* db) const { sqlite3_close(db); }
-};
-struct FinalizeStatement
-{
-    void operator()(sqlite3_stmt* statement) const { sqlite3_finalize(statement); }
-};
-using Database = std::unique_ptr<sqlite3, CloseDatabase>;
-using Statement = std::unique_ptr<sqlite3_stmt, FinalizeStatement>;
+using nimbra::Database;
+using nimbra::Statement;
 
 bool ReadFile(const std::filesystem::path& path, std::string& text)
 {

@@ -1,22 +1,15 @@
+#include "sqlitehandles.h"
+
 #include <gtest/gtest.h>
 #include <memory>
-#include <sqlite3.h>
 #include <string>
 #include <utility>
 #include <vector>
 
 namespace {
 
-struct CloseDatabase
-{
-    void operator()(sqlite3* db) const { sqlite3_close(db); }
-};
-struct FinalizeStatement
-{
-    void operator()(sqlite3_stmt* statement) const { sqlite3_finalize(statement); }
-};
-using Database = std::unique_ptr<sqlite3, CloseDatabase>;
-using Statement = std::unique_ptr<sqlite3_stmt, FinalizeStatement>;
+using nimbra::Database;
+using nimbra::Statement;
 using Rows = std::vector<std::vector<std::string>>;
 
 Database OpenTemplate()
