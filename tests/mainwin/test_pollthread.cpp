@@ -147,6 +147,22 @@ TEST_F(PollThreadTest, UnconnectedPollsNothing)
     EXPECT_GE(targets.repaints.load(), 5);
 }
 
+TEST_F(PollThreadTest, StationPluggedInLaterIsPolledAboutFifteenPassesAfterIt)
+{
+    poll.start();
+    std::this_thread::sleep_for(timing.pollPass * 10);
+    bus.addStation("S", station());
+    ASSERT_TRUE(link.Connect());
+    const auto plugged = std::chrono::steady_clock::now();
+    while (codesSent().empty() && std::chrono::steady_clock::now() - plugged < 5s)
+        std::this_thread::sleep_for(timing.pollPass / 4);
+    const double passes = std::chrono::duration<double>(std::chrono::steady_clock::now() -
+                                                        plugged) /
+                          timing.pollPass;
+    EXPECT_GT(passes, 10) << "not at once: the counter has not reached the cycle yet";
+    EXPECT_LT(passes, 22);
+}
+
 TEST_F(PollThreadTest, StoppingDuringASilentCycleIsQuick)
 {
     // The station's own waits: a silent cycle would take about 14 s.
