@@ -56,7 +56,6 @@ bool CMy7100Dlg::OnInitDialog()
 
     m_link.setObserver(this);
     m_link.Connect();
-    m_RestartPending = false;
     m_UiText.LoadUiText(m_language);
 
     auto* layout = new QVBoxLayout(this);

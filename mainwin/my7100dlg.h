@@ -57,7 +57,6 @@ public:
     CalibData& calib() { return m_Calib; }
 
     std::atomic<int> m_ScreenBusy{0};
-    bool m_RestartPending = false;
 
     QMenuBar* menuBar() const { return m_menuBar; }
     QStatusBar* statusBar() const { return m_statusBar; }
