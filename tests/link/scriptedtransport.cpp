@@ -46,12 +46,16 @@ void ScriptedTransport::add(const std::string& path, std::uint16_t vendor, std::
                             Responder responder)
 {
     std::lock_guard lock(m_mutex);
+    // Adding a path again is a new plug-in: handles of the earlier one stay dead.
     Device& device = m_devices[path];
-    const int generation = device.generation + 1;
-    device = Device{};
+    ++device.generation;
     device.info = {path, vendor, product};
     device.responder = std::move(responder);
-    device.generation = generation;
+    device.plugged = true;
+    device.denied = false;
+    device.opens = 0;
+    device.written.clear();
+    device.pending.clear();
     std::erase(m_order, path);
     m_order.push_back(path);
 }

@@ -56,7 +56,7 @@ private:
         Responder responder;
         bool plugged = true;
         bool denied = false;
-        int generation = 0; // a re-added device is a new plug-in; old handles stay dead
+        int generation = 0;
         int opens = 0;
         std::vector<Payload> written;
         std::deque<std::pair<Clock::time_point, Payload>> pending;
