@@ -1,9 +1,8 @@
 #include "my7100app.h"
 
 #include "datafolder.h"
-#include "language.h"
-
 #include "hidlink.h"
+#include "language.h"
 #include "my7100dlg.h"
 #include "replyrouter.h"
 #include "stationside.h"

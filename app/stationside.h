@@ -5,7 +5,6 @@
 #include "timing.h"
 
 #include <QObject>
-
 #include <functional>
 #include <memory>
 

@@ -18,7 +18,8 @@ using Payload = std::array<std::uint8_t, PayloadSize>;
 inline constexpr int ChannelCount = 8;
 
 // Command codes of the station.
-enum class Command : std::uint8_t {
+enum class Command : std::uint8_t
+{
     FileList = 0x01,
     FileChunk = 0x02,
     Live = 0x03,

@@ -4,7 +4,11 @@
 
 namespace nimbra {
 
-enum class DeviceChange { Arrival, Removal };
+enum class DeviceChange
+{
+    Arrival,
+    Removal
+};
 
 // Something that tells when HID interfaces come and go: the platform's hot-plug monitor or the
 // emulator. The handler may be called on any thread; the receiver moves it where it belongs.

@@ -1,8 +1,7 @@
 #include "hidapitransport.h"
 
-#include <hidapi.h>
-
 #include <cerrno>
+#include <hidapi.h>
 #include <mutex>
 #include <unistd.h>
 
@@ -76,7 +75,7 @@ std::unique_ptr<HidDevice> HidapiTransport::open(const std::string& path, OpenRe
         // hidapi does not say why an open failed; the device node does.
         const bool exists = ::access(path.c_str(), F_OK) == 0;
         const bool usable = ::access(path.c_str(), R_OK | W_OK) == 0;
-        outcome = !exists ? OpenResult::NotFound
+        outcome = !exists  ? OpenResult::NotFound
                   : usable ? OpenResult::Failed
                            : OpenResult::PermissionDenied;
     }

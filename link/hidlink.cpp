@@ -134,8 +134,8 @@ bool HidLink::waitReply(Millis timeout)
     for (;;) {
         if (m_stopping.load())
             return false;
-        const auto left = std::chrono::duration_cast<Millis>(deadline -
-                                                              std::chrono::steady_clock::now());
+        const auto left =
+            std::chrono::duration_cast<Millis>(deadline - std::chrono::steady_clock::now());
         if (left <= Millis(0))
             return m_replyEvent.isSet();
         if (m_replyEvent.waitFor(std::min(left, Slice)))

@@ -34,7 +34,11 @@ public:
     virtual void linkBroken() = 0;
 };
 
-enum class WriteOutcome { Written, ScreenBusy };
+enum class WriteOutcome
+{
+    Written,
+    ScreenBusy
+};
 
 // The one connection to the station: discovery, the reader thread, and the requesters'
 // handshake on the reply event.

@@ -37,7 +37,13 @@ public:
     virtual int read(Payload& payload, Millis timeout) = 0;
 };
 
-enum class OpenResult { Opened, NotFound, PermissionDenied, Failed };
+enum class OpenResult
+{
+    Opened,
+    NotFound,
+    PermissionDenied,
+    Failed
+};
 
 // The platform's HID interfaces: enumeration in the system's order, and opening one by path.
 class HidTransport

@@ -2,11 +2,9 @@
 
 #include <QFileInfo>
 #include <QSocketNotifier>
-
-#include <libudev.h>
-
 #include <algorithm>
 #include <cstring>
+#include <libudev.h>
 
 namespace nimbra {
 
@@ -54,8 +52,8 @@ bool HotplugMonitor::startUdev()
         m_monitor.reset();
         return false;
     }
-    m_notifier = new QSocketNotifier(udev_monitor_get_fd(m_monitor.get()),
-                                     QSocketNotifier::Read, this);
+    m_notifier =
+        new QSocketNotifier(udev_monitor_get_fd(m_monitor.get()), QSocketNotifier::Read, this);
     connect(m_notifier, &QSocketNotifier::activated, this, &HotplugMonitor::readUdevEvent);
     return true;
 }

@@ -6,7 +6,6 @@
 
 #include <QObject>
 #include <QTimer>
-
 #include <memory>
 #include <set>
 #include <string>
@@ -25,10 +24,14 @@ class HotplugMonitor final : public QObject, public DeviceNotifier
 {
     Q_OBJECT
 public:
-    enum class Source { Automatic, Rescan };
+    enum class Source
+    {
+        Automatic,
+        Rescan
+    };
 
-    HotplugMonitor(HidTransport& transport, const Timing& timing,
-                   Source source = Source::Automatic, QObject* parent = nullptr);
+    HotplugMonitor(HidTransport& transport, const Timing& timing, Source source = Source::Automatic,
+                   QObject* parent = nullptr);
     ~HotplugMonitor() override;
 
     void setHandler(Handler handler) override;

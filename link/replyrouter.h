@@ -86,11 +86,11 @@ private:
     ReplyBuffer m_buffer;
 
     std::mutex m_receiverMutex;
-    std::vector<std::atomic<int>*> m_screenBusy;       // guarded by m_receiverMutex
+    std::vector<std::atomic<int>*> m_screenBusy;        // guarded by m_receiverMutex
     std::function<void(const Page&)> m_settingsDecoder; // guarded by m_receiverMutex
-    FileListSink* m_mainList = nullptr;                // guarded by m_receiverMutex
-    FileListSink* m_dialogList = nullptr;              // guarded by m_receiverMutex
-    FileDataSink* m_fileData = nullptr;                // guarded by m_receiverMutex
+    FileListSink* m_mainList = nullptr;                 // guarded by m_receiverMutex
+    FileListSink* m_dialogList = nullptr;               // guarded by m_receiverMutex
+    FileDataSink* m_fileData = nullptr;                 // guarded by m_receiverMutex
 };
 
 // The text of a payload: its bytes up to the first zero byte.

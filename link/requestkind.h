@@ -6,7 +6,8 @@ namespace nimbra {
 
 // The pending-request code. A reply carries no id of its own: the kind set last decides where
 // the reader thread stores it.
-enum class RequestKind : std::int32_t {
+enum class RequestKind : std::int32_t
+{
     Idle = 0,
     Settings = 1,
     Calibration = 3,

@@ -31,16 +31,16 @@ struct Timing
     Millis syncFirst{3000};
     Millis syncFinal{1000};
 
-    Millis writePause{10};     // after every output report
-    Millis sequencePause{50};  // after each report of a write sequence
-    Millis screenCheck{50};    // shortest wait for the screen-check reply
+    Millis writePause{10};    // after every output report
+    Millis sequencePause{50}; // after each report of a write sequence
+    Millis screenCheck{50};   // shortest wait for the screen-check reply
 
-    Millis pollPass{1000};     // one pass of the poll thread
-    int pollEveryPasses{40};   // the counter grows by 2 a pass while polling: about 20 s
+    Millis pollPass{1000};   // one pass of the poll thread
+    int pollEveryPasses{40}; // the counter grows by 2 a pass while polling: about 20 s
     Millis dialogOpenWait{3000};
 
-    Millis readTimeout{50};    // one blocking read, so the reader can be stopped
-    Millis rescan{1000};       // re-enumeration when no hot-plug monitor is available
+    Millis readTimeout{50}; // one blocking read, so the reader can be stopped
+    Millis rescan{1000};    // re-enumeration when no hot-plug monitor is available
 
     // All waits multiplied by factor (at least 1 ms each, so nothing turns into a busy loop).
     Timing scaled(double factor) const;

@@ -12,8 +12,7 @@ inline void SetItemId(QWidget* control, int id)
     control->setObjectName(QString::number(id));
 }
 
-template <typename Control = QWidget>
-Control* item(const QWidget* dialog, int id)
+template <typename Control = QWidget> Control* item(const QWidget* dialog, int id)
 {
     return dialog->findChild<Control*>(QString::number(id));
 }

@@ -9,7 +9,11 @@ namespace nimbra {
 class MessageService
 {
 public:
-    enum class Answer { Ok, Cancel };
+    enum class Answer
+    {
+        Ok,
+        Cancel
+    };
 
     virtual ~MessageService() = default;
 

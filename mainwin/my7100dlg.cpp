@@ -63,7 +63,8 @@ bool CMy7100Dlg::OnInitDialog()
     layout->setSpacing(0);
     auto* client = new QWidget(this);
     client->setFixedSize(ClientWidth, ClientHeight);
-    m_screen = new ChannelScreen(m_Readings, [this] { return m_link.Fahrenheit(); }, client);
+    m_screen = new ChannelScreen(
+        m_Readings, [this] { return m_link.Fahrenheit(); }, client);
     m_screen->setLabels(LabelsFrom(m_UiText));
     m_screen->move(0, 0);
     layout->addWidget(client);
@@ -79,8 +80,8 @@ bool CMy7100Dlg::OnInitDialog()
 
     // Notifications may come on any thread; the search always runs on this one.
     m_notifier.setHandler([this](DeviceChange change) {
-        QMetaObject::invokeMethod(this, [this, change] { OnDeviceChange(change); },
-                                  Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this, change] { OnDeviceChange(change); }, Qt::QueuedConnection);
     });
     m_router.m_RouteListToMain = true;
     m_Poll.m_PollEvent.set();
@@ -201,8 +202,8 @@ void CMy7100Dlg::accessDenied(const std::string& path)
 
 void CMy7100Dlg::linkBroken()
 {
-    QMetaObject::invokeMethod(this, [this] { OnDeviceChange(DeviceChange::Removal); },
-                              Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this] { OnDeviceChange(DeviceChange::Removal); }, Qt::QueuedConnection);
 }
 
 void CMy7100Dlg::intervalFetched(int minutes)
@@ -227,7 +228,8 @@ void CMy7100Dlg::liveFetched(const Page& page)
 
 void CMy7100Dlg::repaint()
 {
-    QMetaObject::invokeMethod(this, [this] { refreshScreen(); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this] { refreshScreen(); }, Qt::QueuedConnection);
 }
 
 } // namespace nimbra

@@ -9,7 +9,6 @@
 #include "uitext.h"
 
 #include <QDialog>
-
 #include <atomic>
 #include <memory>
 
@@ -46,8 +45,7 @@ public:
     bool OnInitDialog();
 
     // Runs a menu dialog with the poll cycle held off: waits for a running cycle first.
-    template <typename Show>
-    void RunMenuDialog(Show show);
+    template <typename Show> void RunMenuDialog(Show show);
 
     const UiText& texts() const { return m_UiText; }
     LiveSnapshot readings() const { return m_Readings.snapshot(); }
@@ -110,8 +108,7 @@ private:
     bool m_shutDown = false;
 };
 
-template <typename Show>
-void CMy7100Dlg::RunMenuDialog(Show show)
+template <typename Show> void CMy7100Dlg::RunMenuDialog(Show show)
 {
     m_Poll.m_PollEvent.waitFor(m_link.timing().dialogOpenWait);
     m_Poll.m_DialogOpen = true;

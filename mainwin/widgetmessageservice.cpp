@@ -6,8 +6,7 @@
 
 namespace nimbra {
 
-template <typename F>
-void WidgetMessageService::onUiThread(F&& show)
+template <typename F> void WidgetMessageService::onUiThread(F&& show)
 {
     QObject* app = QCoreApplication::instance();
     if (!app || QThread::currentThread() == app->thread())

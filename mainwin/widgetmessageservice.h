@@ -18,8 +18,7 @@ public:
     Answer ask(const QString& text, const QString& caption = {}) override;
 
 private:
-    template <typename F>
-    void onUiThread(F&& show);
+    template <typename F> void onUiThread(F&& show);
 
     QPointer<QWidget> m_parent;
 };

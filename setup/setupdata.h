@@ -9,8 +9,7 @@
 namespace nimbra {
 
 // A value stored by one thread and read by another, always as a whole copy.
-template <typename T>
-class Guarded
+template <typename T> class Guarded
 {
 public:
     T get() const

@@ -1,8 +1,7 @@
 #pragma once
 
-#include <sqlite3.h>
-
 #include <memory>
+#include <sqlite3.h>
 
 namespace nimbra {
 

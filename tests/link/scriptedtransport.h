@@ -69,9 +69,9 @@ private:
 
     mutable std::mutex m_mutex;
     std::condition_variable m_changed;
-    std::vector<std::string> m_order;          // guarded by m_mutex
-    std::map<std::string, Device> m_devices;   // guarded by m_mutex
-    std::vector<std::string> m_opened;         // guarded by m_mutex
+    std::vector<std::string> m_order;        // guarded by m_mutex
+    std::map<std::string, Device> m_devices; // guarded by m_mutex
+    std::vector<std::string> m_opened;       // guarded by m_mutex
 };
 
 } // namespace nimbra::test

@@ -1,7 +1,6 @@
 #include "commandframe.h"
 
 #include <gtest/gtest.h>
-
 #include <set>
 
 namespace nimbra {
@@ -49,7 +48,8 @@ TEST(CommandFrame, SmallWriteFrames)
     };
     for (const Case& c : cases) {
         for (std::size_t i = 0; i < c.head.size(); ++i)
-            EXPECT_EQ(c.frame.bytes()[i], c.head[i]) << "command " << int(c.head[1]) << " byte " << i;
+            EXPECT_EQ(c.frame.bytes()[i], c.head[i])
+                << "command " << int(c.head[1]) << " byte " << i;
     }
 }
 

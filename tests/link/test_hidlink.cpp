@@ -1,9 +1,8 @@
 #include "hidlink.h"
 #include "scriptedtransport.h"
 
-#include <gtest/gtest.h>
-
 #include <future>
+#include <gtest/gtest.h>
 
 namespace nimbra {
 namespace {
@@ -155,8 +154,8 @@ TEST_F(HidLinkTest, StationThatNeverAnswersRunsEveryWaitToItsEnd)
     ASSERT_TRUE(link.Connect());
     router.buffer().store(0, payloadOf({0x77}).data(), 1);
     const auto start = Clock::now();
-    EXPECT_TRUE(link.Exchange(CommandFrame(Command::Live), RequestKind::Live, timing.live,
-                              timing.live));
+    EXPECT_TRUE(
+        link.Exchange(CommandFrame(Command::Live), RequestKind::Live, timing.live, timing.live));
     EXPECT_GE(since(start), timing.live);
     EXPECT_EQ(router.buffer().page(0)[0], 0x77) << "the stale page stays";
     EXPECT_EQ(link.requestKind(), RequestKind::Live) << "an unanswered kind stays in place";
@@ -181,8 +180,8 @@ TEST_F(HidLinkTest, LateReplyLandsUnderTheKindSetLast)
         return {};
     });
     EXPECT_TRUE(link.Exchange(CommandFrame(Command::Live), RequestKind::Live, 1s, 20ms));
-    EXPECT_FALSE(link.Exchange(CommandFrame(Command::Calibration), RequestKind::Calibration, 1s,
-                               1s))
+    EXPECT_FALSE(
+        link.Exchange(CommandFrame(Command::Calibration), RequestKind::Calibration, 1s, 1s))
         << "the stray reply ends the calibration wait";
     EXPECT_EQ(router.buffer().page(2)[1], 0x99);
 }
@@ -245,8 +244,8 @@ TEST_F(HidLinkTest, TwoRequestersNeverCrossTheirReplies)
         return std::pair{crossed, timedOut};
     };
     auto poll = std::async(std::launch::async, requester, Command::Live, RequestKind::Live, 0);
-    auto dialog = std::async(std::launch::async, requester, Command::Settings,
-                             RequestKind::Settings, 1);
+    auto dialog =
+        std::async(std::launch::async, requester, Command::Settings, RequestKind::Settings, 1);
     EXPECT_EQ(poll.get(), std::pair(0, 0));
     EXPECT_EQ(dialog.get(), std::pair(0, 0));
 }
@@ -295,10 +294,9 @@ protected:
     }
     WriteOutcome write()
     {
-        const CommandFrame frames[] = {CommandFrame(Command::WriteAlarmSwitches),
-                                       CommandFrame(Command::WriteTempLimits),
-                                       CommandFrame(Command::WriteHumiLimits),
-                                       CommandFrame(Command::EndOfWrite)};
+        const CommandFrame frames[] = {
+            CommandFrame(Command::WriteAlarmSwitches), CommandFrame(Command::WriteTempLimits),
+            CommandFrame(Command::WriteHumiLimits), CommandFrame(Command::EndOfWrite)};
         return link.GuardedWrite(screenBusy, frames, timing.guardedFirst, timing.guardedFinal);
     }
 

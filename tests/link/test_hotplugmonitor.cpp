@@ -4,7 +4,6 @@
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <QTimer>
-
 #include <gtest/gtest.h>
 
 namespace nimbra {

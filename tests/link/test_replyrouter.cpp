@@ -2,7 +2,6 @@
 #include "scriptedtransport.h"
 
 #include <gtest/gtest.h>
-
 #include <random>
 
 namespace nimbra {
@@ -130,9 +129,9 @@ TEST_F(ReplyRouterTest, FileListLineIsPassedWhole)
 TEST(FileDataText, BracesAndCut)
 {
     const std::pair<std::string, std::string> cases[] = {
-        {"{abc}", "abc"},     {"{abc", ""},         {"abc}def}", "abc"},
-        {"{a{b}c", "ab"},     {"{@}", "@"},         {"{@x}", "@x"},
-        {"}", ""},            {"", ""},             {"{line\n}", "line\n"},
+        {"{abc}", "abc"}, {"{abc", ""}, {"abc}def}", "abc"},
+        {"{a{b}c", "ab"}, {"{@}", "@"}, {"{@x}", "@x"},
+        {"}", ""},        {"", ""},     {"{line\n}", "line\n"},
     };
     for (const auto& [in, out] : cases)
         EXPECT_EQ(fileDataText(textPayload(in)), out) << "text " << in;

@@ -3,7 +3,6 @@
 #include "messageservice.h"
 
 #include <QStringList>
-
 #include <deque>
 #include <mutex>
 

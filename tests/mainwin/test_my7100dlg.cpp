@@ -10,7 +10,6 @@
 #include <QStatusBar>
 #include <QTest>
 #include <QTimer>
-
 #include <chrono>
 
 using namespace nimbra;
@@ -104,8 +103,7 @@ void MainWindowTest::showsTheStationsReadingsWhenConnected()
     QCOMPARE(boxes[1].text.left(15), QStringLiteral("Temperature:\r\n "));
     QVERIFY(!boxes[1].text.contains(QStringLiteral("--")));
     QVERIFY2(!boxes[3].text.contains(QStringLiteral("--")), "dew point of CH1");
-    QCOMPARE(rig.window.size(),
-             QSize(485, 482 + rig.window.menuBar()->sizeHint().height()));
+    QCOMPARE(rig.window.size(), QSize(485, 482 + rig.window.menuBar()->sizeHint().height()));
 }
 
 void MainWindowTest::unplugAndPlugBack()
@@ -135,9 +133,10 @@ void MainWindowTest::germanTextsAndMenu()
     const QList<QMenu*> menus = rig.window.menuBar()->findChildren<QMenu*>();
     QCOMPARE(menus.size(), 1);
     QCOMPARE(menus[0]->title(), QStringLiteral("Men\u00FC"));
-    const QStringList expected{QStringLiteral("Einstellungen"), QStringLiteral("Alarm"),
-                               QStringLiteral("Kalibrierung"), QStringLiteral("SD Karte Datei"),
-                               QStringLiteral("Synchronisationszeit"), QStringLiteral("Sprache")};
+    const QStringList expected{
+        QStringLiteral("Einstellungen"),        QStringLiteral("Alarm"),
+        QStringLiteral("Kalibrierung"),         QStringLiteral("SD Karte Datei"),
+        QStringLiteral("Synchronisationszeit"), QStringLiteral("Sprache")};
     for (int i = 0; i < expected.size(); ++i) {
         QAction* action = menus[0]->findChild<QAction*>(QString::number(32772 + i));
         QVERIFY(action);

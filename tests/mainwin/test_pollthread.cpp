@@ -156,9 +156,8 @@ TEST_F(PollThreadTest, StationPluggedInLaterIsPolledAboutFifteenPassesAfterIt)
     const auto plugged = std::chrono::steady_clock::now();
     while (codesSent().empty() && std::chrono::steady_clock::now() - plugged < 5s)
         std::this_thread::sleep_for(timing.pollPass / 4);
-    const double passes = std::chrono::duration<double>(std::chrono::steady_clock::now() -
-                                                        plugged) /
-                          timing.pollPass;
+    const double passes =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - plugged) / timing.pollPass;
     EXPECT_GT(passes, 10) << "not at once: the counter has not reached the cycle yet";
     EXPECT_LT(passes, 22);
 }
