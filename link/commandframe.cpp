@@ -93,4 +93,9 @@ CommandFrame CommandFrame::language(bool english)
     return CommandFrame(Command::WriteLanguage, params);
 }
 
+CommandFrame CommandFrame::EndOfWrite()
+{
+    return CommandFrame(Command::EndOfWrite);
+}
+
 } // namespace nimbra

@@ -71,6 +71,9 @@ public:
     static CommandFrame deleteFile(std::string_view name);
     static CommandFrame setInterval(std::uint8_t minutes);
     static CommandFrame language(bool english);
+    // Sent last in every write of the station's settings, alarms, calibration and language:
+    // the station takes the frames before it as one change.
+    static CommandFrame EndOfWrite();
 
 private:
     Payload m_bytes{};

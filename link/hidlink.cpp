@@ -111,19 +111,21 @@ bool HidLink::OnDeviceChange(DeviceChange change)
     return true;
 }
 
-void HidLink::SendReport(const CommandFrame& command)
+bool HidLink::SendReport(const CommandFrame& command)
 {
     std::array<std::uint8_t, ReportSize> report{};
     std::copy(command.bytes().begin(), command.bytes().end(), report.begin() + 1);
 
     const std::shared_ptr<Connection> connection = currentConnection();
     if (!m_connected.load() || !connection || connection->broken.load())
-        return;
+        return false;
+    bool sent = false;
     {
         std::lock_guard lock(m_writeMutex);
-        connection->writer->write(report);
+        sent = connection->writer->write(report);
     }
     std::this_thread::sleep_for(m_timing.writePause);
+    return sent;
 }
 
 bool HidLink::waitReply(Millis timeout)
@@ -161,32 +163,41 @@ WriteOutcome HidLink::GuardedWrite(const std::atomic<int>& screenBusy,
                                    std::span<const CommandFrame> frames, Millis firstWait,
                                    Millis finalWait)
 {
-    using Clock = std::chrono::steady_clock;
     std::lock_guard turn(m_exchangeMutex);
     waitReply(firstWait);
     m_replyEvent.reset();
 
+    const WriteOutcome outcome = checkScreenThenSend(screenBusy, frames, finalWait);
+    // Without a station nobody answers: no reason to wait for the station to settle.
+    if (outcome != WriteOutcome::Unconnected)
+        waitReply(finalWait);
+    m_replyEvent.reset();
+    m_replyEvent.set();
+    return outcome;
+}
+
+WriteOutcome HidLink::checkScreenThenSend(const std::atomic<int>& screenBusy,
+                                          std::span<const CommandFrame> frames, Millis finalWait)
+{
+    using Clock = std::chrono::steady_clock;
     const auto asked = Clock::now();
     m_requestKind.store(RequestKind::ScreenCheck);
-    SendReport(CommandFrame(Command::ScreenCheck));
+    if (!SendReport(CommandFrame(Command::ScreenCheck)))
+        return WriteOutcome::Unconnected;
     // The station answers within a few milliseconds; the spare time covers a busy bus. The
     // pause is never shorter than the station's own 50 ms.
     waitReply(std::max(m_timing.screenCheck, finalWait));
     std::this_thread::sleep_until(asked + m_timing.screenCheck);
+    if (screenBusy.load() != 0)
+        return WriteOutcome::ScreenBusy;
 
-    WriteOutcome outcome = WriteOutcome::ScreenBusy;
-    if (screenBusy.load() == 0) {
-        outcome = WriteOutcome::Written;
-        m_requestKind.store(RequestKind::NoReply);
-        for (const CommandFrame& frame : frames) {
-            SendReport(frame);
-            std::this_thread::sleep_for(m_timing.sequencePause);
-        }
+    m_requestKind.store(RequestKind::NoReply);
+    for (const CommandFrame& frame : frames) {
+        if (!SendReport(frame))
+            return WriteOutcome::Unconnected;
+        std::this_thread::sleep_for(m_timing.sequencePause);
     }
-    waitReply(finalWait);
-    m_replyEvent.reset();
-    m_replyEvent.set();
-    return outcome;
+    return WriteOutcome::Written;
 }
 
 void HidLink::ReaderThread()

@@ -36,8 +36,9 @@ public:
 
 enum class WriteOutcome
 {
-    Written,
-    ScreenBusy
+    Written,    // every frame went out (the station never confirms more than that)
+    ScreenBusy, // the station is not on its main screen: nothing after the check was sent
+    Unconnected // no station, or the link broke before every frame went out
 };
 
 // The one connection to the station: discovery, the reader thread, and the requesters'
@@ -60,13 +61,16 @@ public:
     bool OnDeviceChange(DeviceChange change);
 
     // Writes one output report, then pauses. Writes from several threads are serialised.
-    void SendReport(const CommandFrame& command);
+    // Returns whether the report went out: false without a station or once its opening broke.
+    bool SendReport(const CommandFrame& command);
     // One request and its reply. Only one exchange is under way at a time; a second requester
     // waits its turn. Returns whether the wait for the reply timed out.
     bool Exchange(const CommandFrame& command, RequestKind kind, Millis waitBefore,
                   Millis waitAfter);
     // The screen check, then the data frames when the station shows its main screen. The
     // check waits for its own reply (bounded); without one the previous screenBusy decides.
+    // A frame that cannot be sent ends the write as Unconnected: the frames after it are not
+    // sent either, so the station never gets the tail of a write without its head.
     WriteOutcome GuardedWrite(const std::atomic<int>& screenBusy,
                               std::span<const CommandFrame> frames, Millis firstWait,
                               Millis finalWait);
@@ -92,6 +96,8 @@ private:
     void ReaderThread();
     bool waitReply(Millis timeout);
     bool readOnce(const std::shared_ptr<Connection>& connection);
+    WriteOutcome checkScreenThenSend(const std::atomic<int>& screenBusy,
+                                     std::span<const CommandFrame> frames, Millis finalWait);
 
     HidTransport& m_transport;
     ReplyRouter& m_router;

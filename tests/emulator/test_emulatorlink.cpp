@@ -69,8 +69,7 @@ TEST_F(EmulatorLinkTest, LinkOpensTheStationTwiceAndGetsItsPages)
 
 TEST_F(EmulatorLinkTest, GuardedWriteReachesTheStationOnlyOnItsMainScreen)
 {
-    const CommandFrame frames[] = {CommandFrame::language(false),
-                                   CommandFrame(Command::EndOfWrite)};
+    const CommandFrame frames[] = {CommandFrame::language(false), CommandFrame::EndOfWrite()};
     station->setScreenBusy(true);
     EXPECT_EQ(link.GuardedWrite(screenBusy, frames, timing.guardedFirst, timing.guardedFinal),
               WriteOutcome::ScreenBusy);

@@ -85,7 +85,7 @@ TEST_F(HidLinkTest, NoStationMeansUnconnectedAndNothingWritten)
 {
     bus.add("keyboard", 0x04F2, 0x0402);
     EXPECT_FALSE(link.Connect());
-    link.SendReport(CommandFrame(Command::Live));
+    EXPECT_FALSE(link.SendReport(CommandFrame(Command::Live)));
     EXPECT_TRUE(bus.written("keyboard").empty());
     EXPECT_TRUE(bus.openedPaths().empty());
 }
@@ -227,7 +227,7 @@ TEST_F(HidLinkTest, BrokenReadEndsTheWaitAndTellsTheOwner)
     bus.unplug("A"); // no device notification at all
     EXPECT_LT(exchange.get(), 3s);
     EXPECT_EQ(observer.broken.load(), 1);
-    link.SendReport(CommandFrame(Command::Live)); // a dead opening is not written to
+    EXPECT_FALSE(link.SendReport(CommandFrame(Command::Live))) << "a dead opening";
 }
 
 TEST_F(HidLinkTest, TwoRequestersNeverCrossTheirReplies)
@@ -296,7 +296,7 @@ protected:
     {
         const CommandFrame frames[] = {
             CommandFrame(Command::WriteAlarmSwitches), CommandFrame(Command::WriteTempLimits),
-            CommandFrame(Command::WriteHumiLimits), CommandFrame(Command::EndOfWrite)};
+            CommandFrame(Command::WriteHumiLimits), CommandFrame::EndOfWrite()};
         return link.GuardedWrite(screenBusy, frames, timing.guardedFirst, timing.guardedFinal);
     }
 
@@ -341,6 +341,30 @@ TEST_F(GuardedWriteTest, ReplyTooLateLeavesThePreviousValueInCharge)
     EXPECT_EQ(screenBusy.load(), 0) << "the late reply still lands";
     stationScreen(1, late);
     EXPECT_EQ(write(), WriteOutcome::Written);
+}
+
+TEST_F(GuardedWriteTest, UnplugAfterTheScreenCheckIsNoSuccess)
+{
+    bus.addStation("A");
+    router.addScreenBusyReceiver(&screenBusy);
+    ASSERT_TRUE(link.Connect());
+    // The station takes the check, then vanishes before its answer and the data frames.
+    bus.setResponder("A", [this](const Payload& command) -> std::vector<TimedReply> {
+        if (command[1] == 0x51)
+            bus.unplug("A");
+        return {};
+    });
+    EXPECT_EQ(write(), WriteOutcome::Unconnected);
+    EXPECT_EQ(codesSent(), (std::vector<std::uint8_t>{0x51}));
+    EXPECT_TRUE(link.ReplyEvent().isSet());
+}
+
+TEST_F(GuardedWriteTest, NoStationSendsNothingAndSaysSo)
+{
+    router.addScreenBusyReceiver(&screenBusy);
+    ASSERT_FALSE(link.Connect());
+    EXPECT_EQ(write(), WriteOutcome::Unconnected);
+    EXPECT_TRUE(link.ReplyEvent().isSet());
 }
 
 TEST_F(HidLinkTest, RefusedAccessIsToldOnce)
