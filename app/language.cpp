@@ -18,6 +18,16 @@ Language ReadLanguage(const QString& settingsPath)
     return LanguageFromIniValue(settings.value(QStringLiteral("Language/Language")).toString());
 }
 
+bool WriteLanguage(const QString& settingsPath, Language language)
+{
+    QSettings settings(settingsPath, QSettings::IniFormat);
+    settings.setValue(QStringLiteral("Language/Language"), language == Language::German
+                                                               ? QStringLiteral("Deutsch")
+                                                               : QStringLiteral("English"));
+    settings.sync();
+    return settings.status() == QSettings::NoError;
+}
+
 std::unique_ptr<QTranslator> ApplyLanguage(Language language)
 {
     if (language != Language::German) {

@@ -5,6 +5,7 @@
 #include "language.h"
 #include "my7100dlg.h"
 #include "replyrouter.h"
+#include "restart.h"
 #include "stationside.h"
 #include "widgetmessageservice.h"
 
@@ -47,6 +48,12 @@ void CMy7100App::runMainWindow()
     {
         WidgetMessageService messages(nullptr);
         CMy7100Dlg window(link, router, *station.notifier, messages, m_language);
+        window.setDataFolder(m_dataFolder);
+        // The new copy gets what the user gave this one: data folder, emulator.
+        window.setRestarter([this] {
+            return StartNewCopy(m_instanceLock, QCoreApplication::applicationFilePath(),
+                                QCoreApplication::arguments().mid(1));
+        });
         if (station.companion)
             QTimer::singleShot(0, &window, [&] { station.companion(&window); });
         window.DoModal();

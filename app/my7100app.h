@@ -25,8 +25,6 @@ public:
     const QString& DataFolder() const { return m_dataFolder; }
     Language language() const { return m_language; }
     const StartOptions& options() const { return m_options; }
-    // The language restart releases the lock before it starts the new copy.
-    void ReleaseInstanceLock() { m_instanceLock.release(); }
 
 private:
     void applyLanguage();

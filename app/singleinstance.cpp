@@ -1,6 +1,14 @@
 #include "singleinstance.h"
 
+#include <QStandardPaths>
+
 namespace nimbra {
+
+QString DefaultLockFolder()
+{
+    const QString runtime = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+    return runtime.isEmpty() ? QDir::tempPath() : runtime;
+}
 
 SingleInstanceLock::SingleInstanceLock(const QString& folder)
     : m_lock(QDir(folder).filePath(QStringLiteral("kv7100")))

@@ -6,12 +6,16 @@
 
 namespace nimbra {
 
+// Where the lock lives: the user's runtime folder, so that each user who signs in may run a
+// copy of their own and no other user's lock file stands in the way.
+QString DefaultLockFolder();
+
 // The lock "kv7100" that keeps a second copy of the program from starting. A lock left behind
 // by a copy that died is taken over.
 class SingleInstanceLock
 {
 public:
-    explicit SingleInstanceLock(const QString& folder = QDir::tempPath());
+    explicit SingleInstanceLock(const QString& folder = DefaultLockFolder());
 
     // False only when a running copy holds the lock. A lock that cannot be created at all
     // (no such folder, no permission) lets the start go on as the only copy.

@@ -159,6 +159,22 @@ bool HidLink::Exchange(const CommandFrame& command, RequestKind kind, Millis wai
     return timedOut;
 }
 
+bool HidLink::Write(const CommandFrame& command, Millis waitBefore, Millis waitAfter)
+{
+    std::lock_guard turn(m_exchangeMutex);
+    waitReply(waitBefore);
+    m_replyEvent.reset();
+    m_requestKind.store(RequestKind::NoReply);
+    const bool sent = SendReport(command);
+    // Nothing answers a write; the pause only lets the station settle, so it is not needed
+    // when nothing went out.
+    if (sent)
+        waitReply(waitAfter);
+    m_replyEvent.reset();
+    m_replyEvent.set();
+    return sent;
+}
+
 WriteOutcome HidLink::GuardedWrite(const std::atomic<int>& screenBusy,
                                    std::span<const CommandFrame> frames, Millis firstWait,
                                    Millis finalWait)

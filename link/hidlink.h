@@ -67,6 +67,10 @@ public:
     // waits its turn. Returns whether the wait for the reply timed out.
     bool Exchange(const CommandFrame& command, RequestKind kind, Millis waitBefore,
                   Millis waitAfter);
+    // A command the station does not answer, with the same turn-taking: waits for the previous
+    // exchange, sends, then pauses for waitAfter so the station can take the change. Returns
+    // whether the report went out.
+    bool Write(const CommandFrame& command, Millis waitBefore, Millis waitAfter);
     // The screen check, then the data frames when the station shows its main screen. The
     // check waits for its own reply (bounded); without one the previous screenBusy decides.
     // A frame that cannot be sent ends the write as Unconnected: the frames after it are not

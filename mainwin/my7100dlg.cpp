@@ -2,6 +2,8 @@
 
 #include "aboutdlg.h"
 #include "channelscreen.h"
+#include "clocksync.h"
+#include "datafolder.h"
 #include "dialogitems.h"
 #include "messageservice.h"
 
@@ -9,6 +11,7 @@
 #include <QMenuBar>
 #include <QStatusBar>
 #include <QVBoxLayout>
+#include <map>
 
 namespace nimbra {
 
@@ -33,6 +36,7 @@ CMy7100Dlg::CMy7100Dlg(HidLink& link, ReplyRouter& router, DeviceNotifier& notif
     m_router.addScreenBusyReceiver(&m_Setting.m_ScreenBusy);
     m_router.addScreenBusyReceiver(&m_Alarm.m_ScreenBusy);
     m_router.addScreenBusyReceiver(&m_Calib.m_ScreenBusy);
+    m_router.addScreenBusyReceiver(&m_Lang.m_ScreenBusy);
     m_router.setSettingsDecoder([this](const Page& page) { onSettingsPage(page); });
 }
 
@@ -56,6 +60,7 @@ bool CMy7100Dlg::OnInitDialog()
 
     m_link.setObserver(this);
     m_link.Connect();
+    m_RestartPending = false;
     m_UiText.LoadUiText(m_language);
 
     auto* layout = new QVBoxLayout(this);
@@ -94,11 +99,19 @@ void CMy7100Dlg::buildMenu()
     auto* bar = new QMenuBar(this);
     SetItemId(bar, MenuId);
     QMenu* menu = bar->addMenu(MenuText(m_language, 0));
+    const std::map<int, void (CMy7100Dlg::*)()> commands{
+        {32776, &CMy7100Dlg::SyncStationClock},
+        {32777, &CMy7100Dlg::OnLanguage},
+    };
     for (int id = FirstMenuCommand; id <= LastMenuCommand; ++id) {
         QAction* action = menu->addAction(MenuText(m_language, id));
         action->setObjectName(QString::number(id));
-        // The dialogs behind these commands come with their own subsystems.
-        action->setEnabled(false);
+        const auto command = commands.find(id);
+        // The dialogs behind the other commands come with their own subsystems.
+        action->setEnabled(command != commands.end());
+        if (command != commands.end())
+            connect(action, &QAction::triggered, this,
+                    [this, run = command->second] { (this->*run)(); });
     }
     const QString about = StringTable(m_language, 101);
     if (!about.isEmpty()) {
@@ -108,6 +121,60 @@ void CMy7100Dlg::buildMenu()
         connect(action, &QAction::triggered, this, [this] { OnSysCommand(AboutCommand); });
     }
     m_menuBar = bar;
+}
+
+void CMy7100Dlg::SyncStationClock()
+{
+    // No poll cycle may start while the question is open or the write runs.
+    m_Poll.m_DialogOpen = true;
+    syncStationClock();
+    m_Poll.m_DialogOpen = false;
+}
+
+void CMy7100Dlg::syncStationClock()
+{
+    if (m_messages.ask(m_UiText.Text(230), m_UiText.Text(212)) != MessageService::Answer::Ok)
+        return;
+    if (!m_link.Connected()) {
+        m_messages.inform(m_UiText.Text(232));
+        return;
+    }
+    const Timing& timing = m_link.timing();
+    m_Poll.m_PollEvent.waitFor(timing.dialogOpenWait);
+    const CommandFrame frame = SetClockFrame(SystemLocalTime());
+    switch (m_link.GuardedWrite(m_ScreenBusy, {&frame, 1}, timing.syncFirst, timing.syncFinal)) {
+    case WriteOutcome::Written:
+        m_messages.inform(m_UiText.Text(231));
+        break;
+    case WriteOutcome::ScreenBusy:
+        m_messages.inform(m_UiText.Text(236));
+        break;
+    case WriteOutcome::Unconnected:
+        // The station went away before the frame went out: its clock was not set.
+        m_messages.inform(m_UiText.Text(232));
+        break;
+    }
+}
+
+void CMy7100Dlg::OnLanguage()
+{
+    RunMenuDialog([this] {
+        Lang dialog(m_link, m_messages, m_UiText, m_Lang, SettingsPath(m_dataFolder), this);
+        if (dialog.DoModal() != QDialog::Accepted)
+            return;
+        m_RestartPending = true;
+        RestartProgram();
+    });
+}
+
+void CMy7100Dlg::RestartProgram()
+{
+    if (m_RestartPending && !(m_restarter && m_restarter())) {
+        m_RestartPending = false;
+        m_messages.inform(StringTable(m_language, 311));
+        return;
+    }
+    reject();
 }
 
 void CMy7100Dlg::buildStatusBar()

@@ -2,6 +2,7 @@
 
 #include "devicenotifier.h"
 #include "hidlink.h"
+#include "lang.h"
 #include "livereadings.h"
 #include "pollthread.h"
 #include "replyrouter.h"
@@ -10,6 +11,7 @@
 
 #include <QDialog>
 #include <atomic>
+#include <functional>
 #include <memory>
 
 class QLabel;
@@ -23,6 +25,9 @@ class MessageService;
 
 // The main window: the painted channel boxes, the connection state, the menu, and the owner of
 // everything that talks to the station while the program runs.
+// Starts a new copy of the program in place of this one; false when none could be started.
+using ProgramRestarter = std::function<bool()>;
+
 class CMy7100Dlg final : public QDialog, private LinkObserver, private PollTargets
 {
     Q_OBJECT
@@ -40,12 +45,25 @@ public:
                MessageService& messages, Language language, QWidget* parent = nullptr);
     ~CMy7100Dlg() override;
 
+    // Where Main.ini lives, for the language dialog.
+    void setDataFolder(const QString& folder) { m_dataFolder = folder; }
+    // What the language switch runs to bring the program back in the new language.
+    void setRestarter(ProgramRestarter restarter) { m_restarter = std::move(restarter); }
+
     // Initialises in the fixed order, then runs the window modally.
     int DoModal();
     bool OnInitDialog();
 
     // Runs a menu dialog with the poll cycle held off: waits for a running cycle first.
     template <typename Show> void RunMenuDialog(Show show);
+
+    // Menu command 32776: sets the station's clock after a question and the screen check.
+    void SyncStationClock();
+    // Menu command 32777: the language dialog, and the restart when it saved a language.
+    void OnLanguage();
+    // Hands over to a new copy when a restart is pending, then closes this window. A copy that
+    // cannot be started is told and this one runs on.
+    void RestartProgram();
 
     const UiText& texts() const { return m_UiText; }
     LiveSnapshot readings() const { return m_Readings.snapshot(); }
@@ -55,6 +73,7 @@ public:
     CalibData& calib() { return m_Calib; }
 
     std::atomic<int> m_ScreenBusy{0};
+    bool m_RestartPending = false;
 
     QMenuBar* menuBar() const { return m_menuBar; }
     QStatusBar* statusBar() const { return m_statusBar; }
@@ -66,6 +85,7 @@ public slots:
 
 private:
     void buildMenu();
+    void syncStationClock();
     void refreshScreen();
     void buildStatusBar();
     void showStatus();
@@ -98,6 +118,7 @@ private:
     SettingData m_Setting;
     AlarmData m_Alarm;
     CalibData m_Calib;
+    LangData m_Lang;
     PollThread m_Poll{m_link, m_router, *this};
 
     ChannelScreen* m_screen = nullptr;
@@ -106,6 +127,8 @@ private:
     QLabel* m_pane0 = nullptr;
     QLabel* m_pane1 = nullptr;
     bool m_shutDown = false;
+    QString m_dataFolder;
+    ProgramRestarter m_restarter;
 };
 
 template <typename Show> void CMy7100Dlg::RunMenuDialog(Show show)

@@ -39,11 +39,17 @@ qint64 LockOwner(const QString& lockPath)
     return pid;
 }
 
-// Copies of the real program with a private temporary folder, so the lock is theirs alone.
+// Copies of the real program with a private runtime folder, so the lock is theirs alone. A
+// second runtime folder stands in for a second user signed in on the same computer.
 class NimbraProcessTest : public ::testing::Test
 {
 protected:
-    void SetUp() override { ASSERT_TRUE(m_root.isValid()); }
+    void SetUp() override
+    {
+        ASSERT_TRUE(m_root.isValid());
+        ASSERT_TRUE(m_runtime.isValid());
+        ASSERT_TRUE(m_otherUsersRuntime.isValid());
+    }
 
     void TearDown() override
     {
@@ -53,10 +59,13 @@ protected:
         }
     }
 
-    QProcess& start(const QString& dataFolder, const QString& program = QStringLiteral(NIMBRA_EXE))
+    QProcess& start(const QString& dataFolder, const QString& program = QStringLiteral(NIMBRA_EXE),
+                    const QString& runtime = {})
     {
         auto process = std::make_unique<QProcess>();
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(u"XDG_RUNTIME_DIR"_s, runtime.isEmpty() ? m_runtime.path() : runtime);
+        // The shared temporary folder is not where the lock belongs.
         environment.insert(u"TMPDIR"_s, m_root.path());
         environment.insert(u"QT_QPA_PLATFORM"_s, u"offscreen"_s);
         process->setProcessEnvironment(environment);
@@ -66,16 +75,20 @@ protected:
         return *m_processes.back();
     }
 
-    QString lockPath() const { return m_root.filePath(u"kv7100"_s); }
+    QString lockPath(const QString& runtime = {}) const
+    {
+        return QDir(runtime.isEmpty() ? m_runtime.path() : runtime).filePath(u"kv7100"_s);
+    }
     QString path(const QString& name) const { return m_root.filePath(name); }
 
     // The program takes the lock first and sets up its data folder next.
-    ::testing::AssertionResult runsWithLock(QProcess& process, const QString& dataFolder)
+    ::testing::AssertionResult runsWithLock(QProcess& process, const QString& dataFolder,
+                                            const QString& runtime = {})
     {
         if (!process.waitForStarted(StartTimeoutMs))
             return ::testing::AssertionFailure() << "did not start";
         const qint64 pid = process.processId();
-        if (!WaitUntil([&] { return LockOwner(lockPath()) == pid; }))
+        if (!WaitUntil([&] { return LockOwner(lockPath(runtime)) == pid; }))
             return ::testing::AssertionFailure() << "never held the lock";
         if (!WaitUntil([&] { return QFileInfo::exists(dataFolder + u"/7100.db"_s); }))
             return ::testing::AssertionFailure() << "never set up " << dataFolder.toStdString();
@@ -83,6 +96,8 @@ protected:
     }
 
     QTemporaryDir m_root;
+    QTemporaryDir m_runtime;
+    QTemporaryDir m_otherUsersRuntime;
     std::vector<std::unique_ptr<QProcess>> m_processes;
 };
 
@@ -139,6 +154,18 @@ TEST_F(NimbraProcessTest, SecondCopyEndsAtOnceAndTheFirstRunsOn)
         EXPECT_EQ(first.state(), QProcess::Running);
         EXPECT_EQ(LockOwner(lockPath()), first.processId());
     }
+}
+
+TEST_F(NimbraProcessTest, EachUserRunsACopyOfTheirOwn)
+{
+    QProcess& mine = start(path(u"mine"_s));
+    ASSERT_TRUE(runsWithLock(mine, path(u"mine"_s)));
+    QProcess& theirs =
+        start(path(u"theirs"_s), QStringLiteral(NIMBRA_EXE), m_otherUsersRuntime.path());
+    EXPECT_TRUE(runsWithLock(theirs, path(u"theirs"_s), m_otherUsersRuntime.path()));
+    EXPECT_EQ(mine.state(), QProcess::Running);
+    EXPECT_EQ(theirs.state(), QProcess::Running);
+    EXPECT_FALSE(QFileInfo::exists(path(u"kv7100"_s))) << "a lock in the shared temporary folder";
 }
 
 TEST_F(NimbraProcessTest, LockOfACopyThatDiedIsTakenOver)

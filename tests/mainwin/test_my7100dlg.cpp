@@ -153,7 +153,9 @@ void MainWindowTest::menuCommandsWaitForTheirDialogs()
     for (int id = CMy7100Dlg::FirstMenuCommand; id <= CMy7100Dlg::LastMenuCommand; ++id) {
         QAction* action = rig.window.menuBar()->findChild<QAction*>(QString::number(id));
         QVERIFY2(action, qPrintable(QString::number(id)));
-        QVERIFY2(!action->isEnabled(), "no command pretends to work before its dialog exists");
+        // The clock and language commands are here; no other pretends to work before its
+        // dialog exists.
+        QCOMPARE(action->isEnabled(), id == 32776 || id == 32777);
     }
 }
 

@@ -1,0 +1,102 @@
+#include "lang.h"
+
+#include "dialogitems.h"
+#include "hidlink.h"
+#include "language.h"
+#include "messageservice.h"
+#include "templatesize.h"
+#include "uitext.h"
+
+#include <QComboBox>
+#include <QDir>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+
+namespace nimbra {
+
+namespace {
+
+const QString German = QStringLiteral("Deutsch");
+const QString English = QStringLiteral("English");
+
+} // namespace
+
+Lang::Lang(HidLink& link, MessageService& messages, const UiText& texts, LangData& data,
+           QString settingsPath, QWidget* parent)
+    : QDialog(parent), m_link(link), m_messages(messages), m_texts(texts), m_data(data),
+      m_settingsPath(std::move(settingsPath))
+{
+    SetItemId(this, ResourceId);
+    QFont font(QStringLiteral("MS Shell Dlg"));
+    font.setPointSize(8);
+    setFont(font);
+
+    auto* label = new QLabel(this);
+    SetItemId(label, Label);
+    m_combo = new QComboBox(this);
+    SetItemId(m_combo, LanguageList);
+    label->setBuddy(m_combo);
+    auto* save = new QPushButton(this);
+    SetItemId(save, SaveButton);
+    save->setDefault(true);
+    auto* exit = new QPushButton(this);
+    SetItemId(exit, ExitButton);
+    connect(save, &QPushButton::clicked, this, [this] { OnSaveLanguage(); });
+    connect(exit, &QPushButton::clicked, this, &QDialog::reject);
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(save);
+    buttons->addWidget(exit);
+    auto* layout = new QGridLayout(this);
+    layout->addWidget(label, 0, 0);
+    layout->addWidget(m_combo, 0, 1);
+    layout->setColumnStretch(1, 1);
+    layout->setRowStretch(1, 1);
+    layout->addLayout(buttons, 2, 0, 1, 2);
+}
+
+int Lang::DoModal()
+{
+    OnInitDialog();
+    return exec();
+}
+
+bool Lang::OnInitDialog()
+{
+    setWindowTitle(m_texts.Text(296));
+    item<QLabel>(this, Label)->setText(m_texts.Text(296));
+    item<QPushButton>(this, SaveButton)->setText(m_texts.Text(216));
+    item<QPushButton>(this, ExitButton)->setText(m_texts.Text(217));
+
+    m_combo->clear();
+    m_combo->addItems({German, English});
+    // Whatever start-up would not read as German shows as English.
+    m_combo->setCurrentIndex(ReadLanguage(m_settingsPath) == Language::German ? 0 : 1);
+    setMinimumSize(TemplateSize(this, 220, 64).expandedTo(sizeHint()));
+    return true;
+}
+
+void Lang::OnSaveLanguage()
+{
+    const bool english = m_combo->currentText() == English;
+    // Restarting without the choice on disk would bring the program back in the old language
+    // as if the switch had worked; the station keeps its language too.
+    if (!WriteLanguage(m_settingsPath, english ? Language::English : Language::German)) {
+        m_messages.inform(
+            StringTable(m_texts.language(), 310).arg(QDir::toNativeSeparators(m_settingsPath)));
+        return;
+    }
+    if (m_link.Connected()) {
+        const CommandFrame frames[] = {CommandFrame::language(english), CommandFrame::EndOfWrite()};
+        const Timing& timing = m_link.timing();
+        if (m_link.GuardedWrite(m_data.m_ScreenBusy, frames, timing.guardedFirst,
+                                timing.guardedFinal) == WriteOutcome::ScreenBusy)
+            m_messages.inform(m_texts.Text(236));
+    }
+    accept();
+}
+
+} // namespace nimbra

@@ -1,0 +1,39 @@
+#include "synctime.h"
+
+#include "dialogitems.h"
+#include "templatesize.h"
+
+#include <QHBoxLayout>
+#include <QPushButton>
+
+namespace nimbra {
+
+SyncTime::SyncTime(HidLink& link, MessageService& messages, QWidget* parent, LocalClock clock)
+    : QDialog(parent), m_link(link), m_messages(messages), m_clock(std::move(clock))
+{
+    SetItemId(this, ResourceId);
+    setWindowTitle(QStringLiteral("Sync Time"));
+
+    auto* sync = new QPushButton(QStringLiteral("Sync Time"), this);
+    SetItemId(sync, SyncButton);
+    sync->setDefault(true);
+    auto* exit = new QPushButton(QStringLiteral("Exit"), this);
+    SetItemId(exit, ExitButton);
+    connect(sync, &QPushButton::clicked, this, [this] { OnSyncTime(); });
+    connect(exit, &QPushButton::clicked, this, &QDialog::reject);
+
+    auto* layout = new QHBoxLayout(this);
+    layout->addStretch();
+    layout->addWidget(sync);
+    layout->addWidget(exit);
+    layout->addStretch();
+    setMinimumSize(TemplateSize(this, 171, 49).expandedTo(sizeHint()));
+}
+
+void SyncTime::OnSyncTime()
+{
+    SyncClockAndTell(m_link, m_messages, m_clock);
+    reject();
+}
+
+} // namespace nimbra
