@@ -39,6 +39,12 @@ public:
         return m_texts;
     }
 
+    QStringList captions() const
+    {
+        std::lock_guard lock(m_mutex);
+        return m_captions;
+    }
+
 private:
     mutable std::mutex m_mutex;
     QStringList m_texts;          // guarded by m_mutex
