@@ -1,9 +1,12 @@
 #include "my7100dlg.h"
 
 #include "aboutdlg.h"
+#include "alarm.h"
+#include "calib.h"
 #include "channelscreen.h"
 #include "dialogitems.h"
 #include "messageservice.h"
+#include "setting.h"
 
 #include <QLabel>
 #include <QMenuBar>
@@ -97,8 +100,9 @@ void CMy7100Dlg::buildMenu()
     for (int id = FirstMenuCommand; id <= LastMenuCommand; ++id) {
         QAction* action = menu->addAction(MenuText(m_language, id));
         action->setObjectName(QString::number(id));
-        // The dialogs behind these commands come with their own subsystems.
-        action->setEnabled(false);
+        connect(action, &QAction::triggered, this, [this, id] { OnMenuCommand(id); });
+        // The dialogs behind the other commands come with their own subsystems.
+        action->setEnabled(id <= CalibrationCommand);
     }
     const QString about = StringTable(m_language, 101);
     if (!about.isEmpty()) {
@@ -150,6 +154,35 @@ void CMy7100Dlg::OnSysCommand(int id)
         return;
     CAboutDlg about(this);
     about.exec();
+}
+
+void CMy7100Dlg::OnMenuCommand(int id)
+{
+    switch (id) {
+    case SetupCommand:
+        RunMenuDialog([this] {
+            Setting dialog(m_Setting, m_link, m_UiText, m_messages, this);
+            dialog.exec();
+        });
+        break;
+    case AlarmCommand:
+        RunMenuDialog([this] {
+            Alarm dialog(m_Alarm, m_link, m_UiText, m_messages, this);
+            dialog.exec();
+        });
+        break;
+    case CalibrationCommand:
+        RunMenuDialog([this] {
+            const LiveSnapshot now = m_Readings.snapshot();
+            m_Calib.m_Readings.m_ReadingTemp = now.m_Temperature;
+            m_Calib.m_Readings.m_ReadingHumi = now.m_Humidity;
+            Calib dialog(m_Calib, m_link, m_UiText, m_messages, this);
+            dialog.exec();
+        });
+        break;
+    default:
+        break;
+    }
 }
 
 void CMy7100Dlg::OnDeviceChange(DeviceChange change)

@@ -153,7 +153,8 @@ void MainWindowTest::menuCommandsWaitForTheirDialogs()
     for (int id = CMy7100Dlg::FirstMenuCommand; id <= CMy7100Dlg::LastMenuCommand; ++id) {
         QAction* action = rig.window.menuBar()->findChild<QAction*>(QString::number(id));
         QVERIFY2(action, qPrintable(QString::number(id)));
-        QVERIFY2(!action->isEnabled(), "no command pretends to work before its dialog exists");
+        // No command pretends to work before its dialog exists.
+        QCOMPARE(action->isEnabled(), id <= CMy7100Dlg::CalibrationCommand);
     }
 }
 
