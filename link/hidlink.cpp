@@ -145,34 +145,30 @@ bool HidLink::waitReply(Millis timeout)
     }
 }
 
-bool HidLink::Exchange(const CommandFrame& command, RequestKind kind, Millis waitBefore,
-                       Millis waitAfter)
+HidLink::Turn HidLink::exchangeTurn(const CommandFrame& command, RequestKind kind,
+                                    Millis waitBefore, Millis waitAfter)
 {
     std::lock_guard turn(m_exchangeMutex);
     waitReply(waitBefore);
     m_replyEvent.reset();
     m_requestKind.store(kind);
-    SendReport(command);
-    const bool timedOut = !waitReply(waitAfter);
+    Turn result;
+    result.sent = SendReport(command);
+    result.timedOut = !waitReply(waitAfter);
     m_replyEvent.reset();
     m_replyEvent.set();
-    return timedOut;
+    return result;
+}
+
+bool HidLink::Exchange(const CommandFrame& command, RequestKind kind, Millis waitBefore,
+                       Millis waitAfter)
+{
+    return exchangeTurn(command, kind, waitBefore, waitAfter).timedOut;
 }
 
 bool HidLink::Write(const CommandFrame& command, Millis waitBefore, Millis waitAfter)
 {
-    std::lock_guard turn(m_exchangeMutex);
-    waitReply(waitBefore);
-    m_replyEvent.reset();
-    m_requestKind.store(RequestKind::NoReply);
-    const bool sent = SendReport(command);
-    // Nothing answers a write; the pause only lets the station settle, so it is not needed
-    // when nothing went out.
-    if (sent)
-        waitReply(waitAfter);
-    m_replyEvent.reset();
-    m_replyEvent.set();
-    return sent;
+    return exchangeTurn(command, RequestKind::NoReply, waitBefore, waitAfter).sent;
 }
 
 WriteOutcome HidLink::GuardedWrite(const std::atomic<int>& screenBusy,

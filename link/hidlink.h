@@ -67,9 +67,8 @@ public:
     // waits its turn. Returns whether the wait for the reply timed out.
     bool Exchange(const CommandFrame& command, RequestKind kind, Millis waitBefore,
                   Millis waitAfter);
-    // A command the station does not answer, with the same turn-taking: waits for the previous
-    // exchange, sends, then pauses for waitAfter so the station can take the change. Returns
-    // whether the report went out.
+    // A command the station does not answer, as an exchange of kind NoReply; the second wait
+    // gives the station time to take it. Returns whether the frame went out.
     bool Write(const CommandFrame& command, Millis waitBefore, Millis waitAfter);
     // The screen check, then the data frames when the station shows its main screen. The
     // check waits for its own reply (bounded); without one the previous screenBusy decides.
@@ -99,6 +98,13 @@ private:
     std::shared_ptr<Connection> openStation(const std::string& path);
     void ReaderThread();
     bool waitReply(Millis timeout);
+    struct Turn
+    {
+        bool sent = false;
+        bool timedOut = false;
+    };
+    Turn exchangeTurn(const CommandFrame& command, RequestKind kind, Millis waitBefore,
+                      Millis waitAfter);
     bool readOnce(const std::shared_ptr<Connection>& connection);
     WriteOutcome checkScreenThenSend(const std::atomic<int>& screenBusy,
                                      std::span<const CommandFrame> frames, Millis finalWait);

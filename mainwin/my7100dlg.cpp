@@ -1,17 +1,19 @@
 #include "my7100dlg.h"
 
 #include "aboutdlg.h"
+#include "alarm.h"
+#include "calib.h"
 #include "channelscreen.h"
 #include "clocksync.h"
 #include "datafolder.h"
 #include "dialogitems.h"
 #include "messageservice.h"
+#include "setting.h"
 
 #include <QLabel>
 #include <QMenuBar>
 #include <QStatusBar>
 #include <QVBoxLayout>
-#include <map>
 
 namespace nimbra {
 
@@ -99,19 +101,12 @@ void CMy7100Dlg::buildMenu()
     auto* bar = new QMenuBar(this);
     SetItemId(bar, MenuId);
     QMenu* menu = bar->addMenu(MenuText(m_language, 0));
-    const std::map<int, void (CMy7100Dlg::*)()> commands{
-        {32776, &CMy7100Dlg::SyncStationClock},
-        {32777, &CMy7100Dlg::OnLanguage},
-    };
     for (int id = FirstMenuCommand; id <= LastMenuCommand; ++id) {
         QAction* action = menu->addAction(MenuText(m_language, id));
         action->setObjectName(QString::number(id));
-        const auto command = commands.find(id);
-        // The dialogs behind the other commands come with their own subsystems.
-        action->setEnabled(command != commands.end());
-        if (command != commands.end())
-            connect(action, &QAction::triggered, this,
-                    [this, run = command->second] { (this->*run)(); });
+        connect(action, &QAction::triggered, this, [this, id] { OnMenuCommand(id); });
+        // The SD-card dialog comes with its own subsystem.
+        action->setEnabled(id <= CalibrationCommand || id >= SyncTimeCommand);
     }
     const QString about = StringTable(m_language, 101);
     if (!about.isEmpty()) {
@@ -217,6 +212,43 @@ void CMy7100Dlg::OnSysCommand(int id)
         return;
     CAboutDlg about(this);
     about.exec();
+}
+
+void CMy7100Dlg::OnMenuCommand(int id)
+{
+    switch (id) {
+    case SetupCommand:
+        RunMenuDialog([this] {
+            Setting dialog(m_Setting, m_link, m_UiText, m_messages, this);
+            connect(&dialog, &Setting::syncTimeRequested, this,
+                    [this] { SyncClockAndTell(m_link, m_messages); });
+            dialog.exec();
+        });
+        break;
+    case AlarmCommand:
+        RunMenuDialog([this] {
+            Alarm dialog(m_Alarm, m_link, m_UiText, m_messages, this);
+            dialog.exec();
+        });
+        break;
+    case CalibrationCommand:
+        RunMenuDialog([this] {
+            const LiveSnapshot now = m_Readings.snapshot();
+            m_Calib.m_Readings.m_ReadingTemp = now.m_Temperature;
+            m_Calib.m_Readings.m_ReadingHumi = now.m_Humidity;
+            Calib dialog(m_Calib, m_link, m_UiText, m_messages, this);
+            dialog.exec();
+        });
+        break;
+    case SyncTimeCommand:
+        SyncStationClock();
+        break;
+    case LanguageCommand:
+        OnLanguage();
+        break;
+    default:
+        break;
+    }
 }
 
 void CMy7100Dlg::OnDeviceChange(DeviceChange change)

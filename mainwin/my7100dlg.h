@@ -39,6 +39,11 @@ public:
     static constexpr int StatusPane0 = 0xE701;
     static constexpr int StatusPane1 = 0xE702;
     static constexpr int FirstMenuCommand = 32772;
+    static constexpr int SetupCommand = 32772;
+    static constexpr int AlarmCommand = 32773;
+    static constexpr int CalibrationCommand = 32774;
+    static constexpr int SyncTimeCommand = 32776;
+    static constexpr int LanguageCommand = 32777;
     static constexpr int LastMenuCommand = 32777;
 
     CMy7100Dlg(HidLink& link, ReplyRouter& router, DeviceNotifier& notifier,
@@ -90,6 +95,7 @@ private:
     void buildStatusBar();
     void showStatus();
     void OnSysCommand(int id);
+    void OnMenuCommand(int id);
     void OnDeviceChange(DeviceChange change);
     void onSettingsPage(const Page& page);
     void shutDown();

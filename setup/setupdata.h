@@ -1,6 +1,9 @@
 #pragma once
 
+#include "alarmcodec.h"
+#include "calibcodec.h"
 #include "replyrouter.h"
+#include "settingcodec.h"
 
 #include <array>
 #include <atomic>
@@ -37,12 +40,15 @@ struct SettingData
     Guarded<Page> m_SettingsPage;
     std::atomic<int> m_IntervalMinutes{0};
     std::atomic<int> m_ScreenBusy{0};
+    // The areas' ticks as last loaded or switched away from; they outlive each showing.
+    // User-interface thread only.
+    AreaMasks m_AreaMask{};
 };
 
 struct AlarmData
 {
     // m_AlarmSwitches, the never fetched second page, m_TempLimits, m_HumiLimits.
-    using Pages = std::array<Page, 4>;
+    using Pages = AlarmPages;
 
     Guarded<Pages> m_pages;
     std::atomic<int> m_ScreenBusy{0};
@@ -52,6 +58,8 @@ struct CalibData
 {
     Guarded<Page> m_OffsetPage;
     std::atomic<int> m_ScreenBusy{0};
+    // Copied from the live readings when the dialog is chosen. User-interface thread only.
+    CalibReadings m_Readings;
 };
 
 } // namespace nimbra

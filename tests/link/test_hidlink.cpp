@@ -367,6 +367,18 @@ TEST_F(GuardedWriteTest, NoStationSendsNothingAndSaysSo)
     EXPECT_TRUE(link.ReplyEvent().isSet());
 }
 
+TEST_F(HidLinkTest, WriteSaysWhetherTheFrameWentOut)
+{
+    bus.addStation("A", silent());
+    ASSERT_TRUE(link.Connect());
+    EXPECT_TRUE(link.Write(CommandFrame::setInterval(30), 1s, timing.setInterval));
+    EXPECT_EQ(link.requestKind(), RequestKind::NoReply);
+    bus.unplug("A");
+    EXPECT_FALSE(link.Write(CommandFrame::setInterval(40), 1s, timing.setInterval));
+    EXPECT_EQ(bus.written("A").size(), 1u);
+    EXPECT_TRUE(link.ReplyEvent().isSet());
+}
+
 TEST_F(HidLinkTest, RefusedAccessIsToldOnce)
 {
     bus.addStation("A");

@@ -1,7 +1,7 @@
 #include "clocksync.h"
 #include "dialogitems.h"
+#include "quietrig.h"
 #include "synctime.h"
-#include "windowrig.h"
 
 #include <QMenuBar>
 #include <QPushButton>
@@ -28,13 +28,13 @@ QDateTime FromFields(const ClockFields& f)
                      QTime(int(f.hour), int(f.minute), int(f.second)));
 }
 
-void Prepare(WindowRig& rig, Station station)
+void Prepare(QuietWindowRig& rig, Station station)
 {
     switch (station) {
     case Station::Ready:
         break;
     case Station::Unplugged:
-        rig.bus.unplug(StationPath);
+        rig.bus.unplug(QuietWindowRig::StationPath);
         QTRY_VERIFY(!rig.link.Connected());
         break;
     case Station::Busy:
@@ -90,7 +90,7 @@ void ClockSyncTest::menuCommand()
     QFETCH(QString, told);
     QFETCH(bool, clockSet);
 
-    WindowRig rig;
+    QuietWindowRig rig;
     QVERIFY(rig.start());
     Prepare(rig, station);
     rig.messages.answer(answer);
@@ -126,7 +126,7 @@ void ClockSyncTest::syncTimeDialog()
     QFETCH(bool, connected);
     QFETCH(QString, told);
 
-    WindowRig rig;
+    QuietWindowRig rig;
     QVERIFY(rig.start());
     if (!connected)
         Prepare(rig, Station::Unplugged);

@@ -1,9 +1,9 @@
 #include "dialogitems.h"
 #include "lang.h"
 #include "language.h"
+#include "quietrig.h"
 #include "restart.h"
 #include "singleinstance.h"
-#include "windowrig.h"
 
 #include <QComboBox>
 #include <QDir>
@@ -126,7 +126,7 @@ void LangTest::preselection()
     const QString settings = data.filePath(u"Main.ini"_s);
     if (!ini.isNull())
         QVERIFY(WriteFile(settings, ini));
-    WindowRig rig(ui);
+    QuietWindowRig rig(ui);
     UiText uiText;
     uiText.LoadUiText(ui);
     LangData langData;
@@ -192,10 +192,10 @@ void LangTest::saveOrExit()
     SingleInstanceLock lock(m_runtime.path());
     QVERIFY(lock.acquire());
 
-    WindowRig rig;
+    QuietWindowRig rig;
     QVERIFY(rig.start());
     if (station == Station::Unplugged) {
-        rig.bus.unplug(StationPath);
+        rig.bus.unplug(QuietWindowRig::StationPath);
         QTRY_VERIFY(!rig.link.Connected());
     }
     rig.station->setScreenBusy(station == Station::Busy);
@@ -235,7 +235,7 @@ void LangTest::germanTakesOverInANewCopy()
     QVERIFY(lock.acquire());
     const QStringList options{u"--simulate"_s, u"--data-folder"_s, data.path()};
 
-    WindowRig rig;
+    QuietWindowRig rig;
     QVERIFY(rig.start());
     rig.window.setDataFolder(data.path());
     rig.window.setRestarter(

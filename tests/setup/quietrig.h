@@ -12,14 +12,14 @@
 
 namespace nimbra::test {
 
-inline constexpr const char* StationPath = "emulated:test";
-
 // The program's objects in the order main() makes them, with the station's waits scaled down.
-// The poll cycle runs once at the start and then not again, so what the station receives
-// afterwards comes from the command under test alone.
-struct WindowRig
+// Unlike WindowRig of the setup dialogs' test, the poll cycle runs once at the start and then not
+// again, so what the station receives afterwards comes from the command under test alone.
+struct QuietWindowRig
 {
-    explicit WindowRig(Language language = Language::English)
+    static constexpr const char* StationPath = "emulated:quiet";
+
+    explicit QuietWindowRig(Language language = Language::English)
         : timing(quietTiming()), station(bus.addStation(StationPath)), link(bus, router, timing),
           window(link, router, bus, messages, language)
     {

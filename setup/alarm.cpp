@@ -1,0 +1,224 @@
+#include "alarm.h"
+
+#include "dialogitems.h"
+#include "messageservice.h"
+#include "stationwrite.h"
+#include "uitext.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace nimbra {
+
+namespace {
+
+constexpr int TempUnitHigh = 1059;
+constexpr int TempUnitLow = 1068;
+
+std::size_t slot(int channel, int low)
+{
+    return static_cast<std::size_t>(2 * (channel - 1) + low);
+}
+
+QLabel* label(QWidget* parent, int id, const QString& text = {})
+{
+    auto* l = new QLabel(text, parent);
+    if (id != 0)
+        SetItemId(l, id);
+    return l;
+}
+
+} // namespace
+
+Alarm::Alarm(AlarmData& data, HidLink& link, const UiText& texts, MessageService& messages,
+             QWidget* parent)
+    : QDialog(parent), m_data(data), m_link(link), m_texts(texts), m_messages(messages)
+{
+    SetItemId(this, ResourceId);
+    buildControls();
+    OnInitDialog();
+}
+
+QWidget* Alarm::buildGroup(Group& group, bool humidity)
+{
+    auto* box = new QGroupBox(this);
+    SetItemId(box, humidity ? 1121 : 1120);
+    auto* grid = new QGridLayout(box);
+    group.master = new QComboBox(box);
+    SetItemId(group.master, humidity ? HumiSwitchId : TempSwitchId);
+    auto* top = new QHBoxLayout;
+    top->addWidget(label(box, humidity ? 1123 : 1122));
+    top->addWidget(group.master);
+    top->addStretch(1);
+    grid->addLayout(top, 0, 0, 1, 7);
+    grid->addWidget(label(box, humidity ? 1126 : 1124), 1, 1, 1, 3, Qt::AlignHCenter);
+    grid->addWidget(label(box, humidity ? 1127 : 1125), 1, 4, 1, 3, Qt::AlignHCenter);
+
+    const int checkIds[] = {humidity ? HumiHighCheck : TempHighCheck,
+                            humidity ? HumiLowCheck : TempLowCheck};
+    const int editIds[] = {humidity ? HumiHighEdit : TempHighEdit,
+                           humidity ? HumiLowEdit : TempLowEdit};
+    const int unitIds[] = {TempUnitHigh, TempUnitLow};
+    for (int c = 1; c <= ChannelCount; ++c) {
+        grid->addWidget(label(box, 0, QStringLiteral("CH%1:").arg(c)), c + 1, 0);
+        for (int low = 0; low < 2; ++low) {
+            auto* check = new QCheckBox(box);
+            SetItemId(check, checkIds[low] + c - 1);
+            auto* edit = new QLineEdit(box);
+            SetItemId(edit, editIds[low] + c - 1);
+            edit->setMaximumWidth(edit->fontMetrics().horizontalAdvance(QStringLiteral("-000.00")) +
+                                  12);
+            QLabel* unit =
+                humidity ? label(box, 0, QStringLiteral("%")) : label(box, unitIds[low] + c - 1);
+            group.checks[slot(c, low)] = check;
+            group.edits[slot(c, low)] = edit;
+            grid->addWidget(check, c + 1, 1 + 3 * low);
+            grid->addWidget(edit, c + 1, 2 + 3 * low);
+            grid->addWidget(unit, c + 1, 3 + 3 * low);
+        }
+    }
+    connect(group.master, &QComboBox::currentIndexChanged, this,
+            [this, &group] { applySwitch(group); });
+    return box;
+}
+
+void Alarm::buildControls()
+{
+    auto* groups = new QHBoxLayout;
+    groups->addWidget(buildGroup(m_temp, false));
+    groups->addWidget(buildGroup(m_humi, true));
+
+    m_save = new QPushButton(this);
+    SetItemId(m_save, SaveId);
+    auto* exit = new QPushButton(this);
+    SetItemId(exit, ExitId);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    buttons->addWidget(m_save);
+    buttons->addWidget(exit);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(groups);
+    layout->addLayout(buttons);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
+
+    // Reading order: each group from its switch down its rows, left group first.
+    QList<QWidget*> order;
+    for (const Group* group : {&m_temp, &m_humi}) {
+        order << group->master;
+        for (std::size_t i = 0; i < group->edits.size(); ++i)
+            order << group->checks[i] << group->edits[i];
+    }
+    order << m_save << exit;
+    for (qsizetype i = 1; i < order.size(); ++i)
+        setTabOrder(order[i - 1], order[i]);
+    // Save is the template's default button: Enter saves.
+    NoAutoDefault(this);
+    m_save->setDefault(true);
+
+    connect(m_save, &QPushButton::clicked, this, [this] { OnSaveAlarms(); });
+    connect(exit, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+bool Alarm::OnInitDialog()
+{
+    setWindowTitle(m_texts.Text(218));
+    constexpr std::pair<int, int> Texts[] = {{1122, 219}, {1123, 220}, {1124, 294},
+                                             {1125, 295}, {1126, 294}, {1127, 295}};
+    for (const auto& [control, text] : Texts)
+        item<QLabel>(this, control)->setText(m_texts.Text(text));
+    item<QGroupBox>(this, 1120)->setTitle(m_texts.Text(219));
+    item<QGroupBox>(this, 1121)->setTitle(m_texts.Text(220));
+    m_save->setText(m_texts.Text(216));
+    item<QPushButton>(this, ExitId)->setText(m_texts.Text(217));
+    m_temp.master->addItems({"ON", "OFF"});
+    m_humi.master->addItems({"ON", "OFF"});
+
+    m_fahrenheit = m_link.Fahrenheit();
+    if (m_link.Connected()) {
+        m_pages = m_data.m_pages.get();
+    } else {
+        m_pages = UnconnectedAlarmPages();
+        m_save->setEnabled(false);
+    }
+
+    const QString unit = m_fahrenheit ? QStringLiteral("\u00B0F") : QStringLiteral("\u00B0C");
+    for (int c = 1; c <= ChannelCount; ++c) {
+        item<QLabel>(this, TempUnitHigh + c - 1)->setText(unit);
+        item<QLabel>(this, TempUnitLow + c - 1)->setText(unit);
+    }
+    const AlarmForm form = AlarmFormFromPages(m_pages, m_fahrenheit);
+    const auto fill = [](Group& group, const auto& texts, std::uint8_t high, std::uint8_t low) {
+        for (int c = 1; c <= ChannelCount; ++c) {
+            for (int l = 0; l < 2; ++l) {
+                group.edits[slot(c, l)]->setText(QString::fromStdString(texts[slot(c, l)]));
+                group.checks[slot(c, l)]->setChecked(((l ? low : high) >> (c - 1)) & 1);
+            }
+        }
+    };
+    fill(m_temp, form.temps, form.enables[TempHighEnable], form.enables[TempLowEnable]);
+    fill(m_humi, form.humis, form.enables[HumiHighEnable], form.enables[HumiLowEnable]);
+    m_temp.master->setCurrentIndex(form.tempSwitch < 2 ? form.tempSwitch : -1);
+    m_humi.master->setCurrentIndex(form.humiSwitch < 2 ? form.humiSwitch : -1);
+    applySwitch(m_temp);
+    applySwitch(m_humi);
+    return true;
+}
+
+void Alarm::applySwitch(const Group& group)
+{
+    const bool on = group.master->currentIndex() == 0;
+    for (std::size_t i = 0; i < group.edits.size(); ++i) {
+        group.edits[i]->setEnabled(on);
+        group.checks[i]->setEnabled(on);
+    }
+}
+
+AlarmForm Alarm::readForm() const
+{
+    AlarmForm form;
+    form.tempSwitch = m_temp.master->currentIndex();
+    form.humiSwitch = m_humi.master->currentIndex();
+    const auto bits = [](const Group& group, int low) {
+        std::uint8_t byte = 0;
+        for (int c = 1; c <= ChannelCount; ++c) {
+            if (group.checks[slot(c, low)]->isChecked())
+                byte |= static_cast<std::uint8_t>(1u << (c - 1));
+        }
+        return byte;
+    };
+    form.enables[HumiHighEnable] = bits(m_humi, 0);
+    form.enables[HumiLowEnable] = bits(m_humi, 1);
+    form.enables[TempHighEnable] = bits(m_temp, 0);
+    form.enables[TempLowEnable] = bits(m_temp, 1);
+    for (std::size_t i = 0; i < form.temps.size(); ++i) {
+        form.temps[i] = m_temp.edits[i]->text().toStdString();
+        form.humis[i] = m_humi.edits[i]->text().toStdString();
+    }
+    return form;
+}
+
+void Alarm::OnSaveAlarms()
+{
+    const AlarmWrite write = AlarmFrames(readForm(), m_pages, m_fahrenheit);
+    if (write.check == AlarmCheck::TempError) {
+        m_messages.inform(m_texts.Text(239));
+        return;
+    }
+    if (write.check == AlarmCheck::HumiError) {
+        m_messages.inform(m_texts.Text(240));
+        return;
+    }
+    if (m_link.Connected())
+        SaveToStation(m_link, m_data.m_ScreenBusy, write.frames, m_texts, m_messages);
+    accept();
+}
+
+} // namespace nimbra

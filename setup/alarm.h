@@ -1,0 +1,70 @@
+#pragma once
+
+#include "hidlink.h"
+#include "setupdata.h"
+
+#include <QDialog>
+#include <array>
+
+class QCheckBox;
+class QComboBox;
+class QLineEdit;
+class QPushButton;
+
+namespace nimbra {
+
+class MessageService;
+class UiText;
+
+// The Alarm dialog: high and low limits of temperature and humidity per channel, their enable
+// switches and the two master switches. Shows the alarm pages the last poll fetched.
+class Alarm final : public QDialog
+{
+    Q_OBJECT
+public:
+    static constexpr int ResourceId = 135;
+    static constexpr int SaveId = 1;
+    static constexpr int ExitId = 2;
+    static constexpr int TempSwitchId = 1006;
+    static constexpr int HumiSwitchId = 1007;
+    static constexpr int TempHighCheck = 1104;
+    static constexpr int TempLowCheck = 1112;
+    static constexpr int HumiHighCheck = 1088;
+    static constexpr int HumiLowCheck = 1096;
+    static constexpr int TempHighEdit = 1015;
+    static constexpr int TempLowEdit = 1024;
+    static constexpr int HumiHighEdit = 1033;
+    static constexpr int HumiLowEdit = 1042;
+
+    Alarm(AlarmData& data, HidLink& link, const UiText& texts, MessageService& messages,
+          QWidget* parent = nullptr);
+
+private:
+    // One side of the dialog: temperature or humidity.
+    struct Group
+    {
+        QComboBox* master = nullptr;
+        std::array<QCheckBox*, 2 * ChannelCount> checks{}; // CH1 high, CH1 low, ...
+        std::array<QLineEdit*, 2 * ChannelCount> edits{};
+    };
+
+    void buildControls();
+    QWidget* buildGroup(Group& group, bool humidity);
+    bool OnInitDialog();
+    void OnSaveAlarms();
+    void applySwitch(const Group& group);
+    AlarmForm readForm() const;
+
+    AlarmData& m_data;
+    HidLink& m_link;
+    const UiText& m_texts;
+    MessageService& m_messages;
+
+    AlarmPages m_pages{}; // as shown at opening
+    bool m_fahrenheit = false;
+    Group m_temp;
+    Group m_humi;
+    QPushButton* m_save = nullptr;
+};
+
+} // namespace nimbra

@@ -1,0 +1,139 @@
+#include "calib.h"
+
+#include "dialogitems.h"
+#include "messageservice.h"
+#include "stationwrite.h"
+#include "uitext.h"
+
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace nimbra {
+
+namespace {
+
+constexpr int TempUnit = 1077;
+
+QLabel* label(QWidget* parent, int id, const QString& text = {})
+{
+    auto* l = new QLabel(text, parent);
+    if (id != 0)
+        SetItemId(l, id);
+    return l;
+}
+
+} // namespace
+
+Calib::Calib(CalibData& data, HidLink& link, const UiText& texts, MessageService& messages,
+             QWidget* parent)
+    : QDialog(parent), m_data(data), m_link(link), m_texts(texts), m_messages(messages)
+{
+    SetItemId(this, ResourceId);
+    buildControls();
+    OnInitDialog();
+}
+
+void Calib::buildControls()
+{
+    auto* grid = new QGridLayout;
+    grid->addWidget(label(this, 1128), 0, 1, 1, 2, Qt::AlignHCenter);
+    grid->addWidget(label(this, 1129), 0, 3, 1, 2, Qt::AlignHCenter);
+    for (int c = 1; c <= ChannelCount; ++c) {
+        const auto i = static_cast<std::size_t>(c - 1);
+        m_temps[i] = new QLineEdit(this);
+        SetItemId(m_temps[i], TempEdit + c - 1);
+        m_humis[i] = new QLineEdit(this);
+        SetItemId(m_humis[i], HumiEdit + c - 1);
+        grid->addWidget(label(this, 0, QStringLiteral("CH%1:").arg(c)), c, 0);
+        grid->addWidget(m_temps[i], c, 1);
+        grid->addWidget(label(this, TempUnit + c - 1), c, 2);
+        grid->addWidget(m_humis[i], c, 3);
+        grid->addWidget(label(this, 0, QStringLiteral("%")), c, 4);
+    }
+
+    m_save = new QPushButton(this);
+    SetItemId(m_save, SaveId);
+    auto* exit = new QPushButton(this);
+    SetItemId(exit, ExitId);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    buttons->addWidget(m_save);
+    buttons->addWidget(exit);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(grid);
+    layout->addLayout(buttons);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
+
+    QList<QWidget*> order;
+    for (std::size_t i = 0; i < m_temps.size(); ++i)
+        order << m_temps[i] << m_humis[i];
+    order << m_save << exit;
+    for (qsizetype i = 1; i < order.size(); ++i)
+        setTabOrder(order[i - 1], order[i]);
+    NoAutoDefault(this);
+
+    connect(m_save, &QPushButton::clicked, this, [this] { OnSaveCalibration(); });
+    connect(exit, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+bool Calib::OnInitDialog()
+{
+    setWindowTitle(m_texts.Text(221));
+    item<QLabel>(this, 1128)->setText(m_texts.Text(201));
+    item<QLabel>(this, 1129)->setText(m_texts.Text(202));
+    m_save->setText(m_texts.Text(216));
+    item<QPushButton>(this, ExitId)->setText(m_texts.Text(217));
+
+    m_fahrenheit = m_link.Fahrenheit();
+    const QString unit = m_fahrenheit ? QStringLiteral("\u00B0F") : QStringLiteral("\u00B0C");
+    for (int c = 1; c <= ChannelCount; ++c)
+        item<QLabel>(this, TempUnit + c - 1)->setText(unit);
+
+    if (m_link.Connected()) {
+        m_OffsetPage = m_data.m_OffsetPage.get();
+    } else {
+        m_OffsetPage = Page{};
+        m_save->setEnabled(false);
+    }
+    const CalibForm form = CalibFormFromPage(m_OffsetPage, m_fahrenheit);
+    const CalibReadings& readings = m_data.m_Readings;
+    for (int c = 1; c <= ChannelCount; ++c) {
+        const auto i = static_cast<std::size_t>(c - 1);
+        m_temps[i]->setText(QString::fromStdString(form.temps[i]));
+        m_humis[i]->setText(QString::fromStdString(form.humis[i]));
+        // An offset can be changed only for a channel that reports a value.
+        m_temps[i]->setEnabled(readings.hasTemperature(c));
+        m_humis[i]->setEnabled(readings.hasHumidity(c));
+    }
+    return true;
+}
+
+CalibForm Calib::readForm() const
+{
+    CalibForm form;
+    for (std::size_t i = 0; i < m_temps.size(); ++i) {
+        form.temps[i] = m_temps[i]->text().toStdString();
+        form.humis[i] = m_humis[i]->text().toStdString();
+    }
+    return form;
+}
+
+void Calib::OnSaveCalibration()
+{
+    const CalibWrite write = CalibFrame(readForm(), m_OffsetPage, m_data.m_Readings, m_fahrenheit);
+    if (write.check != CalibWrite::Check::Ok) {
+        const int text = write.check == CalibWrite::Check::TempOutOfRange ? 241 : 242;
+        m_messages.inform(QStringLiteral(" CH%1 %2.").arg(write.channel).arg(m_texts.Text(text)));
+        return;
+    }
+    if (m_link.Connected())
+        SaveToStation(m_link, m_data.m_ScreenBusy, {*write.frame}, m_texts, m_messages);
+    accept();
+}
+
+} // namespace nimbra

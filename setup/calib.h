@@ -1,0 +1,50 @@
+#pragma once
+
+#include "hidlink.h"
+#include "setupdata.h"
+
+#include <QDialog>
+#include <array>
+
+class QLineEdit;
+class QPushButton;
+
+namespace nimbra {
+
+class MessageService;
+class UiText;
+
+// The Calibration dialog: the offsets the station adds to each channel's temperature and
+// humidity, checked against the readings taken when the dialog was chosen.
+class Calib final : public QDialog
+{
+    Q_OBJECT
+public:
+    static constexpr int ResourceId = 134;
+    static constexpr int SaveId = 1005;
+    static constexpr int ExitId = 1006;
+    static constexpr int TempEdit = 1015;
+    static constexpr int HumiEdit = 1024;
+
+    Calib(CalibData& data, HidLink& link, const UiText& texts, MessageService& messages,
+          QWidget* parent = nullptr);
+
+private:
+    void buildControls();
+    bool OnInitDialog();
+    void OnSaveCalibration();
+    CalibForm readForm() const;
+
+    CalibData& m_data;
+    HidLink& m_link;
+    const UiText& m_texts;
+    MessageService& m_messages;
+
+    Page m_OffsetPage{}; // as shown at opening
+    bool m_fahrenheit = false;
+    std::array<QLineEdit*, ChannelCount> m_temps{};
+    std::array<QLineEdit*, ChannelCount> m_humis{};
+    QPushButton* m_save = nullptr;
+};
+
+} // namespace nimbra

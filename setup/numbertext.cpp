@@ -1,0 +1,56 @@
+#include "numbertext.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+
+namespace nimbra {
+
+namespace {
+
+std::string_view trimmed(std::string_view text)
+{
+    constexpr std::string_view blanks = " \t";
+    const auto first = text.find_first_not_of(blanks);
+    if (first == std::string_view::npos)
+        return {};
+    return text.substr(first, text.find_last_not_of(blanks) - first + 1);
+}
+
+// from_chars takes no plus sign; a typed "+5" is still a number.
+template <typename T> std::optional<T> parse(std::string_view text, auto... format)
+{
+    text = trimmed(text);
+    if (text.size() > 1 && text.front() == '+' && text[1] != '-')
+        text.remove_prefix(1);
+    T value{};
+    const auto [end, error] =
+        std::from_chars(text.data(), text.data() + text.size(), value, format...);
+    if (text.empty() || error != std::errc{} || end != text.data() + text.size())
+        return std::nullopt;
+    return value;
+}
+
+} // namespace
+
+std::optional<double> ParseDecimal(std::string_view text)
+{
+    const auto value = parse<double>(text, std::chars_format::fixed);
+    if (!value || !std::isfinite(*value))
+        return std::nullopt;
+    return value;
+}
+
+std::optional<int> ParseWhole(std::string_view text)
+{
+    return parse<int>(text);
+}
+
+std::string OneDecimal(double value)
+{
+    char text[64];
+    std::snprintf(text, sizeof text, "%0.1f", value);
+    return text;
+}
+
+} // namespace nimbra

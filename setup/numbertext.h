@@ -1,0 +1,44 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace nimbra {
+
+// Numbers typed into the setup dialogs. A text that is not wholly a number (blanks around it
+// aside) gives no value: it is refused, never read as 0 and written to the station.
+std::optional<double> ParseDecimal(std::string_view text);
+std::optional<int> ParseWhole(std::string_view text);
+
+// "%0.1f"
+std::string OneDecimal(double value);
+
+// Multi-byte numbers on the wire are big-endian.
+inline std::uint16_t BigEndian16(const std::uint8_t* bytes)
+{
+    return static_cast<std::uint16_t>(bytes[0] << 8 | bytes[1]);
+}
+inline void PutBigEndian16(std::uint8_t* bytes, std::uint16_t value)
+{
+    bytes[0] = static_cast<std::uint8_t>(value >> 8);
+    bytes[1] = static_cast<std::uint8_t>(value);
+}
+
+// The text that marks a missing limit or offset, and its value in memory.
+inline constexpr std::string_view NoValueText = "--";
+inline constexpr int NoLimit = 65535;
+
+// A temperature field of a page in tenths of a degree Celsius; FF FF and 7F FF carry none.
+inline int TenthsOrNone(std::uint16_t raw)
+{
+    return raw == 0xFFFF || raw == 0x7FFF ? NoLimit : static_cast<std::int16_t>(raw);
+}
+// Back to the wire: no value as FF FF, anything else as its low 16 bits.
+inline std::uint16_t TenthsOnWire(int value)
+{
+    return value == NoLimit ? 0xFFFF : static_cast<std::uint16_t>(value);
+}
+
+} // namespace nimbra

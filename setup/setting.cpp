@@ -1,0 +1,266 @@
+#include "setting.h"
+
+#include "dialogitems.h"
+#include "messageservice.h"
+#include "stationwrite.h"
+#include "uitext.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace nimbra {
+
+namespace {
+
+enum Box
+{
+    GraphType,
+    GraphTime,
+    TimeFormat,
+    DateFormat,
+    Daylight,
+    TimeZone,
+    Unit,
+    Area
+};
+
+constexpr int BoxIds[] = {1006, 1007, 1008, 1009, 1010, 1011, 1012, Setting::AreaBoxId};
+
+QStringList zoneItems()
+{
+    QStringList items;
+    for (int hours = -12; hours <= 12; ++hours)
+        items << QString::number(hours);
+    return items;
+}
+
+QLabel* label(QWidget* parent, int id, const QString& text = {})
+{
+    auto* l = new QLabel(text, parent);
+    if (id != 0)
+        SetItemId(l, id);
+    return l;
+}
+
+} // namespace
+
+Setting::Setting(SettingData& data, HidLink& link, const UiText& texts, MessageService& messages,
+                 QWidget* parent)
+    : QDialog(parent), m_data(data), m_link(link), m_texts(texts), m_messages(messages)
+{
+    SetItemId(this, ResourceId);
+    buildControls();
+    OnInitDialog();
+}
+
+void Setting::buildControls()
+{
+    for (std::size_t b = 0; b < m_boxes.size(); ++b) {
+        m_boxes[b] = new QComboBox(this);
+        SetItemId(m_boxes[b], BoxIds[b]);
+    }
+    m_interval = new QLineEdit(this);
+    SetItemId(m_interval, IntervalEditId);
+    auto* syncTime = new QPushButton(QStringLiteral("Sync Time"), this);
+    SetItemId(syncTime, SyncTimeId);
+    syncTime->setVisible(false);
+    auto* setInterval = new QPushButton(this);
+    SetItemId(setInterval, SetIntervalId);
+
+    auto* upper = new QGroupBox(this);
+    auto* grid = new QGridLayout(upper);
+    const auto row = [&](int r, int column, QWidget* name, QWidget* control) {
+        grid->addWidget(name, r, column);
+        grid->addWidget(control, r, column + 1);
+    };
+    row(0, 0, label(upper, 1089), m_boxes[GraphType]);
+    row(0, 3, label(upper, 1093), m_boxes[TimeFormat]);
+    row(1, 0, label(upper, 1090), m_boxes[GraphTime]);
+    row(1, 3, label(upper, 1094), m_boxes[DateFormat]);
+    row(2, 0, label(upper, 0, QStringLiteral("DST")), m_boxes[Daylight]);
+    row(2, 3, label(upper, 1095), m_boxes[Unit]);
+    row(3, 0, label(upper, 1091), m_boxes[TimeZone]);
+    grid->addWidget(syncTime, 3, 4);
+    auto* minutes = new QHBoxLayout;
+    minutes->addWidget(m_interval);
+    minutes->addWidget(label(upper, 1096));
+    grid->addWidget(label(upper, 1092), 4, 0);
+    grid->addLayout(minutes, 4, 1);
+    grid->addWidget(setInterval, 4, 4);
+    grid->setColumnMinimumWidth(2, 24);
+    grid->setColumnStretch(1, 1);
+    grid->setColumnStretch(4, 1);
+
+    auto* lower = new QGroupBox(this);
+    auto* ticks = new QGridLayout(lower);
+    ticks->addWidget(m_boxes[Area], 0, 0);
+    for (int c = 1; c <= ChannelCount; ++c)
+        ticks->addWidget(label(lower, 0, QStringLiteral("CH%1").arg(c)), 0, c, Qt::AlignHCenter);
+    constexpr int RowLabels[] = {1097, 1098, 1099};
+    for (int q = 0; q < QuantityCount; ++q) {
+        ticks->addWidget(label(lower, RowLabels[q]), q + 1, 0);
+        for (int c = 1; c <= ChannelCount; ++c) {
+            auto* check = new QCheckBox(lower);
+            SetItemId(check, CheckBoxId(c, q));
+            m_checks[static_cast<std::size_t>(q * ChannelCount + c - 1)] = check;
+            ticks->addWidget(check, q + 1, c, Qt::AlignHCenter);
+        }
+    }
+
+    m_save = new QPushButton(this);
+    SetItemId(m_save, SaveId);
+    auto* exit = new QPushButton(this);
+    SetItemId(exit, ExitId);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    buttons->addWidget(m_save);
+    buttons->addWidget(exit);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(upper);
+    layout->addWidget(lower);
+    layout->addLayout(buttons);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
+
+    // Reading order: row by row through both columns, then the areas, then the buttons.
+    QList<QWidget*> order{
+        m_boxes[GraphType], m_boxes[TimeFormat], m_boxes[GraphTime], m_boxes[DateFormat],
+        m_boxes[Daylight],  m_boxes[Unit],       m_boxes[TimeZone],  syncTime,
+        m_interval,         setInterval,         m_boxes[Area]};
+    for (QCheckBox* check : m_checks)
+        order << check;
+    order << m_save << exit;
+    for (qsizetype i = 1; i < order.size(); ++i)
+        setTabOrder(order[i - 1], order[i]);
+    NoAutoDefault(this);
+
+    connect(m_boxes[Area], &QComboBox::currentIndexChanged, this, [this] { OnAreaChanged(); });
+    connect(m_save, &QPushButton::clicked, this, [this] { OnSaveSettings(); });
+    connect(setInterval, &QPushButton::clicked, this, [this] { OnSetInterval(); });
+    connect(exit, &QPushButton::clicked, this, &QDialog::reject);
+    connect(syncTime, &QPushButton::clicked, this, &Setting::syncTimeRequested);
+}
+
+bool Setting::OnInitDialog()
+{
+    m_ShownArea = 0;
+    m_Initialising = true;
+    setWindowTitle(m_texts.Text(205));
+    constexpr std::pair<int, int> Texts[] = {{1089, 206}, {1090, 207}, {1091, 211}, {1092, 213},
+                                             {1093, 208}, {1094, 209}, {1095, 210}, {1096, 214},
+                                             {1097, 201}, {1098, 293}, {1099, 229}};
+    for (const auto& [control, text] : Texts)
+        item<QLabel>(this, control)->setText(m_texts.Text(text));
+    item<QPushButton>(this, SetIntervalId)->setText(m_texts.Text(215));
+    m_save->setText(m_texts.Text(216));
+    item<QPushButton>(this, ExitId)->setText(m_texts.Text(217));
+
+    m_boxes[GraphType]->addItems(
+        {m_texts.Text(201), m_texts.Text(202), m_texts.Text(293), m_texts.Text(229)});
+    m_boxes[GraphTime]->addItems({"12H", "24H", "48H", "72H"});
+    m_boxes[TimeFormat]->addItems({"h:mm:ss", "AM h:mm:ss", "h:mm:ss AM"});
+    m_boxes[DateFormat]->addItems({"YYYY-MM-DD", "MM-DD-YYYY", "DD-MM-YYYY"});
+    m_boxes[Daylight]->addItems({"OFF", "ON"});
+    m_boxes[TimeZone]->addItems(zoneItems());
+    m_boxes[Unit]->addItems({QStringLiteral("\u00B0C"), QStringLiteral("\u00B0F")});
+    m_boxes[Area]->addItems({"CH Area1", "CH Area2", "CH Area3", "CH Area4", "CH Area5"});
+
+    // Filling the boxes selected their first items; the page decides from here.
+    if (m_link.Connected()) {
+        const SettingSelection s = SelectionFromPage(m_data.m_SettingsPage.get());
+        const int shown[] = {s.graphType,      s.graphTime, s.timeFormat, s.dateFormat,
+                             s.daylightSaving, s.timeZone,  s.unit};
+        for (std::size_t b = 0; b < std::size(shown); ++b)
+            m_boxes[b]->setCurrentIndex(shown[b] >= 0 && shown[b] < m_boxes[b]->count() ? shown[b]
+                                                                                        : -1);
+        m_data.m_AreaMask = s.masks;
+        m_interval->setText(QString::number(m_data.m_IntervalMinutes.load()));
+    } else {
+        m_save->setEnabled(false);
+        m_interval->setText(QStringLiteral("5"));
+    }
+    OnAreaChanged();
+    m_Initialising = false;
+    return true;
+}
+
+std::uint32_t Setting::readChecks() const
+{
+    std::uint32_t mask = 0;
+    for (int q = 0; q < QuantityCount; ++q) {
+        for (int c = 1; c <= ChannelCount; ++c) {
+            if (m_checks[static_cast<std::size_t>(q * ChannelCount + c - 1)]->isChecked())
+                mask |= MaskBit(c, q);
+        }
+    }
+    return mask;
+}
+
+void Setting::showMask(std::uint32_t mask, bool areaOne)
+{
+    for (int q = 0; q < QuantityCount; ++q) {
+        for (int c = 1; c <= ChannelCount; ++c) {
+            QCheckBox* check = m_checks[static_cast<std::size_t>(q * ChannelCount + c - 1)];
+            check->setChecked((mask & MaskBit(c, q)) != 0);
+            // The first area always shows CH1 and only CH1 can be changed there.
+            check->setEnabled(!areaOne || c == 1);
+        }
+    }
+}
+
+void Setting::OnAreaChanged()
+{
+    if (!m_Initialising)
+        m_data.m_AreaMask[static_cast<std::size_t>(AreaOf(m_ShownArea))] = readChecks();
+    m_ShownArea = m_boxes[Area]->currentIndex();
+    showMask(m_data.m_AreaMask[static_cast<std::size_t>(AreaOf(m_ShownArea))], m_ShownArea == 0);
+}
+
+SettingSelection Setting::readSelection() const
+{
+    SettingSelection s;
+    s.graphType = m_boxes[GraphType]->currentIndex();
+    s.graphTime = m_boxes[GraphTime]->currentIndex();
+    s.timeFormat = m_boxes[TimeFormat]->currentIndex();
+    s.dateFormat = m_boxes[DateFormat]->currentIndex();
+    s.daylightSaving = m_boxes[Daylight]->currentIndex();
+    s.timeZone = m_boxes[TimeZone]->currentIndex();
+    s.unit = m_boxes[Unit]->currentIndex();
+    s.masks = m_data.m_AreaMask;
+    s.masks[static_cast<std::size_t>(AreaOf(m_boxes[Area]->currentIndex()))] = readChecks();
+    return s;
+}
+
+void Setting::OnSaveSettings()
+{
+    if (m_link.Connected()) {
+        SaveToStation(m_link, m_data.m_ScreenBusy, {SettingsFrame(readSelection())}, m_texts,
+                      m_messages);
+    }
+    accept();
+}
+
+void Setting::OnSetInterval()
+{
+    const std::optional<int> minutes = ParseInterval(m_interval->text().toStdString());
+    if (!minutes) {
+        m_messages.inform(m_texts.Text(237));
+        return;
+    }
+    const Millis wait = m_link.timing().setInterval;
+    if (!m_link.Connected() ||
+        !m_link.Write(CommandFrame::setInterval(static_cast<std::uint8_t>(*minutes)), wait, wait)) {
+        m_messages.inform(m_texts.Text(232));
+        return;
+    }
+    m_messages.inform(m_texts.Text(238));
+}
+
+} // namespace nimbra

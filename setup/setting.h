@@ -1,0 +1,71 @@
+#pragma once
+
+#include "hidlink.h"
+#include "setupdata.h"
+
+#include <QDialog>
+#include <array>
+
+class QCheckBox;
+class QComboBox;
+class QLineEdit;
+class QPushButton;
+
+namespace nimbra {
+
+class MessageService;
+class UiText;
+
+// The Setup dialog: the station's formats, unit, time zone, daylight saving, the quantities of
+// its five channel areas, and the logging interval. Shows what the last poll fetched.
+class Setting final : public QDialog
+{
+    Q_OBJECT
+public:
+    static constexpr int ResourceId = 129;
+    static constexpr int SaveId = 1005;
+    static constexpr int ExitId = 1037;
+    static constexpr int SetIntervalId = 1087;
+    static constexpr int SyncTimeId = 1086;
+    static constexpr int IntervalEditId = 1039;
+    static constexpr int AreaBoxId = 1038;
+
+    static constexpr int CheckBoxId(int channel, int quantity)
+    {
+        return 1013 + (channel - 1) + 8 * quantity;
+    }
+
+    Setting(SettingData& data, HidLink& link, const UiText& texts, MessageService& messages,
+            QWidget* parent = nullptr);
+
+signals:
+    // The hidden Sync Time button was pressed; whoever owns the station's clock handles it.
+    void syncTimeRequested();
+
+private:
+    void buildControls();
+    bool OnInitDialog();
+    void OnAreaChanged();
+    void OnSaveSettings();
+    void OnSetInterval();
+
+    SettingSelection readSelection() const;
+    std::uint32_t readChecks() const;
+    void showMask(std::uint32_t mask, bool areaOne);
+
+    SettingData& m_data;
+    HidLink& m_link;
+    const UiText& m_texts;
+    MessageService& m_messages;
+
+    int m_ShownArea = 0;
+    bool m_Initialising = false;
+
+    // 1006..1012 in id order, then the area box 1038.
+    std::array<QComboBox*, 8> m_boxes{};
+    std::array<QCheckBox*, ChannelCount * QuantityCount> m_checks{};
+    QLineEdit* m_interval = nullptr;
+    QPushButton* m_save = nullptr;
+};
+
+} // namespace nimbra
