@@ -1,6 +1,6 @@
-#include "clocksync.h"
 #include "dialogitems.h"
 #include "quietrig.h"
+#include "setting.h"
 #include "synctime.h"
 
 #include <QMenuBar>
@@ -56,8 +56,8 @@ private slots:
     void initTestCase();
     void menuCommand_data();
     void menuCommand();
-    void syncTimeDialog_data();
-    void syncTimeDialog();
+    void syncTimeButtons_data();
+    void syncTimeButtons();
 };
 
 void ClockSyncTest::initTestCase()
@@ -112,17 +112,23 @@ void ClockSyncTest::menuCommand()
     }
 }
 
-void ClockSyncTest::syncTimeDialog_data()
+void ClockSyncTest::syncTimeButtons_data()
 {
+    QTest::addColumn<int>("dialog");
     QTest::addColumn<bool>("connected");
     QTest::addColumn<QString>("told");
-    QTest::newRow("connected") << true << u"Sync Time Success."_s;
-    QTest::newRow("unconnected") << false << u"Unconnected"_s;
+    for (const int dialog : {SyncTime::ResourceId, Setting::ResourceId}) {
+        const QByteArray name = dialog == SyncTime::ResourceId ? "SyncTime" : "Setup";
+        QTest::newRow(name + " connected") << dialog << true << u"Sync Time Success."_s;
+        QTest::newRow(name + " unconnected") << dialog << false << u"Unconnected"_s;
+    }
 }
 
-// The dialog's button sends the clock without a question or a screen check, and closes.
-void ClockSyncTest::syncTimeDialog()
+// The SyncTime dialog's button and the Setup dialog's hidden one send the clock without a
+// question or a screen check. The SyncTime dialog closes afterwards, the Setup dialog stays.
+void ClockSyncTest::syncTimeButtons()
 {
+    QFETCH(int, dialog);
     QFETCH(bool, connected);
     QFETCH(QString, told);
 
@@ -130,18 +136,26 @@ void ClockSyncTest::syncTimeDialog()
     QVERIFY(rig.start());
     if (!connected)
         Prepare(rig, Station::Unplugged);
-    const QDateTime newYearsEve(QDate(2017, 12, 31), QTime(23, 59, 58));
-    SyncTime dialog(rig.link, rig.messages, nullptr, [&] { return newYearsEve; });
-    QCOMPARE(dialog.windowTitle(), u"Sync Time"_s);
-    dialog.show();
-    QTest::mouseClick(item<QPushButton>(&dialog, SyncTime::SyncButton), Qt::LeftButton);
+    bool openAfterwards = false;
+    if (dialog == SyncTime::ResourceId) {
+        SyncTime syncTime(rig.link, rig.messages);
+        QCOMPARE(syncTime.windowTitle(), u"Sync Time"_s);
+        syncTime.show();
+        QTest::mouseClick(item<QPushButton>(&syncTime, SyncTime::SyncButton), Qt::LeftButton);
+        openAfterwards = syncTime.isVisible();
+    } else {
+        WhenDialogShows(Setting::ResourceId, [&](QDialog* setup) {
+            item<QPushButton>(setup, Setting::SyncTimeId)->click();
+            openAfterwards = setup->isVisible();
+            setup->reject();
+        });
+        rig.window.menuBar()->findChild<QAction*>(u"32772"_s)->trigger();
+    }
 
     QCOMPARE(rig.messages.texts(), QStringList{told});
-    QVERIFY(!dialog.isVisible());
-    QCOMPARE(dialog.result(), int(QDialog::Rejected));
+    QCOMPARE(openAfterwards, dialog == Setting::ResourceId);
     QCOMPARE(rig.receivedCount(Command::ScreenCheck), 0);
-    const auto received = rig.station->received();
-    QCOMPARE(received.back().payload() == SetClockFrame(newYearsEve).bytes(), connected);
+    QCOMPARE(rig.receivedCount(Command::SetClock), connected ? 1 : 0);
 }
 
 QTEST_MAIN(ClockSyncTest)
