@@ -29,9 +29,6 @@ Lang::Lang(HidLink& link, MessageService& messages, const UiText& texts, LangDat
       m_settingsPath(std::move(settingsPath))
 {
     SetItemId(this, ResourceId);
-    QFont font(QStringLiteral("MS Shell Dlg"));
-    font.setPointSize(8);
-    setFont(font);
 
     auto* label = new QLabel(this);
     SetItemId(label, Label);
