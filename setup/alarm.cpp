@@ -1,8 +1,8 @@
 #include "alarm.h"
 
 #include "dialogitems.h"
+#include "dialogparts.h"
 #include "messageservice.h"
-#include "stationwrite.h"
 #include "uitext.h"
 
 #include <QCheckBox>
@@ -27,14 +27,6 @@ std::size_t slot(int channel, int low)
     return static_cast<std::size_t>(2 * (channel - 1) + low);
 }
 
-QLabel* label(QWidget* parent, int id, const QString& text = {})
-{
-    auto* l = new QLabel(text, parent);
-    if (id != 0)
-        SetItemId(l, id);
-    return l;
-}
-
 } // namespace
 
 Alarm::Alarm(AlarmData& data, HidLink& link, const UiText& texts, MessageService& messages,
@@ -54,12 +46,12 @@ QWidget* Alarm::buildGroup(Group& group, bool humidity)
     group.master = new QComboBox(box);
     SetItemId(group.master, humidity ? HumiSwitchId : TempSwitchId);
     auto* top = new QHBoxLayout;
-    top->addWidget(label(box, humidity ? 1123 : 1122));
+    top->addWidget(NewLabel(box, humidity ? 1123 : 1122));
     top->addWidget(group.master);
     top->addStretch(1);
     grid->addLayout(top, 0, 0, 1, 7);
-    grid->addWidget(label(box, humidity ? 1126 : 1124), 1, 1, 1, 3, Qt::AlignHCenter);
-    grid->addWidget(label(box, humidity ? 1127 : 1125), 1, 4, 1, 3, Qt::AlignHCenter);
+    grid->addWidget(NewLabel(box, humidity ? 1126 : 1124), 1, 1, 1, 3, Qt::AlignHCenter);
+    grid->addWidget(NewLabel(box, humidity ? 1127 : 1125), 1, 4, 1, 3, Qt::AlignHCenter);
 
     const int checkIds[] = {humidity ? HumiHighCheck : TempHighCheck,
                             humidity ? HumiLowCheck : TempLowCheck};
@@ -67,7 +59,7 @@ QWidget* Alarm::buildGroup(Group& group, bool humidity)
                            humidity ? HumiLowEdit : TempLowEdit};
     const int unitIds[] = {TempUnitHigh, TempUnitLow};
     for (int c = 1; c <= ChannelCount; ++c) {
-        grid->addWidget(label(box, 0, QStringLiteral("CH%1:").arg(c)), c + 1, 0);
+        grid->addWidget(NewLabel(box, 0, QStringLiteral("CH%1:").arg(c)), c + 1, 0);
         for (int low = 0; low < 2; ++low) {
             auto* check = new QCheckBox(box);
             SetItemId(check, checkIds[low] + c - 1);
@@ -75,8 +67,8 @@ QWidget* Alarm::buildGroup(Group& group, bool humidity)
             SetItemId(edit, editIds[low] + c - 1);
             edit->setMaximumWidth(edit->fontMetrics().horizontalAdvance(QStringLiteral("-000.00")) +
                                   12);
-            QLabel* unit =
-                humidity ? label(box, 0, QStringLiteral("%")) : label(box, unitIds[low] + c - 1);
+            QLabel* unit = humidity ? NewLabel(box, 0, QStringLiteral("%"))
+                                    : NewLabel(box, unitIds[low] + c - 1);
             group.checks[slot(c, low)] = check;
             group.edits[slot(c, low)] = edit;
             grid->addWidget(check, c + 1, 1 + 3 * low);
@@ -117,8 +109,7 @@ void Alarm::buildControls()
             order << group->checks[i] << group->edits[i];
     }
     order << m_save << exit;
-    for (qsizetype i = 1; i < order.size(); ++i)
-        setTabOrder(order[i - 1], order[i]);
+    ChainTabOrder(order);
     // Save is the template's default button: Enter saves.
     NoAutoDefault(this);
     m_save->setDefault(true);

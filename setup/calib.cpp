@@ -1,8 +1,8 @@
 #include "calib.h"
 
 #include "dialogitems.h"
+#include "dialogparts.h"
 #include "messageservice.h"
-#include "stationwrite.h"
 #include "uitext.h"
 
 #include <QGridLayout>
@@ -18,14 +18,6 @@ namespace {
 
 constexpr int TempUnit = 1077;
 
-QLabel* label(QWidget* parent, int id, const QString& text = {})
-{
-    auto* l = new QLabel(text, parent);
-    if (id != 0)
-        SetItemId(l, id);
-    return l;
-}
-
 } // namespace
 
 Calib::Calib(CalibData& data, HidLink& link, const UiText& texts, MessageService& messages,
@@ -40,19 +32,19 @@ Calib::Calib(CalibData& data, HidLink& link, const UiText& texts, MessageService
 void Calib::buildControls()
 {
     auto* grid = new QGridLayout;
-    grid->addWidget(label(this, 1128), 0, 1, 1, 2, Qt::AlignHCenter);
-    grid->addWidget(label(this, 1129), 0, 3, 1, 2, Qt::AlignHCenter);
+    grid->addWidget(NewLabel(this, 1128), 0, 1, 1, 2, Qt::AlignHCenter);
+    grid->addWidget(NewLabel(this, 1129), 0, 3, 1, 2, Qt::AlignHCenter);
     for (int c = 1; c <= ChannelCount; ++c) {
         const auto i = static_cast<std::size_t>(c - 1);
         m_temps[i] = new QLineEdit(this);
         SetItemId(m_temps[i], TempEdit + c - 1);
         m_humis[i] = new QLineEdit(this);
         SetItemId(m_humis[i], HumiEdit + c - 1);
-        grid->addWidget(label(this, 0, QStringLiteral("CH%1:").arg(c)), c, 0);
+        grid->addWidget(NewLabel(this, 0, QStringLiteral("CH%1:").arg(c)), c, 0);
         grid->addWidget(m_temps[i], c, 1);
-        grid->addWidget(label(this, TempUnit + c - 1), c, 2);
+        grid->addWidget(NewLabel(this, TempUnit + c - 1), c, 2);
         grid->addWidget(m_humis[i], c, 3);
-        grid->addWidget(label(this, 0, QStringLiteral("%")), c, 4);
+        grid->addWidget(NewLabel(this, 0, QStringLiteral("%")), c, 4);
     }
 
     m_save = new QPushButton(this);
@@ -73,8 +65,7 @@ void Calib::buildControls()
     for (std::size_t i = 0; i < m_temps.size(); ++i)
         order << m_temps[i] << m_humis[i];
     order << m_save << exit;
-    for (qsizetype i = 1; i < order.size(); ++i)
-        setTabOrder(order[i - 1], order[i]);
+    ChainTabOrder(order);
     NoAutoDefault(this);
 
     connect(m_save, &QPushButton::clicked, this, [this] { OnSaveCalibration(); });

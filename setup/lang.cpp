@@ -1,6 +1,7 @@
 #include "lang.h"
 
 #include "dialogitems.h"
+#include "dialogparts.h"
 #include "hidlink.h"
 #include "language.h"
 #include "messageservice.h"
@@ -37,9 +38,10 @@ Lang::Lang(HidLink& link, MessageService& messages, const UiText& texts, LangDat
     label->setBuddy(m_combo);
     auto* save = new QPushButton(this);
     SetItemId(save, SaveButton);
-    save->setDefault(true);
     auto* exit = new QPushButton(this);
     SetItemId(exit, ExitButton);
+    NoAutoDefault(this);
+    save->setDefault(true);
     connect(save, &QPushButton::clicked, this, [this] { OnSaveLanguage(); });
     connect(exit, &QPushButton::clicked, this, &QDialog::reject);
 
@@ -86,13 +88,10 @@ void Lang::OnSaveLanguage()
             StringTable(m_texts.language(), 310).arg(QDir::toNativeSeparators(m_settingsPath)));
         return;
     }
-    if (m_link.Connected()) {
-        const CommandFrame frames[] = {CommandFrame::language(english), CommandFrame::EndOfWrite()};
-        const Timing& timing = m_link.timing();
-        if (m_link.GuardedWrite(m_data.m_ScreenBusy, frames, timing.guardedFirst,
-                                timing.guardedFinal) == WriteOutcome::ScreenBusy)
-            m_messages.inform(m_texts.Text(236));
-    }
+    // The computer side has changed: the restart follows whatever the station made of it.
+    if (m_link.Connected())
+        SaveToStation(m_link, m_data.m_ScreenBusy, {CommandFrame::language(english)}, m_texts,
+                      m_messages);
     accept();
 }
 

@@ -1,8 +1,8 @@
 #include "setting.h"
 
 #include "dialogitems.h"
+#include "dialogparts.h"
 #include "messageservice.h"
-#include "stationwrite.h"
 #include "uitext.h"
 
 #include <QCheckBox>
@@ -41,14 +41,6 @@ QStringList zoneItems()
     return items;
 }
 
-QLabel* label(QWidget* parent, int id, const QString& text = {})
-{
-    auto* l = new QLabel(text, parent);
-    if (id != 0)
-        SetItemId(l, id);
-    return l;
-}
-
 } // namespace
 
 Setting::Setting(SettingData& data, HidLink& link, const UiText& texts, MessageService& messages,
@@ -80,18 +72,18 @@ void Setting::buildControls()
         grid->addWidget(name, r, column);
         grid->addWidget(control, r, column + 1);
     };
-    row(0, 0, label(upper, 1089), m_boxes[GraphType]);
-    row(0, 3, label(upper, 1093), m_boxes[TimeFormat]);
-    row(1, 0, label(upper, 1090), m_boxes[GraphTime]);
-    row(1, 3, label(upper, 1094), m_boxes[DateFormat]);
-    row(2, 0, label(upper, 0, QStringLiteral("DST")), m_boxes[Daylight]);
-    row(2, 3, label(upper, 1095), m_boxes[Unit]);
-    row(3, 0, label(upper, 1091), m_boxes[TimeZone]);
+    row(0, 0, NewLabel(upper, 1089), m_boxes[GraphType]);
+    row(0, 3, NewLabel(upper, 1093), m_boxes[TimeFormat]);
+    row(1, 0, NewLabel(upper, 1090), m_boxes[GraphTime]);
+    row(1, 3, NewLabel(upper, 1094), m_boxes[DateFormat]);
+    row(2, 0, NewLabel(upper, 0, QStringLiteral("DST")), m_boxes[Daylight]);
+    row(2, 3, NewLabel(upper, 1095), m_boxes[Unit]);
+    row(3, 0, NewLabel(upper, 1091), m_boxes[TimeZone]);
     grid->addWidget(syncTime, 3, 4);
     auto* minutes = new QHBoxLayout;
     minutes->addWidget(m_interval);
-    minutes->addWidget(label(upper, 1096));
-    grid->addWidget(label(upper, 1092), 4, 0);
+    minutes->addWidget(NewLabel(upper, 1096));
+    grid->addWidget(NewLabel(upper, 1092), 4, 0);
     grid->addLayout(minutes, 4, 1);
     grid->addWidget(setInterval, 4, 4);
     grid->setColumnMinimumWidth(2, 24);
@@ -102,10 +94,10 @@ void Setting::buildControls()
     auto* ticks = new QGridLayout(lower);
     ticks->addWidget(m_boxes[Area], 0, 0);
     for (int c = 1; c <= ChannelCount; ++c)
-        ticks->addWidget(label(lower, 0, QStringLiteral("CH%1").arg(c)), 0, c, Qt::AlignHCenter);
+        ticks->addWidget(NewLabel(lower, 0, QStringLiteral("CH%1").arg(c)), 0, c, Qt::AlignHCenter);
     constexpr int RowLabels[] = {1097, 1098, 1099};
     for (int q = 0; q < QuantityCount; ++q) {
-        ticks->addWidget(label(lower, RowLabels[q]), q + 1, 0);
+        ticks->addWidget(NewLabel(lower, RowLabels[q]), q + 1, 0);
         for (int c = 1; c <= ChannelCount; ++c) {
             auto* check = new QCheckBox(lower);
             SetItemId(check, CheckBoxId(c, q));
@@ -137,8 +129,7 @@ void Setting::buildControls()
     for (QCheckBox* check : m_checks)
         order << check;
     order << m_save << exit;
-    for (qsizetype i = 1; i < order.size(); ++i)
-        setTabOrder(order[i - 1], order[i]);
+    ChainTabOrder(order);
     NoAutoDefault(this);
 
     connect(m_boxes[Area], &QComboBox::currentIndexChanged, this, [this] { OnAreaChanged(); });

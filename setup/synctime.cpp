@@ -1,6 +1,7 @@
 #include "synctime.h"
 
 #include "dialogitems.h"
+#include "dialogparts.h"
 #include "templatesize.h"
 
 #include <QHBoxLayout>
@@ -16,9 +17,10 @@ SyncTime::SyncTime(HidLink& link, MessageService& messages, QWidget* parent, Loc
 
     auto* sync = new QPushButton(QStringLiteral("Sync Time"), this);
     SetItemId(sync, SyncButton);
-    sync->setDefault(true);
     auto* exit = new QPushButton(QStringLiteral("Exit"), this);
     SetItemId(exit, ExitButton);
+    NoAutoDefault(this);
+    sync->setDefault(true);
     connect(sync, &QPushButton::clicked, this, [this] { OnSyncTime(); });
     connect(exit, &QPushButton::clicked, this, &QDialog::reject);
 

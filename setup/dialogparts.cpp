@@ -1,8 +1,10 @@
-#include "stationwrite.h"
+#include "dialogparts.h"
 
+#include "dialogitems.h"
 #include "messageservice.h"
 #include "uitext.h"
 
+#include <QLabel>
 #include <QPushButton>
 #include <QWidget>
 
@@ -27,6 +29,20 @@ void NoAutoDefault(QWidget* dialog)
 {
     for (QPushButton* button : dialog->findChildren<QPushButton*>())
         button->setAutoDefault(false);
+}
+
+QLabel* NewLabel(QWidget* parent, int id, const QString& text)
+{
+    auto* label = new QLabel(text, parent);
+    if (id != 0)
+        SetItemId(label, id);
+    return label;
+}
+
+void ChainTabOrder(const QList<QWidget*>& order)
+{
+    for (qsizetype i = 1; i < order.size(); ++i)
+        QWidget::setTabOrder(order[i - 1], order[i]);
 }
 
 } // namespace nimbra

@@ -2,9 +2,12 @@
 
 #include "hidlink.h"
 
+#include <QList>
+#include <QString>
 #include <atomic>
 #include <vector>
 
+class QLabel;
 class QWidget;
 
 namespace nimbra {
@@ -22,5 +25,11 @@ WriteOutcome SaveToStation(HidLink& link, const std::atomic<int>& screenBusy,
 // A dialog's buttons never become the default by taking the focus: Enter saves only where
 // the dialog names a default button.
 void NoAutoDefault(QWidget* dialog);
+
+// A label known by its resource id; 0 for the fixed labels that no code looks up.
+QLabel* NewLabel(QWidget* parent, int id, const QString& text = {});
+
+// Tab moves through the controls in the order given.
+void ChainTabOrder(const QList<QWidget*>& order);
 
 } // namespace nimbra
