@@ -23,11 +23,11 @@ namespace nimbra {
 class ChannelScreen;
 class MessageService;
 
-// The main window: the painted channel boxes, the connection state, the menu, and the owner of
-// everything that talks to the station while the program runs.
 // Starts a new copy of the program in place of this one; false when none could be started.
 using ProgramRestarter = std::function<bool()>;
 
+// The main window: the painted channel boxes, the connection state, the menu, and the owner of
+// everything that talks to the station while the program runs.
 class CMy7100Dlg final : public QDialog, private LinkObserver, private PollTargets
 {
     Q_OBJECT
