@@ -87,18 +87,13 @@ void Alarm::buildControls()
     groups->addWidget(buildGroup(m_temp, false));
     groups->addWidget(buildGroup(m_humi, true));
 
-    m_save = new QPushButton(this);
-    SetItemId(m_save, SaveId);
-    auto* exit = new QPushButton(this);
-    SetItemId(exit, ExitId);
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch(1);
-    buttons->addWidget(m_save);
-    buttons->addWidget(exit);
+    const SaveExitRow buttons = NewSaveExitRow(this, SaveId, ExitId);
+    m_save = buttons.save;
+    QPushButton* exit = buttons.exit;
 
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(groups);
-    layout->addLayout(buttons);
+    layout->addLayout(buttons.layout);
     layout->setSizeConstraint(QLayout::SetFixedSize);
 
     // Reading order: each group from its switch down its rows, left group first.
@@ -115,7 +110,6 @@ void Alarm::buildControls()
     m_save->setDefault(true);
 
     connect(m_save, &QPushButton::clicked, this, [this] { OnSaveAlarms(); });
-    connect(exit, &QPushButton::clicked, this, &QDialog::reject);
 }
 
 bool Alarm::OnInitDialog()

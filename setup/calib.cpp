@@ -47,18 +47,13 @@ void Calib::buildControls()
         grid->addWidget(NewLabel(this, 0, QStringLiteral("%")), c, 4);
     }
 
-    m_save = new QPushButton(this);
-    SetItemId(m_save, SaveId);
-    auto* exit = new QPushButton(this);
-    SetItemId(exit, ExitId);
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch(1);
-    buttons->addWidget(m_save);
-    buttons->addWidget(exit);
+    const SaveExitRow buttons = NewSaveExitRow(this, SaveId, ExitId);
+    m_save = buttons.save;
+    QPushButton* exit = buttons.exit;
 
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(grid);
-    layout->addLayout(buttons);
+    layout->addLayout(buttons.layout);
     layout->setSizeConstraint(QLayout::SetFixedSize);
 
     QList<QWidget*> order;
@@ -69,7 +64,6 @@ void Calib::buildControls()
     NoAutoDefault(this);
 
     connect(m_save, &QPushButton::clicked, this, [this] { OnSaveCalibration(); });
-    connect(exit, &QPushButton::clicked, this, &QDialog::reject);
 }
 
 bool Calib::OnInitDialog()

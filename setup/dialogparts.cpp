@@ -4,6 +4,8 @@
 #include "messageservice.h"
 #include "uitext.h"
 
+#include <QDialog>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
 #include <QWidget>
@@ -37,6 +39,21 @@ QLabel* NewLabel(QWidget* parent, int id, const QString& text)
     if (id != 0)
         SetItemId(label, id);
     return label;
+}
+
+SaveExitRow NewSaveExitRow(QDialog* dialog, int saveId, int exitId)
+{
+    SaveExitRow row;
+    row.save = new QPushButton(dialog);
+    SetItemId(row.save, saveId);
+    row.exit = new QPushButton(dialog);
+    SetItemId(row.exit, exitId);
+    QObject::connect(row.exit, &QPushButton::clicked, dialog, &QDialog::reject);
+    row.layout = new QHBoxLayout;
+    row.layout->addStretch(1);
+    row.layout->addWidget(row.save);
+    row.layout->addWidget(row.exit);
+    return row;
 }
 
 void ChainTabOrder(const QList<QWidget*>& order)

@@ -7,7 +7,10 @@
 #include <atomic>
 #include <vector>
 
+class QDialog;
+class QHBoxLayout;
 class QLabel;
+class QPushButton;
 class QWidget;
 
 namespace nimbra {
@@ -28,6 +31,15 @@ void NoAutoDefault(QWidget* dialog);
 
 // A label known by its resource id; 0 for the fixed labels that no code looks up.
 QLabel* NewLabel(QWidget* parent, int id, const QString& text = {});
+
+// Save and Exit at the right end of a row, known by their ids; Exit closes with Cancel.
+struct SaveExitRow
+{
+    QHBoxLayout* layout = nullptr;
+    QPushButton* save = nullptr;
+    QPushButton* exit = nullptr;
+};
+SaveExitRow NewSaveExitRow(QDialog* dialog, int saveId, int exitId);
 
 // Tab moves through the controls in the order given.
 void ChainTabOrder(const QList<QWidget*>& order);

@@ -36,25 +36,16 @@ Lang::Lang(HidLink& link, MessageService& messages, const UiText& texts, LangDat
     m_combo = new QComboBox(this);
     SetItemId(m_combo, LanguageList);
     label->setBuddy(m_combo);
-    auto* save = new QPushButton(this);
-    SetItemId(save, SaveButton);
-    auto* exit = new QPushButton(this);
-    SetItemId(exit, ExitButton);
+    const SaveExitRow buttons = NewSaveExitRow(this, SaveButton, ExitButton);
     NoAutoDefault(this);
-    save->setDefault(true);
-    connect(save, &QPushButton::clicked, this, [this] { OnSaveLanguage(); });
-    connect(exit, &QPushButton::clicked, this, &QDialog::reject);
-
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(save);
-    buttons->addWidget(exit);
+    buttons.save->setDefault(true);
+    connect(buttons.save, &QPushButton::clicked, this, [this] { OnSaveLanguage(); });
     auto* layout = new QGridLayout(this);
     layout->addWidget(label, 0, 0);
     layout->addWidget(m_combo, 0, 1);
     layout->setColumnStretch(1, 1);
     layout->setRowStretch(1, 1);
-    layout->addLayout(buttons, 2, 0, 1, 2);
+    layout->addLayout(buttons.layout, 2, 0, 1, 2);
 }
 
 int Lang::DoModal()

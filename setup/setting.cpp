@@ -106,19 +106,14 @@ void Setting::buildControls()
         }
     }
 
-    m_save = new QPushButton(this);
-    SetItemId(m_save, SaveId);
-    auto* exit = new QPushButton(this);
-    SetItemId(exit, ExitId);
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch(1);
-    buttons->addWidget(m_save);
-    buttons->addWidget(exit);
+    const SaveExitRow buttons = NewSaveExitRow(this, SaveId, ExitId);
+    m_save = buttons.save;
+    QPushButton* exit = buttons.exit;
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(upper);
     layout->addWidget(lower);
-    layout->addLayout(buttons);
+    layout->addLayout(buttons.layout);
     layout->setSizeConstraint(QLayout::SetFixedSize);
 
     // Reading order: row by row through both columns, then the areas, then the buttons.
@@ -135,7 +130,6 @@ void Setting::buildControls()
     connect(m_boxes[Area], &QComboBox::currentIndexChanged, this, [this] { OnAreaChanged(); });
     connect(m_save, &QPushButton::clicked, this, [this] { OnSaveSettings(); });
     connect(setInterval, &QPushButton::clicked, this, [this] { OnSetInterval(); });
-    connect(exit, &QPushButton::clicked, this, &QDialog::reject);
     connect(syncTime, &QPushButton::clicked, this, &Setting::syncTimeRequested);
 }
 
