@@ -94,7 +94,8 @@ int RecordStore::Open(const std::filesystem::path& database)
     m_replacing = false;
     m_db.reset();
     sqlite3* raw = nullptr;
-    const int result = sqlite3_open_v2(database.string().c_str(), &raw,
+    const std::u8string name = database.u8string(); // SQLite takes UTF-8 on every platform
+    const int result = sqlite3_open_v2(reinterpret_cast<const char*>(name.c_str()), &raw,
                                        SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
     // sqlite3_open_v2 hands out a connection even on failure, to carry the message.
     Database db(raw);
