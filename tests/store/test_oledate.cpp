@@ -42,7 +42,7 @@ TEST(OleDate, RoundsToTheNearestSecondAcrossMidnight)
 
 TEST(OleDate, ValuesFarOutsideTheCalendarShowAsTheEpoch)
 {
-    for (double bad : {1e300, -1e300, HUGE_VAL, NAN})
+    for (double bad : {1e300, -1e300, HUGE_VAL, double(NAN)})
         EXPECT_EQ(FormatRangeTime(FromOleDate(bad)), "1899-12-30 0:00:00") << bad;
 }
 
