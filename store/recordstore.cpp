@@ -107,7 +107,7 @@ int RecordStore::Open(const std::filesystem::path& database)
         const std::string text =
             raw ? ComErrorText(sqlite3_extended_errcode(raw), sqlite3_errmsg(raw))
                 : ComErrorText(result, sqlite3_errstr(result));
-        return report(-1, text + ": " + database.string());
+        return report(-1, text + ": " + std::string(name.begin(), name.end()));
     }
     sqlite3_busy_timeout(db.get(), BusyTimeoutMs);
     m_db = std::move(db);
