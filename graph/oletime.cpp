@@ -1,5 +1,7 @@
 #include "oletime.h"
 
+#include "oledate.h"
+
 #include <QDateTime>
 #include <QTimeZone>
 #include <cmath>
@@ -10,7 +12,6 @@ namespace {
 
 constexpr double SecondsPerDay = 86400.0;
 constexpr double UnixEpochOle = 25569.0; // 1970-01-01
-const QDate OleBase(1899, 12, 30);
 
 // Days on a straight line through the base date: an OLE date below zero counts its whole days
 // backwards but its time of day forwards.
@@ -37,22 +38,20 @@ double OleFromLinear(double days)
 
 double OleDateFrom(QDate date, QTime timeOfDay)
 {
-    const double days = static_cast<double>(OleBase.daysTo(date));
-    const double fraction = timeOfDay.msecsSinceStartOfDay() / (SecondsPerDay * 1000.0);
-    return OleFromLinear(days + fraction);
+    return ToOleDate({date.year(), date.month(), date.day(), timeOfDay.hour(), timeOfDay.minute(),
+                      timeOfDay.second()});
 }
 
 QDate OleCalendarDate(double oleDate)
 {
-    const double seconds = std::round(LinearDays(oleDate) * SecondsPerDay);
-    return OleBase.addDays(static_cast<qint64>(std::floor(seconds / SecondsPerDay)));
+    const DateTimeParts parts = FromOleDate(oleDate);
+    return QDate(parts.year, parts.month, parts.day);
 }
 
 QTime OleTimeOfDay(double oleDate)
 {
-    const double seconds = std::round(LinearDays(oleDate) * SecondsPerDay);
-    const double inDay = seconds - std::floor(seconds / SecondsPerDay) * SecondsPerDay;
-    return QTime::fromMSecsSinceStartOfDay(static_cast<int>(inDay) * 1000);
+    const DateTimeParts parts = FromOleDate(oleDate);
+    return QTime(parts.hour, parts.minute, parts.second);
 }
 
 double AxisKeyFromOle(double oleDate)

@@ -6,11 +6,10 @@
 
 namespace nimbra {
 
-// OLE Automation dates are wall-clock times without a zone: days since 1899-12-30, the fraction
-// is the time of day (for days before the base date, the fraction's absolute value).
+// OLE Automation dates (oledate.h) are wall-clock times without a zone; the pickers and the axis
+// show them as they are. Whole seconds: the time of day is rounded to the nearest one.
 double OleDateFrom(QDate date, QTime timeOfDay);
 QDate OleCalendarDate(double oleDate);
-// Rounded to the nearest second.
 QTime OleTimeOfDay(double oleDate);
 
 // The chart's time axis counts seconds since 1970-01-01 00:00 and is labelled in UTC, so a
