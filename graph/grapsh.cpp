@@ -133,6 +133,8 @@ void Grapsh::buildControls()
     m_ViewBox = new QComboBox(this);
     SetItemId(m_ViewBox, ViewBoxId);
     auto* select = Button(this, SelectId);
+    // Enter in a picker draws the range.
+    select->setDefault(true);
     auto* exit = Button(this, ExitId);
     auto* wholeLog = Button(this, WholeLogId);
     auto* resetView = Button(this, ResetViewId);

@@ -46,10 +46,3 @@ TEST(OleTime, AxisKeysRunStraightAcrossTheBaseDate)
     EXPECT_DOUBLE_EQ(AxisKeyFromOle(0.0) - AxisKeyFromOle(-1.75), 6 * 3600.0);
     EXPECT_LT(AxisKeyFromOle(-1.0), AxisKeyFromOle(0.0));
 }
-
-TEST(OleTime, TimeOfDayRoundsToTheNearestSecond)
-{
-    const double justBeforeMidnight = 46000.0 + 86399.6 / 86400.0;
-    EXPECT_EQ(OleTimeOfDay(justBeforeMidnight), QTime(0, 0));
-    EXPECT_EQ(OleCalendarDate(justBeforeMidnight), OleCalendarDate(46001.0));
-}
