@@ -43,7 +43,7 @@ private slots:
     void timeAxisShowsWallClockAcrossDaylightSaving();
     void valueAxisFollowsTheVisibleReadings();
     void seriesOutOfUseLeaveTheLegend();
-    void resetReturnsToTheChosenRange();
+    void wheelAndDragMoveTimeOnlyUntilReset();
     void readoutNamesTimeAndNearestReadings();
     void savesThePictureAsPng();
 };
@@ -116,14 +116,36 @@ void TestTChart1::seriesOutOfUseLeaveTheLegend()
              chart.graph(1));
 }
 
-void TestTChart1::resetReturnsToTheChosenRange()
+// The wheel zooms and a drag pans the time axis only; reset returns to the chosen range.
+void TestTChart1::wheelAndDragMoveTimeOnlyUntilReset()
 {
     CTchart1 chart;
+    chart.resize(800, 400);
     const double start = Ole(2026, 5, 10, 8);
     const double end = Ole(2026, 5, 10, 20);
     chart.SetTimeRange(start, end);
-    chart.xAxis->scaleRange(0.25);
-    chart.xAxis->moveRange(3600.0);
+    chart.yAxis->setRange(0.0, 10.0);
+    chart.replot();
+    const QPointF middle = chart.axisRect()->rect().center();
+
+    QWheelEvent wheel(middle, chart.mapToGlobal(middle), QPoint(), QPoint(0, 120), Qt::NoButton,
+                      Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(&chart, &wheel);
+    QVERIFY(chart.xAxis->range().size() < AxisKeyFromOle(end) - AxisKeyFromOle(start));
+    const double zoomedStart = chart.ViewStart();
+
+    QMouseEvent press(QEvent::MouseButtonPress, middle, chart.mapToGlobal(middle), Qt::LeftButton,
+                      Qt::LeftButton, Qt::NoModifier);
+    const QPointF to = middle + QPointF(-100, 50);
+    QMouseEvent move(QEvent::MouseMove, to, chart.mapToGlobal(to), Qt::NoButton, Qt::LeftButton,
+                     Qt::NoModifier);
+    QMouseEvent release(QEvent::MouseButtonRelease, to, chart.mapToGlobal(to), Qt::LeftButton,
+                        Qt::NoButton, Qt::NoModifier);
+    for (QMouseEvent* event : {&press, &move, &release})
+        QApplication::sendEvent(&chart, event);
+    QVERIFY(chart.ViewStart() > zoomedStart);
+    QCOMPARE(chart.yAxis->range(), QCPRange(0.0, 10.0));
+
     chart.ResetView();
     QCOMPARE(chart.ViewStart(), start);
     QCOMPARE(chart.ViewEnd(), end);
