@@ -134,7 +134,11 @@ ImportResult ImportLogFile(const std::filesystem::path& localCopy,
                            MessageService& messages, RecordTexts& texts)
 {
     ImportResult result;
+#ifdef _WIN32
+    const File file(_wfopen(localCopy.c_str(), L"rb"));
+#else
     const File file(std::fopen(localCopy.c_str(), "rb"));
+#endif
     if (!file)
         return result;
     result.opened = true;
