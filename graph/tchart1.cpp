@@ -35,6 +35,11 @@ CTchart1::CTchart1(QWidget* parent) : QCustomPlot(parent)
         if (m_valueAxisAutomatic)
             fitValueAxis();
     });
+    // Series loaded one after another are measured once, when they are painted.
+    connect(this, &QCustomPlot::beforeReplot, this, [this] {
+        if (m_valueAxisAutomatic && m_valueFitPending)
+            fitValueAxis();
+    });
 }
 
 void CTchart1::buildSeries()
@@ -177,12 +182,12 @@ void CTchart1::LoadSeries(int series, int count, const double* values, const dou
     const bool ascending =
         std::is_sorted(points.cbegin(), points.cend(), qcpLessThanSortKey<QCPGraphData>);
     graph(series)->data()->set(points, ascending);
-    if (m_valueAxisAutomatic)
-        fitValueAxis();
+    m_valueFitPending = true;
 }
 
 void CTchart1::fitValueAxis()
 {
+    m_valueFitPending = false;
     QCPRange span;
     bool found = false;
     for (int series = 0; series < SeriesCount; ++series) {

@@ -25,7 +25,8 @@ public:
     // A series out of use is neither drawn nor listed in the legend.
     void SetSeriesInUse(int series, bool inUse);
     void SetValueAxisTitle(const QString& title);
-    // While automatic, the value axis spans the drawn readings of the visible time range.
+    // While automatic, the value axis spans the drawn readings of the visible time range, from
+    // the next paint or time-axis change on.
     void SetValueAxisAutomatic(bool automatic);
     // Adds count points in one step; times are OLE dates in ascending order.
     void LoadSeries(int series, int count, const double* values, const double* oleTimes);
@@ -60,6 +61,7 @@ private:
     QCPTextElement* m_title = nullptr;
     std::array<bool, SeriesCount> m_inUse{true, true, true, true};
     bool m_valueAxisAutomatic = true;
+    bool m_valueFitPending = false; // series loaded since the value axis was last fitted
     QCPRange m_chosenRange;
     QCPLayer* m_crosshairLayer = nullptr;
     QCPItemStraightLine* m_vertical = nullptr;

@@ -80,6 +80,7 @@ void TestTChart1::valueAxisFollowsTheVisibleReadings()
     chart.SetTimeRange(Ole(2026, 5, 10, 0), Ole(2026, 5, 11, 0));
     chart.LoadSeries(0, int(day.times.size()), day.values.data(), day.times.data());
     QCOMPARE(chart.graph(0)->dataCount(), int(day.times.size()));
+    chart.replot();
     QVERIFY(chart.yAxis->range().contains(0.0) && chart.yAxis->range().contains(23.0));
 
     chart.xAxis->setRange(AxisKeyFromOle(Ole(2026, 5, 10, 12)),
