@@ -9,12 +9,14 @@
 #include <QComboBox>
 #include <QDateEdit>
 #include <QDateTime>
+#include <QDir>
 #include <QFileDialog>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLocale>
 #include <QPushButton>
+#include <QStandardPaths>
 #include <QTimeEdit>
 #include <QTimeZone>
 #include <QVBoxLayout>
@@ -190,6 +192,8 @@ bool Grapsh::OnInitDialog()
     m_StartDate = DatePart(hourAgo);
     m_StartTime = TimePart(hourAgo);
     UpdateData(false);
+    // The empty chart already shows the range on offer.
+    m_Chart->SetTimeRange(Combine(m_StartDate, m_StartTime), Combine(m_EndDate, m_EndTime));
 
     m_ViewBox->clear();
     m_ViewBox->insertItem(TemperatureView, text(TemperatureText));
@@ -334,7 +338,10 @@ void Grapsh::ShowWholeLog()
 
 void Grapsh::savePicture()
 {
-    const QString path = QFileDialog::getSaveFileName(this, text(SavePictureText), QString(),
+    const QString suggested =
+        QDir(QStandardPaths::writableLocation(QStandardPaths::PicturesLocation))
+            .filePath(windowTitle() + QStringLiteral(".png"));
+    const QString path = QFileDialog::getSaveFileName(this, text(SavePictureText), suggested,
                                                       QStringLiteral("PNG (*.png)"));
     if (path.isEmpty())
         return;

@@ -52,6 +52,7 @@ void CTchart1::buildSeries()
         // Dense series are thinned to what the pixels can show, not drawn point by point.
         series->setAdaptiveSampling(true);
     }
+    rebuildLegend();
 }
 
 void CTchart1::buildTitleAndLegend()
@@ -144,6 +145,7 @@ void CTchart1::SetTitleText(const QString& text)
 void CTchart1::SetSeriesTitle(int series, const QString& title)
 {
     graph(series)->setName(title);
+    rebuildLegend();
 }
 
 void CTchart1::SetSeriesInUse(int series, bool inUse)
@@ -153,11 +155,12 @@ void CTchart1::SetSeriesInUse(int series, bool inUse)
     rebuildLegend();
 }
 
+// A series without a title yet (the blank of a fresh chart) has nothing to say in the legend.
 void CTchart1::rebuildLegend()
 {
     legend->clearItems();
     for (int series = 0; series < SeriesCount; ++series) {
-        if (m_inUse[series])
+        if (m_inUse[series] && !graph(series)->name().trimmed().isEmpty())
             graph(series)->addToLegend();
     }
 }

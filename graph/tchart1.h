@@ -22,7 +22,8 @@ public:
     void SetTimeRange(double startOle, double endOle);
     void SetTitleText(const QString& text);
     void SetSeriesTitle(int series, const QString& title);
-    // A series out of use is neither drawn nor listed in the legend.
+    // A series out of use is neither drawn nor listed in the legend; one in use is listed once
+    // it has a title.
     void SetSeriesInUse(int series, bool inUse);
     void SetValueAxisTitle(const QString& title);
     // While automatic, the value axis spans the drawn readings of the visible time range, from

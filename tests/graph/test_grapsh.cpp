@@ -184,6 +184,7 @@ void TestGrapsh::opensOnTheLastHourInItsLanguage()
     QVERIFY2(qAbs(start.secsTo(opened.addSecs(-3600))) <= 2, qPrintable(start.toString()));
     QVERIFY2(qAbs(end.secsTo(opened)) <= 2, qPrintable(end.toString()));
     QCOMPARE(Counts(*dialog.chart()), QVector<int>(4, 0));
+    QCOMPARE(dialog.chart()->ViewStart(), OleDateFrom(start.date(), start.time()));
 
     // Enter in a picker draws, as Select does.
     dialog.show();

@@ -100,8 +100,11 @@ void TestTChart1::valueAxisFollowsTheVisibleReadings()
 void TestTChart1::seriesOutOfUseLeaveTheLegend()
 {
     CTchart1 chart;
+    QCOMPARE(chart.legend->itemCount(), 0);
+    const char* titles[] = {"Humidity", "DewPoint", "HeatIndex", "Spare"};
+    for (int series = 0; series < CTchart1::SeriesCount; ++series)
+        chart.SetSeriesTitle(series, QString::fromLatin1(titles[series]));
     QCOMPARE(chart.legend->itemCount(), CTchart1::SeriesCount);
-    chart.SetSeriesTitle(0, QStringLiteral("Humidity"));
     for (int series = 1; series < CTchart1::SeriesCount; ++series)
         chart.SetSeriesInUse(series, false);
     QCOMPARE(chart.legend->itemCount(), 1);
