@@ -47,6 +47,8 @@ constexpr std::string_view TimeColumn = "Time";
 // Readings stamped 0.0 or -1.0 (unparsable times) lie before any date the pickers offer, so
 // no range that a user picks can hold them.
 const QDate EarliestPickable(1900, 1, 1);
+// The time pickers' values are times of day on the day OLE dates count from.
+const QDate OleBaseDate(1899, 12, 30);
 
 QDateEdit* DatePicker(QWidget* parent, int id)
 {
@@ -91,7 +93,7 @@ double DatePart(double oleDate)
 
 double TimePart(double oleDate)
 {
-    return OleDateFrom(OleCalendarDate(0.0), OleTimeOfDay(oleDate));
+    return OleDateFrom(OleBaseDate, OleTimeOfDay(oleDate));
 }
 
 double Combine(double datePart, double timePart)
@@ -206,9 +208,9 @@ void Grapsh::UpdateData(bool fromPickers)
 {
     if (fromPickers) {
         m_StartDate = OleDateFrom(m_startDatePicker->date(), QTime(0, 0));
-        m_StartTime = OleDateFrom(OleCalendarDate(0.0), m_startTimePicker->time());
+        m_StartTime = OleDateFrom(OleBaseDate, m_startTimePicker->time());
         m_EndDate = OleDateFrom(m_endDatePicker->date(), QTime(0, 0));
-        m_EndTime = OleDateFrom(OleCalendarDate(0.0), m_endTimePicker->time());
+        m_EndTime = OleDateFrom(OleBaseDate, m_endTimePicker->time());
         return;
     }
     m_startDatePicker->setDate(OleCalendarDate(m_StartDate));
@@ -328,11 +330,10 @@ void Grapsh::ShowWholeLog()
     const auto last = static_cast<qint64>(std::ceil(AxisKeyFromOle(span->second) - Slack)) + 1;
     const QDateTime start = QDateTime::fromSecsSinceEpoch(first, QTimeZone::utc());
     const QDateTime end = QDateTime::fromSecsSinceEpoch(last, QTimeZone::utc());
-    m_StartDate = OleDateFrom(start.date(), QTime(0, 0));
-    m_StartTime = OleDateFrom(OleCalendarDate(0.0), start.time());
-    m_EndDate = OleDateFrom(end.date(), QTime(0, 0));
-    m_EndTime = OleDateFrom(OleCalendarDate(0.0), end.time());
-    UpdateData(false);
+    m_startDatePicker->setDate(start.date());
+    m_startTimePicker->setTime(start.time());
+    m_endDatePicker->setDate(end.date());
+    m_endTimePicker->setTime(end.time());
     DrawGraph();
 }
 
