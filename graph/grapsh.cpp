@@ -1,0 +1,353 @@
+#include "grapsh.h"
+
+#include "dialogitems.h"
+#include "messageservice.h"
+#include "oledate.h"
+#include "oletime.h"
+#include "tchart1.h"
+
+#include <QComboBox>
+#include <QDateEdit>
+#include <QDateTime>
+#include <QDir>
+#include <QFileDialog>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLocale>
+#include <QPushButton>
+#include <QStandardPaths>
+#include <QTimeEdit>
+#include <QTimeZone>
+#include <QVBoxLayout>
+#include <array>
+#include <cmath>
+#include <vector>
+
+namespace nimbra {
+
+namespace {
+
+constexpr int TemperatureText = 201;
+constexpr int HumidityText = 202;
+constexpr int DewPointText = 293;
+constexpr int HeatIndexText = 229;
+constexpr int ExitText = 217;
+constexpr int SelectText = 223;
+constexpr int GraphText = 225;
+constexpr int StartTimeText = 234;
+constexpr int EndTimeText = 235;
+constexpr int TimeErrorText = 248;
+
+constexpr std::array<std::string_view, 3> TemperatureColumns{"Temperature", "DewPoint",
+                                                             "Heatindex"};
+constexpr std::string_view HumidityColumn = "Humidity";
+constexpr std::string_view TimeColumn = "Time";
+
+// Readings stamped 0.0 or -1.0 (unparsable times) lie before any date the pickers offer, so
+// no range that a user picks can hold them.
+const QDate EarliestPickable(1900, 1, 1);
+// The time pickers' values are times of day on the day OLE dates count from.
+const QDate OleBaseDate(1899, 12, 30);
+
+QDateEdit* DatePicker(QWidget* parent, int id)
+{
+    auto* picker = new QDateEdit(parent);
+    SetItemId(picker, id);
+    QString format = QLocale().dateFormat(QLocale::ShortFormat);
+    if (!format.contains(QLatin1String("yyyy")))
+        format.replace(QLatin1String("yy"), QLatin1String("yyyy"));
+    picker->setDisplayFormat(format);
+    picker->setMinimumDate(EarliestPickable);
+    picker->setAlignment(Qt::AlignRight);
+    return picker;
+}
+
+QTimeEdit* TimePicker(QWidget* parent, int id)
+{
+    auto* picker = new QTimeEdit(parent);
+    SetItemId(picker, id);
+    picker->setDisplayFormat(QStringLiteral("HH:mm:ss"));
+    picker->setAlignment(Qt::AlignRight);
+    return picker;
+}
+
+QPushButton* Button(QWidget* parent, int id)
+{
+    auto* button = new QPushButton(parent);
+    SetItemId(button, id);
+    button->setAutoDefault(false);
+    return button;
+}
+
+double NowOle(qint64 secondsAgo)
+{
+    const QDateTime now = QDateTime::currentDateTime().addSecs(-secondsAgo);
+    return OleDateFrom(now.date(), now.time());
+}
+
+double DatePart(double oleDate)
+{
+    return OleDateFrom(OleCalendarDate(oleDate), QTime(0, 0));
+}
+
+double TimePart(double oleDate)
+{
+    return OleDateFrom(OleBaseDate, OleTimeOfDay(oleDate));
+}
+
+double Combine(double datePart, double timePart)
+{
+    return OleDateFrom(OleCalendarDate(datePart), OleTimeOfDay(timePart));
+}
+
+} // namespace
+
+Grapsh::Grapsh(const UiText& texts, MessageService& messages, std::filesystem::path database,
+               QString unitLabel, QWidget* parent)
+    : QDialog(parent), m_texts(texts), m_messages(messages), m_Store(messages),
+      m_DatabasePath(std::move(database)), m_UnitLabel(std::move(unitLabel))
+{
+    const double now = NowOle(0);
+    m_StartDate = m_EndDate = DatePart(now);
+    m_StartTime = m_EndTime = TimePart(now);
+    buildControls();
+    OnInitDialog();
+}
+
+Grapsh::~Grapsh() = default;
+
+QString Grapsh::text(int id) const
+{
+    const QString known = m_texts.Text(id);
+    return known.isEmpty() ? StringTable(m_texts.language(), id) : known;
+}
+
+void Grapsh::buildControls()
+{
+    SetItemId(this, ResourceId);
+    auto* startLabel = new QLabel(this);
+    SetItemId(startLabel, StartLabelId);
+    auto* endLabel = new QLabel(this);
+    SetItemId(endLabel, EndLabelId);
+    m_startDatePicker = DatePicker(this, StartDateId);
+    m_startTimePicker = TimePicker(this, StartTimeId);
+    m_endDatePicker = DatePicker(this, EndDateId);
+    m_endTimePicker = TimePicker(this, EndTimeId);
+    m_ViewBox = new QComboBox(this);
+    SetItemId(m_ViewBox, ViewBoxId);
+    auto* select = Button(this, SelectId);
+    // Enter in a picker draws the range.
+    select->setDefault(true);
+    auto* exit = Button(this, ExitId);
+    auto* wholeLog = Button(this, WholeLogId);
+    auto* resetView = Button(this, ResetViewId);
+    auto* savePicture = Button(this, SavePictureId);
+    m_Chart = new CTchart1(this);
+    SetItemId(m_Chart, ChartId);
+    startLabel->setBuddy(m_startDatePicker);
+    endLabel->setBuddy(m_endDatePicker);
+
+    auto* range = new QGridLayout;
+    range->addWidget(startLabel, 0, 0);
+    range->addWidget(m_startDatePicker, 0, 1);
+    range->addWidget(m_startTimePicker, 0, 2);
+    range->addWidget(endLabel, 1, 0);
+    range->addWidget(m_endDatePicker, 1, 1);
+    range->addWidget(m_endTimePicker, 1, 2);
+    range->addWidget(m_ViewBox, 0, 3);
+    range->setColumnMinimumWidth(3, 140);
+    range->setColumnStretch(4, 1);
+    auto* commands = new QHBoxLayout;
+    commands->addWidget(select);
+    commands->addWidget(exit);
+    range->addLayout(commands, 0, 5, Qt::AlignRight);
+    auto* viewCommands = new QHBoxLayout;
+    viewCommands->addWidget(wholeLog);
+    viewCommands->addWidget(resetView);
+    viewCommands->addWidget(savePicture);
+    range->addLayout(viewCommands, 1, 3, 1, 3, Qt::AlignRight);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(range);
+    layout->addWidget(m_Chart, 1);
+
+    connect(select, &QPushButton::clicked, this, &Grapsh::DrawGraph);
+    connect(exit, &QPushButton::clicked, this, &QDialog::reject);
+    connect(wholeLog, &QPushButton::clicked, this, &Grapsh::ShowWholeLog);
+    connect(resetView, &QPushButton::clicked, m_Chart, &CTchart1::ResetView);
+    connect(savePicture, &QPushButton::clicked, this, &Grapsh::savePicture);
+}
+
+bool Grapsh::OnInitDialog()
+{
+    setWindowTitle(text(GraphText));
+    item<QLabel>(this, StartLabelId)->setText(text(StartTimeText));
+    item<QLabel>(this, EndLabelId)->setText(text(EndTimeText));
+    item<QPushButton>(this, SelectId)->setText(text(SelectText));
+    item<QPushButton>(this, ExitId)->setText(text(ExitText));
+    item<QPushButton>(this, WholeLogId)->setText(text(WholeLogText));
+    item<QPushButton>(this, ResetViewId)->setText(text(ResetViewText));
+    item<QPushButton>(this, SavePictureId)->setText(text(SavePictureText));
+
+    const double hourAgo = NowOle(3600);
+    m_StartDate = DatePart(hourAgo);
+    m_StartTime = TimePart(hourAgo);
+    UpdateData(false);
+    // The empty chart already shows the range on offer.
+    m_Chart->SetTimeRange(Combine(m_StartDate, m_StartTime), Combine(m_EndDate, m_EndTime));
+
+    m_ViewBox->clear();
+    m_ViewBox->insertItem(TemperatureView, text(TemperatureText));
+    m_ViewBox->insertItem(HumidityView, text(HumidityText));
+    m_ViewBox->setCurrentIndex(TemperatureView);
+    return true;
+}
+
+void Grapsh::UpdateData(bool fromPickers)
+{
+    if (fromPickers) {
+        m_StartDate = OleDateFrom(m_startDatePicker->date(), QTime(0, 0));
+        m_StartTime = OleDateFrom(OleBaseDate, m_startTimePicker->time());
+        m_EndDate = OleDateFrom(m_endDatePicker->date(), QTime(0, 0));
+        m_EndTime = OleDateFrom(OleBaseDate, m_endTimePicker->time());
+        return;
+    }
+    m_startDatePicker->setDate(OleCalendarDate(m_StartDate));
+    m_startTimePicker->setTime(OleTimeOfDay(m_StartTime));
+    m_endDatePicker->setDate(OleCalendarDate(m_EndDate));
+    m_endTimePicker->setTime(OleTimeOfDay(m_EndTime));
+}
+
+void Grapsh::DrawGraph()
+{
+    UpdateData(true);
+    const double start = Combine(m_StartDate, m_StartTime);
+    const double end = Combine(m_EndDate, m_EndTime);
+    m_startText = FormatRangeTime(FromOleDate(start));
+    m_endText = FormatRangeTime(FromOleDate(end));
+    if (end < start) {
+        m_messages.inform(text(TimeErrorText));
+        return;
+    }
+
+    m_Chart->ClearAllSeries();
+    m_Chart->SetValueAxisAutomatic(false);
+    m_Chart->SetTimeRange(start, end);
+    const int view = m_ViewBox->currentIndex();
+    if (view != TemperatureView && view != HumidityView) {
+        m_Chart->replot();
+        return;
+    }
+
+    std::array<std::string_view, 3> columns{};
+    std::array<int, 3> counts{};
+    if (view == TemperatureView) {
+        m_Chart->SetTitleText(text(TemperatureText));
+        m_Chart->SetSeriesTitle(0, text(TemperatureText));
+        m_Chart->SetSeriesTitle(1, text(DewPointText));
+        m_Chart->SetSeriesTitle(2, text(HeatIndexText));
+        m_Chart->SetSeriesInUse(1, true);
+        m_Chart->SetSeriesInUse(2, true);
+        m_Chart->SetSeriesInUse(3, false);
+        columns = TemperatureColumns;
+        for (std::size_t series = 0; series < columns.size(); ++series)
+            counts[series] = CountRows(columns[series]);
+        m_Chart->SetValueAxisTitle(m_UnitLabel);
+    } else {
+        m_Chart->SetTitleText(text(HumidityText));
+        m_Chart->SetSeriesTitle(0, text(HumidityText));
+        for (int series = 1; series < CTchart1::SeriesCount; ++series)
+            m_Chart->SetSeriesInUse(series, false);
+        columns[0] = HumidityColumn;
+        counts[0] = CountRows(HumidityColumn);
+        m_Chart->SetValueAxisTitle(QStringLiteral(" (%)"));
+    }
+    m_Chart->SetValueAxisAutomatic(true);
+
+    for (std::size_t series = 0; series < columns.size(); ++series) {
+        if (counts[series] > 0)
+            FillSeries(static_cast<int>(series), columns[series], counts[series]);
+    }
+    m_Chart->replot();
+}
+
+// A failed count or selection leaves its series empty and the drawing goes on: the store has
+// shown why, or, for a failure it raises, the message is shown here.
+int Grapsh::CountRows(std::string_view column)
+{
+    if (m_Store.Open(m_DatabasePath) < 0)
+        return 0;
+    if (m_Store.CountRange(m_startText, m_endText, column) != 0)
+        return 0;
+    try {
+        return std::max(0, m_Store.ReadCount());
+    } catch (const StoreError& error) {
+        m_messages.inform(QString::fromStdString(error.what()));
+        return 0;
+    }
+}
+
+void Grapsh::FillSeries(int series, std::string_view column, int count)
+{
+    if (m_Store.Open(m_DatabasePath) < 0)
+        return;
+    if (m_Store.SelectRange(m_startText, m_endText, column) != 0)
+        return;
+    std::vector<double> times(count);
+    std::vector<double> values(count);
+    // The count only sizes the arrays: a selection that returns more rows stops at its end,
+    // one that returns fewer hands over what it found.
+    int filled = 0;
+    try {
+        while (filled < count && !m_Store.AtEnd()) {
+            times[filled] = m_Store.ReadDate(TimeColumn);
+            values[filled] = m_Store.ReadFloat(column);
+            ++filled;
+            m_Store.MoveNext();
+        }
+    } catch (const StoreError& error) {
+        m_messages.inform(QString::fromStdString(error.what()));
+        return;
+    }
+    m_Chart->LoadSeries(series, filled, values.data(), times.data());
+}
+
+void Grapsh::ShowWholeLog()
+{
+    if (m_Store.Open(m_DatabasePath) < 0)
+        return;
+    const auto span = m_Store.ValidTimeSpan();
+    if (!span) {
+        m_messages.inform(text(NoValidTimeText));
+        return;
+    }
+    // Whole seconds around the span, one to spare on each side: the start is exclusive, and the
+    // pickers hold no fractions of a second. A stamp within a millisecond of a whole second (an
+    // OLE date rarely holds one exactly) counts as that second.
+    constexpr double Slack = 0.001;
+    const auto first = static_cast<qint64>(std::floor(AxisKeyFromOle(span->first) + Slack)) - 1;
+    const auto last = static_cast<qint64>(std::ceil(AxisKeyFromOle(span->second) - Slack)) + 1;
+    const QDateTime start = QDateTime::fromSecsSinceEpoch(first, QTimeZone::utc());
+    const QDateTime end = QDateTime::fromSecsSinceEpoch(last, QTimeZone::utc());
+    m_startDatePicker->setDate(start.date());
+    m_startTimePicker->setTime(start.time());
+    m_endDatePicker->setDate(end.date());
+    m_endTimePicker->setTime(end.time());
+    DrawGraph();
+}
+
+void Grapsh::savePicture()
+{
+    const QString suggested =
+        QDir(QStandardPaths::writableLocation(QStandardPaths::PicturesLocation))
+            .filePath(windowTitle() + QStringLiteral(".png"));
+    const QString path = QFileDialog::getSaveFileName(this, text(SavePictureText), suggested,
+                                                      QStringLiteral("PNG (*.png)"));
+    if (path.isEmpty())
+        return;
+    if (!m_Chart->SavePicture(path))
+        m_messages.inform(text(SaveFailedText));
+}
+
+} // namespace nimbra

@@ -1,0 +1,99 @@
+#pragma once
+
+#include "recordstore.h"
+#include "uitext.h"
+
+#include <QDialog>
+#include <QString>
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+class QComboBox;
+class QDateEdit;
+class QTimeEdit;
+
+namespace nimbra {
+
+class CTchart1;
+class MessageService;
+
+// Dialog resource 132: the readings of the record store over a chosen time range, in the
+// temperature view (temperature, dew point, heat index) or the humidity view.
+class Grapsh final : public QDialog
+{
+    Q_OBJECT
+public:
+    static constexpr int ResourceId = 132;
+    static constexpr int StartLabelId = 1131;
+    static constexpr int EndLabelId = 1132;
+    static constexpr int StartDateId = 1040;
+    static constexpr int StartTimeId = 1041;
+    static constexpr int EndDateId = 1042;
+    static constexpr int EndTimeId = 1043;
+    static constexpr int ViewBoxId = 1006;
+    static constexpr int SelectId = 1005;
+    static constexpr int ExitId = 1037;
+    static constexpr int ChartId = 1007;
+    // Buttons of this dialog beyond the template, and their texts.
+    static constexpr int WholeLogId = 1050;
+    static constexpr int ResetViewId = 1051;
+    static constexpr int SavePictureId = 1052;
+    static constexpr int WholeLogText = 710;
+    static constexpr int ResetViewText = 711;
+    static constexpr int SavePictureText = 712;
+    static constexpr int NoValidTimeText = 713;
+    static constexpr int SaveFailedText = 714;
+
+    enum View
+    {
+        TemperatureView = 0,
+        HumidityView = 1
+    };
+
+    // unitLabel, such as "(°C)", titles the value axis of the temperature view.
+    Grapsh(const UiText& texts, MessageService& messages, std::filesystem::path database,
+           QString unitLabel, QWidget* parent = nullptr);
+    ~Grapsh() override;
+
+    // Texts, the last hour as the range, the temperature view; draws nothing.
+    bool OnInitDialog();
+    // Replaces the chart's content with the readings of the picked range and view.
+    void DrawGraph();
+    // Sets the pickers to the first and last valid time of the store, then draws.
+    void ShowWholeLog();
+
+    CTchart1* chart() const { return m_Chart; }
+
+private:
+    void buildControls();
+    QString text(int id) const;
+    // true: pickers into the four values; false: the values into the pickers.
+    void UpdateData(bool fromPickers);
+    int CountRows(std::string_view column);
+    void FillSeries(int series, std::string_view column, int count);
+    void savePicture();
+
+    const UiText& m_texts;
+    MessageService& m_messages;
+    RecordStore m_Store;
+    std::filesystem::path m_DatabasePath;
+    QString m_UnitLabel;
+    std::string m_startText;
+    std::string m_endText;
+
+    // OLE dates: the date parts at midnight, the time parts on the base day.
+    double m_StartDate = 0.0;
+    double m_StartTime = 0.0;
+    double m_EndDate = 0.0;
+    double m_EndTime = 0.0;
+
+    CTchart1* m_Chart = nullptr;
+    QComboBox* m_ViewBox = nullptr;
+    QDateEdit* m_startDatePicker = nullptr;
+    QTimeEdit* m_startTimePicker = nullptr;
+    QDateEdit* m_endDatePicker = nullptr;
+    QTimeEdit* m_endTimePicker = nullptr;
+};
+
+} // namespace nimbra
