@@ -161,8 +161,9 @@ TEST(CommandLine, HelpVersionAndBadUsageEndWithoutAStart)
         EXPECT_EQ(command.exitStatus, c.exitStatus);
         EXPECT_EQ(command.toStandardError, c.toStandardError);
         EXPECT_EQ(command.output.section(u'\n', 0, 0), c.firstLine);
-        if (c.exitStatus == 2)
+        if (c.exitStatus == 2) {
             EXPECT_TRUE(command.output.contains(usage));
+        }
     }
 }
 
