@@ -2,8 +2,6 @@
 
 #include "numbertext.h"
 
-#include <cmath>
-
 namespace nimbra {
 
 namespace {
@@ -59,19 +57,10 @@ AlarmPages UnconnectedAlarmPages()
 
 std::optional<int> ParseLimit(std::string_view text, bool humidity, bool fahrenheit)
 {
-    if (text == NoValueText)
-        return NoLimit;
-    if (humidity)
-        return ParseWhole(text);
-    const std::optional<double> number = ParseDecimal(text);
-    if (!number)
-        return std::nullopt;
-    const double celsius = fahrenheit ? (*number - 32) / 1.8 : *number;
-    const double tenths = std::trunc(celsius * 10);
-    // Far outside any limit; kept inside int so the range check can refuse it.
-    if (std::abs(tenths) > 1e6)
-        return tenths < 0 ? -1000000 : 1000000;
-    return static_cast<int>(tenths);
+    const auto toTenths = [](double number, bool inFahrenheit) {
+        return (inFahrenheit ? (number - 32) / 1.8 : number) * 10;
+    };
+    return ParseTenthsField(text, humidity, toTenths, fahrenheit);
 }
 
 AlarmWrite AlarmFrames(const AlarmForm& entered, const AlarmPages& shown, bool fahrenheit)

@@ -60,17 +60,7 @@ CalibForm CalibFormFromPage(const Page& page, bool fahrenheit)
 
 std::optional<int> ParseOffset(std::string_view text, bool humidity, bool fahrenheit)
 {
-    if (text == NoValueText)
-        return NoLimit;
-    if (humidity)
-        return ParseWhole(text);
-    const std::optional<double> number = ParseDecimal(text);
-    if (!number)
-        return std::nullopt;
-    const double tenths = std::trunc(unitToTenths(*number, fahrenheit));
-    if (std::abs(tenths) > 1e6)
-        return tenths < 0 ? -1000000 : 1000000;
-    return static_cast<int>(tenths);
+    return ParseTenthsField(text, humidity, unitToTenths, fahrenheit);
 }
 
 CalibWrite CalibFrame(const CalibForm& entered, const Page& shown, const CalibReadings& readings,

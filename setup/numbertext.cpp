@@ -46,6 +46,24 @@ std::optional<int> ParseWhole(std::string_view text)
     return parse<int>(text);
 }
 
+std::optional<int> ParseTenthsField(std::string_view text, bool humidity,
+                                    double (*toTenths)(double number, bool fahrenheit),
+                                    bool fahrenheit)
+{
+    if (text == NoValueText)
+        return NoLimit;
+    if (humidity)
+        return ParseWhole(text);
+    const std::optional<double> number = ParseDecimal(text);
+    if (!number)
+        return std::nullopt;
+    const double tenths = std::trunc(toTenths(*number, fahrenheit));
+    // Far outside any range; kept inside int so the range check can refuse it.
+    if (std::abs(tenths) > 1e6)
+        return tenths < 0 ? -1000000 : 1000000;
+    return static_cast<int>(tenths);
+}
+
 std::string OneDecimal(double value)
 {
     char text[64];

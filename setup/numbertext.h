@@ -12,6 +12,13 @@ namespace nimbra {
 std::optional<double> ParseDecimal(std::string_view text);
 std::optional<int> ParseWhole(std::string_view text);
 
+// A limit or offset field: "--" gives NoLimit, humidity a whole percent, a temperature the
+// entered number in tenths of a degree Celsius (toTenths converts from the display unit),
+// truncated toward zero. No value when the text is not a number.
+std::optional<int> ParseTenthsField(std::string_view text, bool humidity,
+                                    double (*toTenths)(double number, bool fahrenheit),
+                                    bool fahrenheit);
+
 // "%0.1f"
 std::string OneDecimal(double value);
 
