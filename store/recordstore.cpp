@@ -1,0 +1,323 @@
+#include "recordstore.h"
+
+#include "messageservice.h"
+#include "oledate.h"
+
+#include <algorithm>
+#include <array>
+#include <cctype>
+
+namespace nimbra {
+
+namespace {
+
+// Column 0 is Time; 1..4 are the value columns a range may be asked for.
+constexpr std::array<std::string_view, 5> Columns = {"Time", "Temperature", "Humidity", "Dewpoint",
+                                                     "Heatindex"};
+
+// One fixed text per value column: a column name is chosen, never spliced into SQL.
+constexpr const char* CountStatements[] = {
+    "SELECT count(*) FROM Records WHERE Time>?1 AND Time<=?2 AND Temperature<>65535",
+    "SELECT count(*) FROM Records WHERE Time>?1 AND Time<=?2 AND Humidity<>65535",
+    "SELECT count(*) FROM Records WHERE Time>?1 AND Time<=?2 AND Dewpoint<>65535",
+    "SELECT count(*) FROM Records WHERE Time>?1 AND Time<=?2 AND Heatindex<>65535",
+};
+constexpr const char* SelectStatements[] = {
+    "SELECT Time, Temperature, Humidity, Dewpoint, Heatindex FROM Records "
+    "WHERE Time>?1 AND Time<=?2 AND Temperature<>65535 ORDER BY Time ASC",
+    "SELECT Time, Temperature, Humidity, Dewpoint, Heatindex FROM Records "
+    "WHERE Time>?1 AND Time<=?2 AND Humidity<>65535 ORDER BY Time ASC",
+    "SELECT Time, Temperature, Humidity, Dewpoint, Heatindex FROM Records "
+    "WHERE Time>?1 AND Time<=?2 AND Dewpoint<>65535 ORDER BY Time ASC",
+    "SELECT Time, Temperature, Humidity, Dewpoint, Heatindex FROM Records "
+    "WHERE Time>?1 AND Time<=?2 AND Heatindex<>65535 ORDER BY Time ASC",
+};
+constexpr auto InsertStatement = "INSERT INTO Records (Time, Temperature, Humidity, Dewpoint, "
+                                 "Heatindex) VALUES (?1, ?2, ?3, ?4, ?5)";
+
+// Another connection (the graph's, or a second program) may hold the file for a moment.
+constexpr int BusyTimeoutMs = 5000;
+
+bool SameName(std::string_view a, std::string_view b)
+{
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
+        return std::tolower(static_cast<unsigned char>(x)) ==
+               std::tolower(static_cast<unsigned char>(y));
+    });
+}
+
+int FindColumn(std::string_view column)
+{
+    const auto found = std::find_if(Columns.begin(), Columns.end(),
+                                    [&](std::string_view name) { return SameName(name, column); });
+    return found == Columns.end() ? -1 : static_cast<int>(found - Columns.begin());
+}
+
+} // namespace
+
+std::string ComErrorText(int code, std::string_view message)
+{
+    return std::string(message) + " (SQLite error " + std::to_string(code) + ")";
+}
+
+RecordStore::RecordStore(MessageService& messages) : m_messages(messages) {}
+
+// The cursor is finalised before the connection closes; closing rolls back an open
+// replacement, so an abandoned import leaves the previous rows.
+RecordStore::~RecordStore()
+{
+    m_cursor.reset();
+    m_db.reset();
+}
+
+int RecordStore::report(int result, const std::string& text)
+{
+    m_messages.inform(QString::fromStdString(text));
+    return result;
+}
+
+std::string RecordStore::lastError() const
+{
+    if (!m_db)
+        return ComErrorText(SQLITE_MISUSE, "the database is not open");
+    return ComErrorText(sqlite3_extended_errcode(m_db.get()), sqlite3_errmsg(m_db.get()));
+}
+
+int RecordStore::Open(const std::filesystem::path& database)
+{
+    m_cursor.reset();
+    m_cursorKind = Cursor::None;
+    m_hasRow = false;
+    m_replacing = false;
+    m_db.reset();
+    sqlite3* raw = nullptr;
+    const int result = sqlite3_open_v2(database.string().c_str(), &raw,
+                                       SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
+    // sqlite3_open_v2 hands out a connection even on failure, to carry the message.
+    Database db(raw);
+    if (result != SQLITE_OK) {
+        const std::string text =
+            raw ? ComErrorText(sqlite3_extended_errcode(raw), sqlite3_errmsg(raw))
+                : ComErrorText(result, sqlite3_errstr(result));
+        return report(-1, text + ": " + database.string());
+    }
+    sqlite3_busy_timeout(db.get(), BusyTimeoutMs);
+    m_db = std::move(db);
+    return 0;
+}
+
+int RecordStore::ClearAll()
+{
+    m_cursor.reset();
+    m_cursorKind = Cursor::None;
+    if (!connected())
+        return report(1, lastError());
+    if (sqlite3_exec(m_db.get(), "DELETE FROM Records", nullptr, nullptr, nullptr) != SQLITE_OK ||
+        sqlite3_exec(m_db.get(), "DELETE FROM Param", nullptr, nullptr, nullptr) != SQLITE_OK)
+        return report(1, lastError());
+    return 0;
+}
+
+int RecordStore::BeginReplace()
+{
+    if (!connected())
+        return report(1, lastError());
+    // IMMEDIATE takes the write lock now, so a store that refuses writes says so before the
+    // first row rather than at the commit.
+    if (sqlite3_exec(m_db.get(), "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) != SQLITE_OK)
+        return report(1, lastError());
+    m_replacing = true;
+    return 0;
+}
+
+int RecordStore::CommitReplace()
+{
+    m_cursor.reset();
+    m_cursorKind = Cursor::None;
+    if (!connected() || !m_replacing)
+        return report(1, ComErrorText(SQLITE_MISUSE, "no replacement is running"));
+    if (sqlite3_exec(m_db.get(), "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK) {
+        const std::string text = lastError();
+        RollbackReplace();
+        return report(1, text);
+    }
+    m_replacing = false;
+    return 0;
+}
+
+void RecordStore::RollbackReplace()
+{
+    m_cursor.reset();
+    m_cursorKind = Cursor::None;
+    if (connected() && !sqlite3_get_autocommit(m_db.get()))
+        sqlite3_exec(m_db.get(), "ROLLBACK", nullptr, nullptr, nullptr);
+    m_replacing = false;
+}
+
+void RecordStore::OpenForAppend()
+{
+    if (!connected())
+        throw StoreError(lastError());
+    if (m_cursorKind != Cursor::None)
+        throw StoreError(ComErrorText(SQLITE_MISUSE, "the cursor is already open"));
+    sqlite3_stmt* raw = nullptr;
+    if (sqlite3_prepare_v3(m_db.get(), InsertStatement, -1, SQLITE_PREPARE_PERSISTENT, &raw,
+                           nullptr) != SQLITE_OK)
+        throw StoreError(lastError());
+    m_cursor.reset(raw);
+    m_cursorKind = Cursor::Append;
+}
+
+int RecordStore::AppendRow()
+{
+    if (m_cursorKind != Cursor::Append || CurrentRow == nullptr)
+        return report(2, ComErrorText(SQLITE_MISUSE, "no row to append"));
+    sqlite3_stmt* insert = m_cursor.get();
+    sqlite3_bind_double(insert, 1, CurrentRow->Time);
+    sqlite3_bind_double(insert, 2, CurrentRow->Temperature);
+    sqlite3_bind_int(insert, 3, CurrentRow->Humidity);
+    sqlite3_bind_double(insert, 4, CurrentRow->Dewpoint);
+    sqlite3_bind_double(insert, 5, CurrentRow->Heatindex);
+    const int result = sqlite3_step(insert);
+    sqlite3_reset(insert);
+    if (result != SQLITE_DONE)
+        return report(2, lastError());
+    return 0;
+}
+
+void RecordStore::CloseCursor()
+{
+    if (m_cursorKind == Cursor::None)
+        throw StoreError(ComErrorText(SQLITE_MISUSE, "the cursor is not open"));
+    m_cursor.reset();
+    m_cursorKind = Cursor::None;
+    m_hasRow = false;
+}
+
+int RecordStore::openRange(const char* const statements[], const std::string& start,
+                           const std::string& end, std::string_view column)
+{
+    m_cursor.reset();
+    m_cursorKind = Cursor::None;
+    m_hasRow = false;
+    const int index = FindColumn(column);
+    if (index < 1)
+        return report(1,
+                      ComErrorText(SQLITE_ERROR, "no such value column: " + std::string(column)));
+    const auto from = ParseRangeTime(start);
+    const auto to = ParseRangeTime(end);
+    if (!from || !to)
+        return report(1,
+                      ComErrorText(SQLITE_ERROR, "not a date and time: " + (from ? end : start)));
+    if (!connected())
+        return report(1, lastError());
+    sqlite3_stmt* raw = nullptr;
+    if (sqlite3_prepare_v2(m_db.get(), statements[index - 1], -1, &raw, nullptr) != SQLITE_OK)
+        return report(1, lastError());
+    m_cursor.reset(raw);
+    sqlite3_bind_double(raw, 1, *from);
+    sqlite3_bind_double(raw, 2, *to);
+    const int result = sqlite3_step(raw);
+    if (result != SQLITE_ROW && result != SQLITE_DONE) {
+        const std::string text = lastError();
+        m_cursor.reset();
+        return report(1, text);
+    }
+    m_hasRow = result == SQLITE_ROW;
+    return 0;
+}
+
+int RecordStore::CountRange(const std::string& start, const std::string& end,
+                            std::string_view column)
+{
+    const int result = openRange(CountStatements, start, end, column);
+    if (result == 0)
+        m_cursorKind = Cursor::Count;
+    return result;
+}
+
+int RecordStore::ReadCount()
+{
+    if (m_cursorKind != Cursor::Count || !m_hasRow)
+        throw StoreError(ComErrorText(SQLITE_MISUSE, "no count to read"));
+    return sqlite3_column_int(m_cursor.get(), 0);
+}
+
+int RecordStore::SelectRange(const std::string& start, const std::string& end,
+                             std::string_view column)
+{
+    const int result = openRange(SelectStatements, start, end, column);
+    if (result == 0)
+        m_cursorKind = Cursor::Select;
+    return result;
+}
+
+bool RecordStore::AtEnd()
+{
+    if (m_cursorKind != Cursor::Select)
+        throw StoreError(ComErrorText(SQLITE_MISUSE, "no selection is open"));
+    return !m_hasRow;
+}
+
+void RecordStore::requireRow() const
+{
+    if (m_cursorKind != Cursor::Select || !m_hasRow)
+        throw StoreError(ComErrorText(SQLITE_MISUSE, "the cursor stands on no row"));
+}
+
+double RecordStore::ReadDate(std::string_view column)
+{
+    requireRow();
+    const int index = FindColumn(column);
+    if (index < 0)
+        throw StoreError(ComErrorText(SQLITE_ERROR, "no such column: " + std::string(column)));
+    return sqlite3_column_double(m_cursor.get(), index);
+}
+
+float RecordStore::ReadFloat(std::string_view column)
+{
+    return static_cast<float>(ReadDate(column));
+}
+
+void RecordStore::step()
+{
+    const int result = sqlite3_step(m_cursor.get());
+    if (result != SQLITE_ROW && result != SQLITE_DONE) {
+        m_hasRow = false;
+        throw StoreError(lastError());
+    }
+    m_hasRow = result == SQLITE_ROW;
+}
+
+void RecordStore::MoveNext()
+{
+    requireRow();
+    step();
+}
+
+std::optional<std::pair<double, double>> RecordStore::ValidTimeSpan()
+{
+    m_cursor.reset();
+    m_cursorKind = Cursor::None;
+    m_hasRow = false;
+    if (!connected()) {
+        report(1, lastError());
+        return std::nullopt;
+    }
+    sqlite3_stmt* raw = nullptr;
+    if (sqlite3_prepare_v2(m_db.get(), "SELECT min(Time), max(Time) FROM Records WHERE Time>0", -1,
+                           &raw, nullptr) != SQLITE_OK) {
+        report(1, lastError());
+        return std::nullopt;
+    }
+    const Statement query(raw);
+    if (sqlite3_step(raw) != SQLITE_ROW) {
+        report(1, lastError());
+        return std::nullopt;
+    }
+    if (sqlite3_column_type(raw, 0) == SQLITE_NULL)
+        return std::nullopt;
+    return std::pair(sqlite3_column_double(raw, 0), sqlite3_column_double(raw, 1));
+}
+
+} // namespace nimbra

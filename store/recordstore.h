@@ -1,0 +1,119 @@
+#pragma once
+
+#include "sqlitehandles.h"
+
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <utility>
+
+namespace nimbra {
+
+class MessageService;
+
+#pragma pack(push, 1)
+// One stored reading. 65535 (NoValue) in a value field means the reading has none there.
+struct RecordRow
+{
+    double Time = 0.0; // OLE Automation date
+    float Temperature = 0.0f;
+    std::int32_t Humidity = 0;
+    float Dewpoint = 0.0f;
+    float Heatindex = 0.0f;
+};
+#pragma pack(pop)
+static_assert(sizeof(RecordRow) == 24);
+
+inline constexpr int NoValue = 65535;
+
+// Raised by the calls that do not report failures themselves (OpenForAppend, CloseCursor,
+// ReadCount, AtEnd, ReadDate, ReadFloat, MoveNext); what() is the engine's text.
+class StoreError : public std::runtime_error
+{
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// The engine's text for a failure: SQLite's message followed by its result code.
+std::string ComErrorText(int code, std::string_view message);
+
+// The readings of the one log file last imported, in the SQLite database of the data folder.
+// One store per user (the SD-card dialog, the graph dialog), each with its own connection, used
+// by one thread at a time. Failures that an operation catches are shown through the message
+// service (inform only) and reported by its result.
+class RecordStore
+{
+public:
+    explicit RecordStore(MessageService& messages);
+    ~RecordStore();
+    RecordStore(const RecordStore&) = delete;
+    RecordStore& operator=(const RecordStore&) = delete;
+
+    // 0 connected; -1 the database could not be opened (message shown). Replaces any earlier
+    // connection and cursor, and rolls back a replacement that was not committed. The file must
+    // exist: the store never creates a database.
+    int Open(const std::filesystem::path& database);
+    // Empties Records and Param. 0 done; 1 failed, message shown.
+    int ClearAll();
+
+    // Replacing the whole contents is one transaction: BeginReplace, ClearAll, OpenForAppend,
+    // AppendRow per row, CloseCursor, CommitReplace. Until the commit other connections (and,
+    // after a crash, everyone) see the previous rows. 0 done; 1 failed, message shown.
+    int BeginReplace();
+    int CommitReplace();
+    // Drops what the running replacement has written; silent, also when none runs.
+    void RollbackReplace();
+
+    void OpenForAppend();
+    // Appends *CurrentRow. 0 done; 2 failed, message shown.
+    int AppendRow();
+    void CloseCursor();
+
+    // Rows with start < Time <= end whose column is not 65535. start and end in the form of
+    // FormatRangeTime; column one of Temperature, Humidity, Dewpoint, Heatindex in any case
+    // (anything else is refused with a message). 0 done; 1 failed, message shown.
+    int CountRange(const std::string& start, const std::string& end, std::string_view column);
+    int ReadCount();
+    // The same rows in ascending time, each with all five columns.
+    int SelectRange(const std::string& start, const std::string& end, std::string_view column);
+    bool AtEnd();
+    // Time or a value column of the current row.
+    double ReadDate(std::string_view column);
+    float ReadFloat(std::string_view column);
+    void MoveNext();
+
+    // The first and last Time of the rows with a real time (above 0); nullopt when there are
+    // none or the store cannot be read (message shown).
+    std::optional<std::pair<double, double>> ValidTimeSpan();
+
+    RecordRow* CurrentRow = nullptr; // not owned; AppendRow reads it
+
+private:
+    enum class Cursor
+    {
+        None,
+        Append,
+        Count,
+        Select
+    };
+
+    bool connected() const { return static_cast<bool>(m_db); }
+    int report(int result, const std::string& text);
+    std::string lastError() const;
+    int openRange(const char* const statements[], const std::string& start, const std::string& end,
+                  std::string_view column);
+    void requireRow() const;
+    void step();
+
+    MessageService& m_messages;
+    Database m_db;
+    Statement m_cursor; // every query and every append runs on this one statement
+    Cursor m_cursorKind = Cursor::None;
+    bool m_hasRow = false;    // the cursor stands on a row
+    bool m_replacing = false; // a transaction of BeginReplace is open
+};
+
+} // namespace nimbra

@@ -1,0 +1,94 @@
+#include "logline.h"
+
+#include <gtest/gtest.h>
+#include <string>
+#include <vector>
+
+using namespace nimbra;
+
+namespace {
+
+struct SplitCase
+{
+    const char* line;
+    bool indoor;
+    std::vector<std::string> fields;
+};
+
+std::vector<std::string> Fields(const LogFields& split, bool indoor)
+{
+    return {split.field.begin(), split.field.begin() + (indoor ? 3 : 5)};
+}
+
+} // namespace
+
+TEST(LogLine, SplitsAsTheStationsReaderDoes)
+{
+    const SplitCase cases[] = {
+        {"2017-03-04 9:05:07,21.5,55,10.2,21.5",
+         false,
+         {"2017-03-04 9:05:07", "21.5", "55", "10.2", "21.5"}},
+        {"t,1,2,3,4,5,6", false, {"t", "1", "2", "3", "4,5,6"}},
+        {"t,21.5,55,10.2,21.5", true, {"t", "21.5", "55,10.2,21.5"}},
+        {"t,,,,", false, {"t", "", "", "", ""}},
+        {"", false, {"", "", "", "", ""}},
+        // The first comma is searched from position 1: a comma at the front is no separator.
+        {",a,b", true, {",a", "", ",a,b"}},
+        // After a failed search the next one starts again at the front.
+        {"abc", true, {"", "", "abc"}},
+        {"a,b", false, {"a", "", "a", "", "a,b"}},
+    };
+    for (const SplitCase& c : cases) {
+        SCOPED_TRACE(c.line);
+        EXPECT_EQ(Fields(SplitLogLine(c.line, c.indoor), c.indoor), c.fields);
+    }
+}
+
+TEST(LogLine, NumbersAreReadFromTheFrontOfTheField)
+{
+    const std::pair<const char*, float> floats[] = {
+        {"21.5", 21.5f},        {"21.5C", 21.5f}, {"  -3.25", -3.25f}, {"+7", 7.0f},
+        {".5", 0.5f},           {"5.", 5.0f},     {"1e2x", 100.0f},    {"1e", 1.0f},
+        {"abc", 0.0f},          {"", 0.0f},       {".", 0.0f},         {"-", 0.0f},
+        {"1,5", 1.0f},          {"--", 65535.0f}, {"2--", 65535.0f},   {"1e999", HUGE_VALF},
+        {"-1e999", -HUGE_VALF}, {"1e-999", 0.0f}, {"1e39", HUGE_VALF}, {"0x10", 0.0f},
+        {"inf", 0.0f},
+    };
+    for (const auto& [text, value] : floats)
+        EXPECT_EQ(ReadLogFloat(text), value) << '"' << text << '"';
+
+    const std::pair<const char*, int> integers[] = {
+        {"55", 55},
+        {"55.9", 55},
+        {" -4%", -4},
+        {"", 0},
+        {"%", 0},
+        {"--", 65535},
+        {"99999999999", INT_MAX},
+        {"-99999999999", INT_MIN},
+    };
+    for (const auto& [text, value] : integers)
+        EXPECT_EQ(ReadLogInteger(text), value) << '"' << text << '"';
+}
+
+TEST(LogLine, UnitLabelComesFromTheHeadersSecondField)
+{
+    const std::pair<const char*, const char*> cases[] = {
+        {"Time,Temperature(C),Humidity(%),DewPoint(C),HeatIndex(C)", "(\u00B0C)"},
+        {"Time,Temperature(F),Humidity(%)", "(\u00B0F)"},
+        {"Time,TempC/F,Humidity", "Temp\u00B0C/\u00B0F"},
+        {"Time,Temperature(C)", ""},
+        {"Time", ""},
+        {"", ""},
+    };
+    for (const auto& [header, label] : cases)
+        EXPECT_EQ(UnitLabelFromHeader(header), QString::fromUtf8(label)) << header;
+}
+
+TEST(LogLine, IndoorFilesCarryInInTheirName)
+{
+    EXPECT_TRUE(IsIndoorFileName("IN20170304.CSV"));
+    EXPECT_TRUE(IsIndoorFileName("LOGIN.csv"));
+    EXPECT_FALSE(IsIndoorFileName("in20170304.csv"));
+    EXPECT_FALSE(IsIndoorFileName("20170304.csv"));
+}
