@@ -47,6 +47,7 @@ void CMy7100App::runMainWindow()
     {
         WidgetMessageService messages(nullptr);
         CMy7100Dlg window(link, router, *station.notifier, messages, m_language);
+        window.setDataFolder(m_dataFolder, DatabasePath(m_dataFolder));
         if (station.companion)
             QTimer::singleShot(0, &window, [&] { station.companion(&window); });
         window.DoModal();

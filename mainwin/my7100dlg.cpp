@@ -34,14 +34,21 @@ CMy7100Dlg::CMy7100Dlg(HidLink& link, ReplyRouter& router, DeviceNotifier& notif
     m_router.addScreenBusyReceiver(&m_Alarm.m_ScreenBusy);
     m_router.addScreenBusyReceiver(&m_Calib.m_ScreenBusy);
     m_router.setSettingsDecoder([this](const Page& page) { onSettingsPage(page); });
+    m_router.setFileLists(&m_MainFiles, &m_History.files());
 }
 
 CMy7100Dlg::~CMy7100Dlg()
 {
     shutDown();
     m_router.setSettingsDecoder({});
+    m_router.setFileLists(nullptr, nullptr);
     m_link.setObserver(nullptr);
     m_notifier.setHandler({});
+}
+
+void CMy7100Dlg::setDataFolder(const QString& folder, const QString& database)
+{
+    m_History.setDataFolder(folder.toStdU16String(), database.toStdU16String());
 }
 
 int CMy7100Dlg::DoModal()
@@ -97,6 +104,10 @@ void CMy7100Dlg::buildMenu()
     for (int id = FirstMenuCommand; id <= LastMenuCommand; ++id) {
         QAction* action = menu->addAction(MenuText(m_language, id));
         action->setObjectName(QString::number(id));
+        if (id == SdCardCommand) {
+            connect(action, &QAction::triggered, this, [this] { OnSdCardFile(); });
+            continue;
+        }
         // The dialogs behind these commands come with their own subsystems.
         action->setEnabled(false);
     }
@@ -152,6 +163,15 @@ void CMy7100Dlg::OnSysCommand(int id)
     about.exec();
 }
 
+void CMy7100Dlg::OnSdCardFile()
+{
+    RunMenuDialog([this] {
+        m_router.m_RouteListToMain = false;
+        m_History.DoModal();
+        m_router.m_RouteListToMain = true;
+    });
+}
+
 void CMy7100Dlg::OnDeviceChange(DeviceChange change)
 {
     if (!m_shutDown)
@@ -175,6 +195,8 @@ void CMy7100Dlg::shutDown()
     if (m_shutDown)
         return;
     m_shutDown = true;
+    // The download worker first: once the link stops, its waits would end as failures.
+    m_History.stopTransfer();
     m_link.stop();
     m_Poll.stop();
 }
@@ -186,6 +208,7 @@ void CMy7100Dlg::stationFound()
 
 void CMy7100Dlg::stationLost()
 {
+    m_MainFiles.Reset();
     nimbra::DecodeLiveData(m_router.buffer().page(0), m_Readings);
     showStatus();
     refreshScreen();

@@ -1,7 +1,9 @@
 #pragma once
 
 #include "devicenotifier.h"
+#include "filetable.h"
 #include "hidlink.h"
+#include "history.h"
 #include "livereadings.h"
 #include "pollthread.h"
 #include "replyrouter.h"
@@ -35,10 +37,14 @@ public:
     static constexpr int StatusPane1 = 0xE702;
     static constexpr int FirstMenuCommand = 32772;
     static constexpr int LastMenuCommand = 32777;
+    static constexpr int SdCardCommand = 32775;
 
     CMy7100Dlg(HidLink& link, ReplyRouter& router, DeviceNotifier& notifier,
                MessageService& messages, Language language, QWidget* parent = nullptr);
     ~CMy7100Dlg() override;
+
+    // Where the SD-card dialog keeps its local copies and finds the record store.
+    void setDataFolder(const QString& folder, const QString& database);
 
     // Initialises in the fixed order, then runs the window modally.
     int DoModal();
@@ -53,6 +59,8 @@ public:
     SettingData& setting() { return m_Setting; }
     AlarmData& alarm() { return m_Alarm; }
     CalibData& calib() { return m_Calib; }
+    History& history() { return m_History; }
+    const FileTable& mainFiles() const { return m_MainFiles; }
 
     std::atomic<int> m_ScreenBusy{0};
 
@@ -70,6 +78,7 @@ private:
     void buildStatusBar();
     void showStatus();
     void OnSysCommand(int id);
+    void OnSdCardFile();
     void OnDeviceChange(DeviceChange change);
     void onSettingsPage(const Page& page);
     void shutDown();
@@ -99,6 +108,11 @@ private:
     AlarmData m_Alarm;
     CalibData m_Calib;
     PollThread m_Poll{m_link, m_router, *this};
+    // List lines that arrive while the SD-card dialog is closed; nothing shows them.
+    FileTable m_MainFiles{SizeTextStyle::Kilobytes};
+    History m_History{
+        m_link, m_router, m_messages, m_UiText, [this] { return m_Setting.m_SettingsPage.get(); },
+        this};
 
     ChannelScreen* m_screen = nullptr;
     QMenuBar* m_menuBar = nullptr;

@@ -82,6 +82,7 @@ private slots:
     void unplugAndPlugBack();
     void germanTextsAndMenu();
     void menuCommandsWaitForTheirDialogs();
+    void sdCardFilesTakeTheListWhileOpen();
     void aboutBox();
     void noCycleWhileADialogIsOpen();
     void refusedAccessIsExplained();
@@ -153,8 +154,46 @@ void MainWindowTest::menuCommandsWaitForTheirDialogs()
     for (int id = CMy7100Dlg::FirstMenuCommand; id <= CMy7100Dlg::LastMenuCommand; ++id) {
         QAction* action = rig.window.menuBar()->findChild<QAction*>(QString::number(id));
         QVERIFY2(action, qPrintable(QString::number(id)));
-        QVERIFY2(!action->isEnabled(), "no command pretends to work before its dialog exists");
+        if (id == CMy7100Dlg::SdCardCommand)
+            QVERIFY(action->isEnabled());
+        else
+            QVERIFY2(!action->isEnabled(), "no command pretends to work before its dialog exists");
     }
+}
+
+// List lines go to the main window's table while the SD-card dialog is closed, to the
+// dialog's while it is open; the main table empties when the station is lost.
+void MainWindowTest::sdCardFilesTakeTheListWhileOpen()
+{
+    Rig rig;
+    rig.station->edit([](StationModel& model) {
+        model.card().clear();
+        model.card().put("a.csv", std::string(1536, 'x'));
+        model.card().put("b.csv", std::string(2000000, 'x'));
+    });
+    rig.window.OnInitDialog();
+    rig.link.Exchange(CommandFrame(Command::FileList), RequestKind::FileList,
+                      rig.timing.fileListBefore, rig.timing.fileListAfter);
+    QCOMPARE(rig.window.mainFiles().FileCount(), 2);
+    QCOMPARE(rig.window.mainFiles().entries()[1].sizeText, QStringLiteral("1953.13 KB"));
+
+    bool routedToDialog = true;
+    int dialogRows = 0;
+    QTimer::singleShot(100, [&] {
+        routedToDialog = !rig.router.m_RouteListToMain.load();
+        dialogRows = rig.window.history().files().FileCount();
+        rig.window.history().reject();
+    });
+    rig.window.menuBar()
+        ->findChild<QAction*>(QString::number(CMy7100Dlg::SdCardCommand))
+        ->trigger();
+    QVERIFY(routedToDialog);
+    QCOMPARE(dialogRows, 2);
+    QVERIFY(rig.router.m_RouteListToMain.load());
+    QCOMPARE(rig.window.mainFiles().FileCount(), 2);
+
+    rig.bus.unplug(StationPath);
+    QTRY_COMPARE_WITH_TIMEOUT(rig.window.mainFiles().FileCount(), 0, 1000);
 }
 
 void MainWindowTest::aboutBox()
