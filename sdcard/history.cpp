@@ -13,6 +13,7 @@
 #include <QMouseEvent>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTableView>
 #include <QTableWidget>
 
@@ -34,11 +35,18 @@ int unitsY(int units)
     return static_cast<int>(units * PixelsPerUnitY);
 }
 
-void styleList(QAbstractItemView* list)
+void styleList(QTableView* list)
 {
     list->setSelectionBehavior(QAbstractItemView::SelectRows);
     list->setSelectionMode(QAbstractItemView::SingleSelection);
     list->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    list->setTabKeyNavigation(false);
+    // Every row as high as the first: the view never measures a million rows.
+    auto* rows = list->verticalHeader();
+    rows->hide();
+    rows->setSectionResizeMode(QHeaderView::Fixed);
+    rows->setDefaultSectionSize(list->fontMetrics().height() + 6);
+    list->horizontalHeader()->setSectionsMovable(true);
 }
 
 QString stationText(const std::string& bytes)
@@ -119,21 +127,21 @@ void History::buildControls()
     m_fileList = new QTableWidget(0, 2, this);
     SetItemId(m_fileList, FileList);
     styleList(m_fileList);
-    m_fileList->verticalHeader()->hide();
     m_fileList->setColumnWidth(0, unitsX(90));
     m_fileList->setColumnWidth(1, unitsX(67));
-    m_fileList->horizontalHeader()->setSectionsMovable(true);
+    // Both columns whole, also with a scroll bar.
+    m_fileList->setMinimumWidth(unitsX(90 + 67) +
+                                m_fileList->verticalScrollBar()->sizeHint().width() +
+                                2 * m_fileList->frameWidth());
     m_fileList->viewport()->installEventFilter(this);
 
     m_recordList = new QTableView(this);
     SetItemId(m_recordList, RecordList);
     styleList(m_recordList);
     m_recordList->setModel(&m_Records);
-    m_recordList->verticalHeader()->hide();
-    m_recordList->horizontalHeader()->setSectionsMovable(true);
     m_recordList->horizontalHeader()->setDefaultSectionSize(unitsX(100));
-    // Every row as high as the first: the view never measures a million rows.
-    m_recordList->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    connect(&m_Records, &QAbstractItemModel::modelReset, this,
+            [this] { m_recordList->setColumnWidth(0, unitsX(150)); });
 
     auto* top = new QGridLayout;
     top->addWidget(m_selectLabel, 0, 0);
@@ -148,13 +156,14 @@ void History::buildControls()
 
     auto* lists = new QHBoxLayout;
     lists->setSpacing(0);
-    lists->addWidget(m_fileList, unitsX(124));
-    lists->addWidget(m_recordList, unitsX(386));
+    lists->addWidget(m_fileList);
+    lists->addWidget(m_recordList, 1);
 
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(top);
     layout->addLayout(lists, 1);
-    resize(unitsX(524), unitsY(337));
+    // Wide enough for the five record columns beside the whole file list.
+    resize(m_fileList->minimumWidth() + unitsX(150 + 4 * 100) + 40, unitsY(337));
 
     connect(m_select, &QPushButton::clicked, this, [this] { OnSelect(); });
     connect(m_delete, &QPushButton::clicked, this, [this] { OnDelete(); });
