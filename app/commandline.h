@@ -11,8 +11,25 @@ struct StartOptions
     bool simulate = false;
 };
 
-// Reads --data-folder DIR and --simulate. Anything else on the command line is ignored, so a
-// stray argument never keeps the program from starting.
-StartOptions ParseCommandLine(const QStringList& arguments);
+// Exit status of a command line that cannot be understood; 1 is a failure of the work itself.
+inline constexpr int UsageExitStatus = 2;
+
+// What a command line asks for: a start with options, or a text to print and an exit status
+// (--help and --version on stdout with 0; a bad argument with the usage on stderr and 2).
+struct CommandLine
+{
+    StartOptions options;
+    bool start = true;
+    int exitStatus = 0;
+    QString output;
+    bool toStandardError = false;
+};
+
+// Reads --data-folder DIR, --simulate, --help and --version. --help and --version win over
+// anything else on the line, so they work before the window system is up.
+CommandLine ParseCommandLine(const QStringList& arguments, const QString& version);
+
+// Prints a command line's text where it belongs.
+void PrintCommandLineOutput(const CommandLine& command);
 
 } // namespace nimbra

@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QTemporaryFile>
 
 namespace nimbra {
 
@@ -68,6 +69,18 @@ void SetUpDataFolder(const QString& dataFolder, const QString& templateFolder)
         MakeWritable(DatabasePath(dataFolder));
     CopyIfAbsent(SettingsPath(templateFolder), SettingsPath(dataFolder));
     MakeWritable(SettingsPath(dataFolder));
+}
+
+QString DataFolderProblem(const QString& dataFolder)
+{
+    if (!QFileInfo(dataFolder).isDir())
+        return QStringLiteral("cannot create the data folder %1").arg(dataFolder);
+    // A trial file tells what permission bits cannot: read-only mounts, ACLs.
+    QTemporaryFile probe(QDir(dataFolder).filePath(QStringLiteral(".nimbra-XXXXXX")));
+    if (!probe.open())
+        return QStringLiteral("cannot write to the data folder %1: %2")
+            .arg(dataFolder, probe.errorString());
+    return {};
 }
 
 } // namespace nimbra

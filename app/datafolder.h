@@ -23,4 +23,8 @@ QString SettingsPath(const QString& dataFolder);
 // database shows up when the record store opens it.
 void SetUpDataFolder(const QString& dataFolder, const QString& templateFolder);
 
+// Why dataFolder cannot serve (it does not exist or refuses a new file), for the user; empty
+// when it can.
+QString DataFolderProblem(const QString& dataFolder);
+
 } // namespace nimbra

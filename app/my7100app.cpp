@@ -9,6 +9,7 @@
 #include "widgetmessageservice.h"
 
 #include <QTimer>
+#include <cstdio>
 
 namespace nimbra {
 
@@ -21,12 +22,27 @@ CMy7100App::CMy7100App(int& argc, char** argv) : m_application(argc, argv)
 
 bool CMy7100App::InitInstance()
 {
-    m_options = ParseCommandLine(QApplication::arguments());
+    // QApplication has taken its own options (-platform, -style, ...) off the line by now.
+    const CommandLine command =
+        ParseCommandLine(QApplication::arguments(), QApplication::applicationVersion());
+    if (!command.start) {
+        PrintCommandLineOutput(command);
+        m_exitStatus = command.exitStatus;
+        return false;
+    }
+    m_options = command.options;
     // A second copy ends silently and leaves the running one alone.
     if (!m_instanceLock.acquire())
         return false;
     m_dataFolder = m_options.dataFolder;
     SetUpDataFolder(m_dataFolder, TemplateFolder(ProgramFolder()));
+    // Without a usable folder there is no database and no settings: better said than a window
+    // whose every import fails.
+    if (const QString problem = DataFolderProblem(m_dataFolder); !problem.isEmpty()) {
+        std::fprintf(stderr, "nimbra: %s\n", problem.toLocal8Bit().constData());
+        m_exitStatus = 1;
+        return false;
+    }
     applyLanguage();
     runMainWindow();
     return false;

@@ -19,8 +19,10 @@ public:
     CMy7100App(int& argc, char** argv);
 
     // Start-up and the main window. Always false: the process ends when it returns, after the
-    // main window closed or at once in a second copy.
+    // main window closed, at once in a second copy, or after a command line that asks for no
+    // start or a data folder that cannot be used (exitStatus() says which).
     bool InitInstance();
+    int exitStatus() const { return m_exitStatus; }
 
     const QString& DataFolder() const { return m_dataFolder; }
     Language language() const { return m_language; }
@@ -37,6 +39,7 @@ private:
     SingleInstanceLock m_instanceLock;
     QString m_dataFolder;
     Language m_language = Language::English;
+    int m_exitStatus = 0;
     std::unique_ptr<QTranslator> m_qtTranslator;
 };
 

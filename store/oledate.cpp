@@ -11,7 +11,7 @@ namespace {
 constexpr int SecondsPerDay = 86400;
 
 // Days from 1970-01-01 in the proleptic Gregorian calendar (H. Hinnant's days_from_civil).
-long long DaysFromCivil(int year, int month, int day)
+constexpr long long DaysFromCivil(int year, int month, int day)
 {
     const long long y = year - (month <= 2 ? 1 : 0);
     const long long era = (y >= 0 ? y : y - 399) / 400;
@@ -34,7 +34,7 @@ void CivilFromDays(long long z, int& year, int& month, int& day)
     year = static_cast<int>(yoe + era * 400 + (month <= 2 ? 1 : 0));
 }
 
-const long long OleEpochDays = DaysFromCivil(1899, 12, 30);
+constexpr long long OleEpochDays = DaysFromCivil(1899, 12, 30);
 
 // Reads unsigned digits up to the next non-digit; false when there are none.
 bool ReadNumber(std::string_view& text, int& value)

@@ -32,6 +32,9 @@ constexpr const char* SelectStatements[] = {
     "SELECT Time, Temperature, Humidity, Dewpoint, Heatindex FROM Records "
     "WHERE Time>?1 AND Time<=?2 AND Heatindex<>65535 ORDER BY Time ASC",
 };
+constexpr auto StoredOrderStatement =
+    "SELECT Time, Temperature, Humidity, Dewpoint, Heatindex FROM Records "
+    "WHERE Time>=?1 AND Time<=?2 ORDER BY rowid";
 constexpr auto InsertStatement = "INSERT INTO Records (Time, Temperature, Humidity, Dewpoint, "
                                  "Heatindex) VALUES (?1, ?2, ?3, ?4, ?5)";
 
@@ -209,14 +212,22 @@ int RecordStore::openRange(const char* const statements[], const std::string& st
     if (!from || !to)
         return report(1,
                       ComErrorText(SQLITE_ERROR, "not a date and time: " + (from ? end : start)));
+    return openCursor(statements[index - 1], *from, *to);
+}
+
+int RecordStore::openCursor(const char* statement, double from, double to)
+{
+    m_cursor.reset();
+    m_cursorKind = Cursor::None;
+    m_hasRow = false;
     if (!connected())
         return report(1, lastError());
     sqlite3_stmt* raw = nullptr;
-    if (sqlite3_prepare_v2(m_db.get(), statements[index - 1], -1, &raw, nullptr) != SQLITE_OK)
+    if (sqlite3_prepare_v2(m_db.get(), statement, -1, &raw, nullptr) != SQLITE_OK)
         return report(1, lastError());
     m_cursor.reset(raw);
-    sqlite3_bind_double(raw, 1, *from);
-    sqlite3_bind_double(raw, 2, *to);
+    sqlite3_bind_double(raw, 1, from);
+    sqlite3_bind_double(raw, 2, to);
     const int result = sqlite3_step(raw);
     if (result != SQLITE_ROW && result != SQLITE_DONE) {
         const std::string text = lastError();
@@ -247,6 +258,14 @@ int RecordStore::SelectRange(const std::string& start, const std::string& end,
                              std::string_view column)
 {
     const int result = openRange(SelectStatements, start, end, column);
+    if (result == 0)
+        m_cursorKind = Cursor::Select;
+    return result;
+}
+
+int RecordStore::SelectStored(double from, double to)
+{
+    const int result = openCursor(StoredOrderStatement, from, to);
     if (result == 0)
         m_cursorKind = Cursor::Select;
     return result;

@@ -79,6 +79,9 @@ public:
     int ReadCount();
     // The same rows in ascending time, each with all five columns.
     int SelectRange(const std::string& start, const std::string& end, std::string_view column);
+    // Every row with from <= Time <= to, no-value fields included, in the order they were
+    // appended (the file's order). 0 done; 1 failed, message shown.
+    int SelectStored(double from, double to);
     bool AtEnd();
     // Time or a value column of the current row.
     double ReadDate(std::string_view column);
@@ -105,6 +108,7 @@ private:
     std::string lastError() const;
     int openRange(const char* const statements[], const std::string& start, const std::string& end,
                   std::string_view column);
+    int openCursor(const char* statement, double from, double to);
     void requireRow() const;
     void step();
 

@@ -122,13 +122,55 @@ TEST(CommandLine, DataFolderAndSimulate)
         {{u"nimbra"_s, u"--data-folder"_s, u"/srv/kv"_s}, u"/srv/kv"_s, false},
         {{u"nimbra"_s, u"--data-folder=/srv/kv"_s, u"--simulate"_s}, u"/srv/kv"_s, true},
         {{u"nimbra"_s, u"--data-folder"_s, u"rel"_s}, cwd + u"/rel"_s, false},
-        {{u"nimbra"_s, u"--unknown"_s, u"--simulate"_s, u"stray"_s}, DefaultDataFolder(), true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.arguments.join(u' ').toStdString());
-        const StartOptions options = ParseCommandLine(c.arguments);
-        EXPECT_EQ(options.dataFolder, c.dataFolder);
-        EXPECT_EQ(options.simulate, c.simulate);
+        const CommandLine command = ParseCommandLine(c.arguments, u"1.3"_s);
+        EXPECT_TRUE(command.start);
+        EXPECT_EQ(command.options.dataFolder, c.dataFolder);
+        EXPECT_EQ(command.options.simulate, c.simulate);
     }
     EXPECT_TRUE(DefaultDataFolder().endsWith(u"KV7100"_s));
+}
+
+TEST(CommandLine, HelpVersionAndBadUsageEndWithoutAStart)
+{
+    struct Case
+    {
+        QStringList arguments;
+        int exitStatus;
+        bool toStandardError;
+        QString firstLine;
+    };
+    const QString usage = u"Usage: nimbra [--data-folder DIR] [--simulate] [--help] [--version]"_s;
+    const Case cases[] = {
+        {{u"nimbra"_s, u"--help"_s}, 0, false, usage},
+        {{u"nimbra"_s, u"--bogus"_s, u"-h"_s}, 0, false, usage},
+        {{u"nimbra"_s, u"--version"_s}, 0, false, u"nimbra 1.3"_s},
+        {{u"nimbra"_s, u"--bogus"_s}, 2, true, u"nimbra: Unknown option 'bogus'."_s},
+        {{u"nimbra"_s, u"--data-folder"_s},
+         2,
+         true,
+         u"nimbra: Missing value after '--data-folder'."_s},
+        {{u"nimbra"_s, u"stray"_s}, 2, true, u"nimbra: Unexpected argument 'stray'."_s},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.arguments.join(u' ').toStdString());
+        const CommandLine command = ParseCommandLine(c.arguments, u"1.3"_s);
+        EXPECT_FALSE(command.start);
+        EXPECT_EQ(command.exitStatus, c.exitStatus);
+        EXPECT_EQ(command.toStandardError, c.toStandardError);
+        EXPECT_EQ(command.output.section(u'\n', 0, 0), c.firstLine);
+        if (c.exitStatus == 2)
+            EXPECT_TRUE(command.output.contains(usage));
+    }
+}
+
+TEST_F(DataFolderTest, AFolderThatCannotBeCreatedOrWrittenIsNamed)
+{
+    EXPECT_EQ(DataFolderProblem(m_templates), QString());
+    const QString file = m_root.filePath(u"file"_s);
+    WriteFile(file, "x");
+    EXPECT_TRUE(DataFolderProblem(file + u"/sub"_s).startsWith(u"cannot create"_s));
+    EXPECT_TRUE(DataFolderProblem(file).startsWith(u"cannot create"_s));
 }

@@ -179,3 +179,42 @@ TEST_F(NimbraProcessTest, InstalledLayoutCopiesItsTemplatesIntoAFreshDataFolder)
     ASSERT_TRUE(copy.open(QIODevice::ReadOnly));
     EXPECT_EQ(copy.readAll(), template_.readAll());
 }
+
+TEST_F(NimbraProcessTest, HelpVersionBadUsageAndAnUnusableFolderEndWithTheirStatus)
+{
+    QFile file(path(u"file"_s));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.close();
+    struct Case
+    {
+        QStringList arguments;
+        int exitCode;
+        const char* stdoutStart;
+        const char* stderrPart;
+    };
+    const Case cases[] = {
+        {{u"--help"_s}, 0, "Usage: nimbra", ""},
+        {{u"--version"_s}, 0, "nimbra 1.", ""},
+        {{u"--bogus"_s}, 2, "", "nimbra: Unknown option 'bogus'.\nUsage: nimbra"},
+        {{u"--data-folder"_s}, 2, "", "nimbra: Missing value after '--data-folder'."},
+        {{u"--data-folder"_s, path(u"file/sub"_s)}, 1, "", "nimbra: cannot create the data"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.arguments.join(u' ').toStdString());
+        QProcess process;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(u"TMPDIR"_s, m_root.path());
+        // --help and --version need no display; the others get the offscreen one.
+        environment.insert(u"QT_QPA_PLATFORM"_s, c.exitCode == 0 ? u"xcb"_s : u"offscreen"_s);
+        environment.remove(u"DISPLAY"_s);
+        process.setProcessEnvironment(environment);
+        process.start(QStringLiteral(NIMBRA_EXE), c.arguments);
+        ASSERT_TRUE(process.waitForFinished(StartTimeoutMs));
+        EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(process.exitCode(), c.exitCode);
+        EXPECT_TRUE(process.readAllStandardOutput().startsWith(c.stdoutStart));
+        const QByteArray errors = process.readAllStandardError();
+        EXPECT_TRUE(errors.contains(c.stderrPart)) << errors.toStdString();
+    }
+    EXPECT_FALSE(QFileInfo::exists(lockPath())) << "no start took the lock for good";
+}

@@ -23,11 +23,13 @@ public:
 
     const std::filesystem::path& path() const { return m_path; }
     std::filesystem::path folder() const { return m_path.parent_path(); }
+    std::string exec(const std::string& sql) const { return Exec(m_path, sql); }
+    std::vector<RecordRow> rows() const { return Rows(m_path); }
 
-    // Runs statements; returns SQLite's message, empty when all went well.
-    std::string exec(const std::string& sql) const
+    // Runs statements on any database; returns SQLite's message, empty when all went well.
+    static std::string Exec(const std::filesystem::path& database, const std::string& sql)
     {
-        Database db = connect();
+        Database db = Connect(database);
         char* error = nullptr;
         sqlite3_exec(db.get(), sql.c_str(), nullptr, nullptr, &error);
         const std::string text = error ? error : "";
@@ -36,9 +38,9 @@ public:
     }
 
     // Every stored row in insertion order.
-    std::vector<RecordRow> rows() const
+    static std::vector<RecordRow> Rows(const std::filesystem::path& database)
     {
-        Database db = connect();
+        Database db = Connect(database);
         sqlite3_stmt* raw = nullptr;
         sqlite3_prepare_v2(db.get(),
                            "SELECT Time, Temperature, Humidity, Dewpoint, Heatindex FROM Records "
@@ -55,10 +57,10 @@ public:
     }
 
 private:
-    Database connect() const
+    static Database Connect(const std::filesystem::path& database)
     {
         sqlite3* raw = nullptr;
-        sqlite3_open_v2(m_path.c_str(), &raw, SQLITE_OPEN_READWRITE, nullptr);
+        sqlite3_open_v2(database.c_str(), &raw, SQLITE_OPEN_READWRITE, nullptr);
         return Database(raw);
     }
 

@@ -1,0 +1,177 @@
+#include "ctlarguments.h"
+
+#include "oledate.h"
+
+#include <QSet>
+#include <map>
+
+namespace nimbra {
+
+namespace {
+
+const QString ImportUsage = QStringLiteral(
+    "nimbractl [--data-folder DIR] import FILE [--date-format YYYY-MM-DD|MM-DD-YYYY|DD-MM-YYYY]");
+const QString ExportUsage =
+    QStringLiteral("nimbractl [--data-folder DIR] export [--from \"YYYY-MM-DD h:mm:ss\"] "
+                   "[--to \"YYYY-MM-DD h:mm:ss\"] [--output FILE]");
+
+QString Usage()
+{
+    return QStringLiteral("Usage: %1\n       %2\n       nimbractl --help | --version\n")
+        .arg(ImportUsage, ExportUsage);
+}
+
+QString ImportHelp()
+{
+    return QStringLiteral("Usage: %1\n\n"
+                          "Imports a station log file into the record store of the data folder, "
+                          "replacing the rows it holds,\nas the SD-card dialog does. A file whose "
+                          "name contains IN is an indoor log.\n\n"
+                          "  --data-folder DIR  the data folder (default: the program's own)\n"
+                          "  --date-format F    the station's date format: orders day and month "
+                          "when both are 12 or less\n"
+                          "                     (default: the order of the user's locale)\n")
+        .arg(ImportUsage);
+}
+
+QString ExportHelp()
+{
+    return QStringLiteral("Usage: %1\n\n"
+                          "Writes the stored rows, in the order of their file, as CSV: "
+                          "Time,Temperature,Humidity,DewPoint,\nHeatIndex; an empty field where a "
+                          "reading has no value.\n\n"
+                          "  --data-folder DIR  the data folder (default: the program's own)\n"
+                          "  --from, --to       only rows from and to these times, both included\n"
+                          "  --output FILE      write to FILE instead of standard output\n")
+        .arg(ExportUsage);
+}
+
+CtlCommand Bad(const QString& reason)
+{
+    CtlCommand command;
+    command.kind = CtlCommand::Kind::BadUsage;
+    command.text = QStringLiteral("nimbractl: %1\n%2").arg(reason, Usage());
+    return command;
+}
+
+CtlCommand Print(const QString& text)
+{
+    CtlCommand command;
+    command.kind = CtlCommand::Kind::Print;
+    command.text = text;
+    return command;
+}
+
+const QSet<QString> ValueOptions = {QStringLiteral("data-folder"), QStringLiteral("date-format"),
+                                    QStringLiteral("from"), QStringLiteral("to"),
+                                    QStringLiteral("output")};
+
+struct Scanned
+{
+    std::map<QString, QString> values;
+    QStringList positional;
+    bool help = false;
+    bool version = false;
+    QString error;
+};
+
+Scanned Scan(const QStringList& arguments)
+{
+    Scanned scanned;
+    for (qsizetype i = 1; i < arguments.size(); ++i) {
+        const QString& argument = arguments[i];
+        if (argument == QStringLiteral("--help") || argument == QStringLiteral("-h")) {
+            scanned.help = true;
+        } else if (argument == QStringLiteral("--version")) {
+            scanned.version = true;
+        } else if (argument.startsWith(QStringLiteral("--"))) {
+            const qsizetype equals = argument.indexOf(u'=');
+            const QString name = argument.mid(2, equals < 0 ? -1 : equals - 2);
+            if (!ValueOptions.contains(name)) {
+                scanned.error = QStringLiteral("unknown option '%1'").arg(argument);
+            } else if (equals >= 0) {
+                scanned.values[name] = argument.mid(equals + 1);
+            } else if (i + 1 < arguments.size()) {
+                scanned.values[name] = arguments[++i];
+            } else {
+                scanned.error = QStringLiteral("missing value after '%1'").arg(argument);
+            }
+        } else if (argument.startsWith(u'-') && argument.size() > 1) {
+            scanned.error = QStringLiteral("unknown option '%1'").arg(argument);
+        } else {
+            scanned.positional << argument;
+        }
+    }
+    return scanned;
+}
+
+std::optional<double> Time(const Scanned& scanned, const QString& name, QString& error)
+{
+    const auto found = scanned.values.find(name);
+    if (found == scanned.values.end())
+        return std::nullopt;
+    const auto time = ParseRangeTime(found->second.toStdString());
+    if (!time)
+        error = QStringLiteral("--%1 takes a time as \"YYYY-MM-DD h:mm:ss\", not '%2'")
+                    .arg(name, found->second);
+    return time;
+}
+
+} // namespace
+
+CtlCommand ParseCtlArguments(const QStringList& arguments, const QString& version)
+{
+    const Scanned scanned = Scan(arguments);
+    const QString verb = scanned.positional.value(0);
+    if (scanned.help) {
+        if (verb == QStringLiteral("import"))
+            return Print(ImportHelp());
+        if (verb == QStringLiteral("export"))
+            return Print(ExportHelp());
+        return Print(Usage());
+    }
+    if (scanned.version)
+        return Print(QStringLiteral("nimbractl %1\n").arg(version));
+    if (!scanned.error.isEmpty())
+        return Bad(scanned.error);
+
+    CtlCommand command;
+    const auto allowed = [&](std::initializer_list<const char*> names) {
+        for (const auto& [name, value] : scanned.values)
+            if (std::none_of(names.begin(), names.end(),
+                             [&](const char* n) { return name == QLatin1String(n); }))
+                return QStringLiteral("%1 takes no --%2").arg(verb, name);
+        return QString();
+    };
+    const auto value = [&](const char* name) {
+        const auto found = scanned.values.find(QLatin1String(name));
+        return found == scanned.values.end() ? QString() : found->second;
+    };
+    command.dataFolder = value("data-folder");
+    QString error;
+    if (verb == QStringLiteral("import")) {
+        command.kind = CtlCommand::Kind::Import;
+        error = allowed({"data-folder", "date-format"});
+        if (scanned.positional.size() != 2)
+            error = QStringLiteral("import takes one FILE");
+        command.file = scanned.positional.value(1);
+        const QString format = value("date-format");
+        command.order = DateOrderFromName(format.toStdString());
+        if (!format.isEmpty() && command.order == DateOrder::Unknown)
+            error = QStringLiteral("unknown date format '%1'").arg(format);
+    } else if (verb == QStringLiteral("export")) {
+        command.kind = CtlCommand::Kind::Export;
+        error = allowed({"data-folder", "from", "to", "output"});
+        if (scanned.positional.size() != 1)
+            error = QStringLiteral("export takes no FILE; use --output");
+        command.file = value("output");
+        command.from = Time(scanned, QStringLiteral("from"), error);
+        command.to = Time(scanned, QStringLiteral("to"), error);
+    } else {
+        error = verb.isEmpty() ? QStringLiteral("no command given")
+                               : QStringLiteral("unknown command '%1'").arg(verb);
+    }
+    return error.isEmpty() ? command : Bad(error);
+}
+
+} // namespace nimbra

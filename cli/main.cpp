@@ -1,0 +1,117 @@
+// nimbractl: the record store from scripts and machines without a display.
+
+#include "ctlarguments.h"
+#include "datafolder.h"
+#include "logimport.h"
+#include "messageservice.h"
+#include "recordexport.h"
+
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <cmath>
+#include <cstdio>
+#include <memory>
+
+namespace {
+
+using namespace nimbra;
+
+// Every message of the store and the import is one line on stderr.
+class StderrMessages final : public MessageService
+{
+public:
+    void inform(const QString& text) override
+    {
+        std::fprintf(stderr, "nimbractl: %s\n", text.toLocal8Bit().constData());
+    }
+    Answer ask(const QString& text, const QString&) override
+    {
+        inform(text);
+        return Answer::Cancel;
+    }
+};
+
+int Fail(const QString& text)
+{
+    std::fprintf(stderr, "nimbractl: %s\n", text.toLocal8Bit().constData());
+    return 1;
+}
+
+int Import(const CtlCommand& command, const QString& dataFolder)
+{
+    SetUpDataFolder(dataFolder, TemplateFolder(ProgramFolder()));
+    if (const QString problem = DataFolderProblem(dataFolder); !problem.isEmpty())
+        return Fail(problem);
+    const QFileInfo log(command.file);
+    if (!log.isFile() || !log.isReadable())
+        return Fail(QStringLiteral("cannot read %1").arg(command.file));
+
+    StderrMessages messages;
+    RecordTexts texts;
+    const ImportResult result =
+        ImportLogFile(log.absoluteFilePath().toStdString(), log.fileName().toLatin1().toStdString(),
+                      DatabasePath(dataFolder).toStdString(), command.order, messages, texts);
+    if (!result.opened)
+        return Fail(QStringLiteral("cannot read %1").arg(command.file));
+    if (!result.stored)
+        return 1; // the store has said why
+    std::printf("%zu rows imported, unit label %s%s\n", result.rows,
+                result.unitLabel.toLocal8Bit().constData(), result.indoor ? ", indoor" : "");
+    return 0;
+}
+
+struct CloseFile
+{
+    void operator()(std::FILE* file) const { std::fclose(file); }
+};
+
+int Export(const CtlCommand& command, const QString& dataFolder)
+{
+    std::unique_ptr<std::FILE, CloseFile> file;
+    if (!command.file.isEmpty()) {
+        file.reset(std::fopen(QFile::encodeName(command.file).constData(), "wb"));
+        if (!file)
+            return Fail(QStringLiteral("cannot write %1").arg(command.file));
+    }
+    std::FILE* out = file ? file.get() : stdout;
+    StderrMessages messages;
+    RecordStore store(messages);
+    if (store.Open(DatabasePath(dataFolder).toStdString()) != 0)
+        return 1;
+    try {
+        if (ExportRecords(store, command.from.value_or(-HUGE_VAL), command.to.value_or(HUGE_VAL),
+                          out) < 0)
+            return 1;
+    } catch (const StoreError& error) {
+        return Fail(QString::fromStdString(error.what()));
+    }
+    if (std::fflush(out) != 0 || std::ferror(out))
+        return Fail(QStringLiteral("cannot write %1")
+                        .arg(command.file.isEmpty() ? QStringLiteral("the output") : command.file));
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication application(argc, argv);
+    const CtlCommand command =
+        ParseCtlArguments(QCoreApplication::arguments(), QStringLiteral(NIMBRA_VERSION));
+    switch (command.kind) {
+    case CtlCommand::Kind::Print:
+        std::fputs(command.text.toLocal8Bit().constData(), stdout);
+        return 0;
+    case CtlCommand::Kind::BadUsage:
+        std::fputs(command.text.toLocal8Bit().constData(), stderr);
+        return 2;
+    case CtlCommand::Kind::Import:
+    case CtlCommand::Kind::Export:
+        break;
+    }
+    const QString dataFolder = command.dataFolder.isEmpty()
+                                   ? DefaultDataFolder()
+                                   : QFileInfo(command.dataFolder).absoluteFilePath();
+    return command.kind == CtlCommand::Kind::Import ? Import(command, dataFolder)
+                                                    : Export(command, dataFolder);
+}

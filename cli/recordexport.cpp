@@ -1,0 +1,59 @@
+#include "recordexport.h"
+
+#include "oledate.h"
+
+#include <charconv>
+#include <cstdio>
+
+namespace nimbra {
+
+namespace {
+
+void AppendValue(std::string& line, float value)
+{
+    line += ',';
+    if (value == float(NoValue))
+        return;
+    char text[32];
+    const auto end = std::to_chars(text, text + sizeof text, value).ptr;
+    line.append(text, end);
+}
+
+} // namespace
+
+const char* const ExportHeader = "Time,Temperature,Humidity,DewPoint,HeatIndex";
+
+std::string FormatExportLine(const RecordRow& row)
+{
+    const DateTimeParts t = FromOleDate(row.Time);
+    char time[48];
+    std::snprintf(time, sizeof time, "%04d-%02d-%02d %02d:%02d:%02d", t.year, t.month, t.day,
+                  t.hour, t.minute, t.second);
+    std::string line = time;
+    AppendValue(line, row.Temperature);
+    line += ',';
+    if (row.Humidity != NoValue)
+        line += std::to_string(row.Humidity);
+    AppendValue(line, row.Dewpoint);
+    AppendValue(line, row.Heatindex);
+    return line;
+}
+
+long ExportRecords(RecordStore& store, double from, double to, std::FILE* out)
+{
+    if (store.SelectStored(from, to) != 0)
+        return -1;
+    std::fprintf(out, "%s\n", ExportHeader);
+    long rows = 0;
+    for (; !store.AtEnd(); store.MoveNext(), ++rows) {
+        const RecordRow row{store.ReadDate("Time"), store.ReadFloat("Temperature"),
+                            static_cast<std::int32_t>(store.ReadDate("Humidity")),
+                            store.ReadFloat("Dewpoint"), store.ReadFloat("Heatindex")};
+        const std::string line = FormatExportLine(row);
+        std::fwrite(line.data(), 1, line.size(), out);
+        std::fputc('\n', out);
+    }
+    return rows;
+}
+
+} // namespace nimbra

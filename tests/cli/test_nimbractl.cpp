@@ -1,0 +1,189 @@
+// nimbractl as a separate process: a round trip through the store, its failures, and an import
+// killed halfway.
+#include "loggenerator.h"
+#include "tempdatabase.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <chrono>
+#include <cstdio>
+#include <gtest/gtest.h>
+#include <thread>
+
+using namespace nimbra;
+using namespace Qt::StringLiterals;
+
+namespace {
+
+struct Outcome
+{
+    int exitCode = -1;
+    QByteArray out;
+    QByteArray err;
+};
+
+class NimbractlTest : public ::testing::Test
+{
+protected:
+    QString path(const QString& name) const { return m_root.filePath(name); }
+    QString data() const { return path(u"data"_s); }
+    std::filesystem::path database() const { return (data() + u"/7100.db"_s).toStdString(); }
+
+    Outcome run(QStringList arguments) const
+    {
+        arguments.prepend(data());
+        arguments.prepend(u"--data-folder"_s);
+        QProcess process;
+        process.start(QStringLiteral(NIMBRACTL_EXE), arguments);
+        Outcome result;
+        if (!process.waitForFinished(120000))
+            return result;
+        result.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+        result.out = process.readAllStandardOutput();
+        result.err = process.readAllStandardError();
+        return result;
+    }
+
+    QString write(const QString& name, const std::string& content) const
+    {
+        QFile file(path(name));
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(content.data(), static_cast<qint64>(content.size()));
+        return file.fileName();
+    }
+
+    QTemporaryDir m_root;
+};
+
+std::vector<std::string> Split(const std::string& text, char separator)
+{
+    std::vector<std::string> parts;
+    std::size_t start = 0;
+    for (std::size_t at; (at = text.find(separator, start)) != std::string::npos; start = at + 1)
+        parts.push_back(text.substr(start, at - start));
+    parts.push_back(text.substr(start));
+    return parts;
+}
+
+// A field of the exported CSV against the field of the log it came from.
+bool SameValue(const std::string& exported, const std::string& logged)
+{
+    if (logged.find("--") != std::string::npos)
+        return exported.empty();
+    return !exported.empty() && std::stof(exported) == std::stof(logged);
+}
+
+} // namespace
+
+TEST_F(NimbractlTest, ImportThenExportGivesBackTheLog)
+{
+    for (const bool indoor : {false, true}) {
+        SCOPED_TRACE(indoor ? "indoor" : "outdoor");
+        LogRecipe recipe;
+        recipe.start = std::chrono::sys_days{std::chrono::year{2026} / 12 / 1};
+        recipe.rows = 600;
+        recipe.indoor = indoor;
+        recipe.missingEvery = 7;
+        const std::string log = generateLog(recipe);
+        const QString name = QString::fromStdString(
+            logFileName(std::chrono::sys_days{std::chrono::year{2026} / 12 / 1}, indoor));
+
+        const Outcome import = run({u"import"_s, write(name, log)});
+        ASSERT_EQ(import.exitCode, 0) << import.err.toStdString();
+        EXPECT_EQ(import.out.toStdString(), indoor ? "600 rows imported, unit label (°C), indoor\n"
+                                                   : "600 rows imported, unit label (°C)\n");
+        const Outcome exported = run({u"export"_s, u"--output"_s, path(u"out.csv"_s)});
+        ASSERT_EQ(exported.exitCode, 0) << exported.err.toStdString();
+        QFile out(path(u"out.csv"_s));
+        ASSERT_TRUE(out.open(QIODevice::ReadOnly));
+        const auto lines = Split(out.readAll().toStdString(), '\n');
+        const auto source = Split(log, '\n');
+        ASSERT_EQ(lines.size(), source.size());
+        EXPECT_EQ(lines[0], "Time,Temperature,Humidity,DewPoint,HeatIndex");
+        for (std::size_t i = 1; i + 1 < lines.size(); ++i) {
+            SCOPED_TRACE(source[i]);
+            const auto got = Split(lines[i], ',');
+            const auto want = Split(source[i], ',');
+            ASSERT_EQ(got.size(), 5u);
+            EXPECT_EQ(got[0], want[0]);
+            for (std::size_t f = 1; f < 5; ++f)
+                EXPECT_TRUE(f < want.size() ? SameValue(got[f], want[f]) : got[f].empty());
+        }
+    }
+    const Outcome range = run(
+        {u"export"_s, u"--from"_s, u"2026-12-01 0:05:00"_s, u"--to"_s, u"2026-12-01 0:10:00"_s});
+    EXPECT_EQ(range.exitCode, 0);
+    EXPECT_EQ(range.out.count('\n'), 3);
+}
+
+TEST_F(NimbractlTest, FailuresSayWhyOnOneLineAndLeaveTheStore)
+{
+    const QString log = write(u"a.csv"_s, "Time,Temperature(C)\n2017-03-04 9:00:00,1,1,1,1\n");
+    ASSERT_EQ(run({u"import"_s, log}).exitCode, 0);
+
+    const Outcome missing = run({u"import"_s, path(u"gone.csv"_s)});
+    EXPECT_EQ(missing.exitCode, 1);
+    EXPECT_EQ(missing.err.count('\n'), 1) << missing.err.toStdString();
+    EXPECT_TRUE(missing.err.startsWith("nimbractl: cannot read"));
+
+    const Outcome folder = run({u"import"_s, m_root.path()});
+    EXPECT_EQ(folder.exitCode, 1);
+
+    test::TempDatabase::Exec(database(), "CREATE TRIGGER refuse BEFORE INSERT ON Records BEGIN "
+                                         "SELECT RAISE(ABORT, 'database or disk is full'); END");
+    const Outcome refused = run({u"import"_s, log});
+    EXPECT_EQ(refused.exitCode, 1);
+    EXPECT_EQ(refused.err.toStdString(),
+              "nimbractl: database or disk is full (SQLite error 1811)\n");
+    EXPECT_TRUE(refused.out.isEmpty());
+
+    const Outcome usage = run({u"import"_s});
+    EXPECT_EQ(usage.exitCode, 2);
+    EXPECT_TRUE(usage.err.contains("Usage: nimbractl"));
+    EXPECT_EQ(test::TempDatabase::Rows(database()).size(), 1u);
+}
+
+// The import is one transaction: a process killed in the middle of a million lines leaves the
+// rows of the file before it, all of them.
+TEST_F(NimbractlTest, AnImportKilledHalfwayLeavesThePreviousRows)
+{
+    const std::string small = "Time,Temperature(C)\n2017-03-04 9:00:00,1,1,1,1\n"
+                              "2017-03-04 9:05:00,2,2,2,2\n2017-03-04 9:10:00,3,3,3,3\n";
+    ASSERT_EQ(run({u"import"_s, write(u"small.csv"_s, small)}).exitCode, 0);
+    const auto before = test::TempDatabase::Rows(database());
+    ASSERT_EQ(before.size(), 3u);
+
+    const QString big = path(u"big.csv"_s);
+    {
+        std::FILE* out = std::fopen(big.toLocal8Bit().constData(), "wb");
+        std::fputs("Time,Temperature(C),Humidity(%),DewPoint(C),HeatIndex(C)\r\n", out);
+        for (int i = 0; i < 1000000; ++i)
+            std::fprintf(out, "2018-%02d-%02d %d:%02d:00,%d.5,%d,10.5,21.5\r\n", i % 12 + 1,
+                         i % 28 + 1, i % 24, i % 60, i % 40, i % 100);
+        std::fclose(out);
+    }
+    QProcess victim;
+    victim.start(QStringLiteral(NIMBRACTL_EXE), {u"--data-folder"_s, data(), u"import"_s, big});
+    ASSERT_TRUE(victim.waitForStarted());
+    // The journal appears with the first change to the database file; wait until the import
+    // has written a good part beyond that.
+    const QString journal = data() + u"/7100.db-journal"_s;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (!QFile::exists(journal) && victim.state() == QProcess::Running &&
+           std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    ASSERT_EQ(victim.state(), QProcess::Running) << "the import ended before it could be killed";
+    victim.kill();
+    ASSERT_TRUE(victim.waitForFinished());
+    EXPECT_EQ(victim.exitStatus(), QProcess::CrashExit);
+
+    const auto after = test::TempDatabase::Rows(database());
+    ASSERT_EQ(after.size(), before.size());
+    for (std::size_t i = 0; i < after.size(); ++i) {
+        EXPECT_EQ(after[i].Time, before[i].Time);
+        EXPECT_EQ(after[i].Temperature, before[i].Temperature);
+    }
+}
