@@ -113,7 +113,8 @@ int download()
     const double protocolPerChunk =
         (reports - 1) * 1e-3 + std::chrono::duration<double>(timing.chunkPause).count();
     std::printf("1 MiB at full-speed pacing: %.2f s, %.1f KB/s; the protocol's limit %.1f KB/s\n",
-                paced, size / 1024.0 / paced, DownloadThread::ChunkSize / 1024.0 / protocolPerChunk);
+                paced, size / 1024.0 / paced,
+                DownloadThread::ChunkSize / 1024.0 / protocolPerChunk);
 
     // Without pacing and pauses all that is left of a chunk is the program's own work (and the
     // emulator's): request, 68 reports through the reader, the copy, the hand-over.
@@ -162,9 +163,8 @@ int userInterface(int lines)
     QElapsedTimer sinceTick;
     qint64 longest = 0;
     QTimer ticker;
-    QObject::connect(&ticker, &QTimer::timeout, [&] {
-        longest = std::max(longest, sinceTick.restart());
-    });
+    QObject::connect(&ticker, &QTimer::timeout,
+                     [&] { longest = std::max(longest, sinceTick.restart()); });
     auto* select = item<QPushButton>(&dialog, History::SelectButton);
     const auto started = Clock::now();
     sinceTick.start();

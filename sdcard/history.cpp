@@ -120,7 +120,6 @@ void History::buildControls()
     m_progress = new QProgressBar(this);
     SetItemId(m_progress, ProgressBar);
     m_progress->setTextVisible(false);
-    m_progress->setRange(0, 0);
     m_progress->setRange(0, 100);
     m_progress->setValue(0);
 
@@ -163,7 +162,9 @@ void History::buildControls()
     layout->addLayout(top);
     layout->addLayout(lists, 1);
     // Wide enough for the five record columns beside the whole file list.
-    resize(m_fileList->minimumWidth() + unitsX(150 + 4 * 100) + 40, unitsY(337));
+    resize(m_fileList->minimumWidth() + unitsX(150 + 4 * 100) +
+               m_recordList->verticalScrollBar()->sizeHint().width() + 40,
+           unitsY(337));
 
     connect(m_select, &QPushButton::clicked, this, [this] { OnSelect(); });
     connect(m_delete, &QPushButton::clicked, this, [this] { OnDelete(); });
@@ -359,7 +360,8 @@ void History::closeEvent(QCloseEvent* event)
 void History::progressRange(int top)
 {
     post([this, top] {
-        m_progress->setRange(0, std::max(top, 0));
+        // A range of 0..0 would turn the bar into a busy indicator.
+        m_progress->setRange(0, std::max(top, 1));
         m_progress->setValue(0);
     });
 }
@@ -377,7 +379,10 @@ void History::progress(int position)
 
 void History::transferComplete()
 {
-    post([this] { m_sizeLabel->setText(QStringLiteral("ok...")); });
+    post([this] {
+        m_sizeLabel->setText(QStringLiteral("ok..."));
+        m_progress->setValue(m_progress->maximum());
+    });
 }
 
 void History::transferEnded()
