@@ -3,10 +3,14 @@
 #include "logline.h"
 #include "messageservice.h"
 #include "recordstore.h"
+#include "rowpipe.h"
 
 #include <cstdio>
 #include <cstring>
+#include <exception>
 #include <memory>
+#include <thread>
+#include <utility>
 #include <vector>
 
 namespace nimbra {
@@ -126,6 +130,71 @@ private:
     bool m_ok = false;
 };
 
+// Reads and parses the log on a thread of its own while the caller stores the rows, so parsing
+// and storing share the two cores. texts and the header's label belong to the thread until
+// finish() has joined it.
+class ParsingThread
+{
+public:
+    ParsingThread(std::FILE* file, bool indoor, DateOrder order, RecordTexts& texts)
+        : m_thread([this, file, indoor, order, &texts] { run(file, indoor, order, texts); })
+    {
+    }
+    // Also on the way out of an exception: the thread must not wait for a consumer that left.
+    ~ParsingThread()
+    {
+        m_pipe.stop();
+        if (m_thread.joinable())
+            m_thread.join();
+    }
+
+    RowPipe& pipe() { return m_pipe; }
+
+    // Waits for the end of the file: false after a read error; rethrows what the thread threw.
+    bool finish(QString& unitLabel)
+    {
+        m_thread.join();
+        if (m_failure)
+            std::rethrow_exception(m_failure);
+        unitLabel = m_unitLabel;
+        return m_read;
+    }
+
+private:
+    void run(std::FILE* file, bool indoor, DateOrder order, RecordTexts& texts)
+    {
+        try {
+            RowPipe::Batch batch;
+            bool header = true;
+            m_read = ForEachLine(file, [&](std::string_view line) {
+                if (header) {
+                    m_unitLabel = UnitLabelFromHeader(line);
+                    header = false;
+                    return;
+                }
+                texts.append(line);
+                if (batch.empty())
+                    batch.reserve(RowPipe::BatchRows);
+                batch.push_back(ParseRow(line, indoor, order));
+                if (batch.size() == RowPipe::BatchRows)
+                    m_pipe.push(std::exchange(batch, {}));
+            });
+            if (!batch.empty())
+                m_pipe.push(std::move(batch));
+        } catch (...) {
+            m_failure = std::current_exception();
+        }
+        m_pipe.close();
+    }
+
+    RowPipe m_pipe;
+    // Written by the thread, read after it has been joined.
+    QString m_unitLabel;
+    bool m_read = false;
+    std::exception_ptr m_failure;
+    std::thread m_thread; // last, so it starts after everything it uses
+};
+
 } // namespace
 
 ImportResult ImportLogFile(const std::filesystem::path& localCopy,
@@ -134,7 +203,11 @@ ImportResult ImportLogFile(const std::filesystem::path& localCopy,
                            MessageService& messages, RecordTexts& texts)
 {
     ImportResult result;
+#ifdef _WIN32
+    const File file(_wfopen(localCopy.c_str(), L"rb"));
+#else
     const File file(std::fopen(localCopy.c_str(), "rb"));
+#endif
     if (!file)
         return result;
     result.opened = true;
@@ -144,17 +217,12 @@ ImportResult ImportLogFile(const std::filesystem::path& localCopy,
     if (order != DateOrder::MonthDayYear && order != DateOrder::DayMonthYear)
         order = SystemDateOrder();
 
+    ParsingThread parser(file.get(), result.indoor, order, texts);
     Replacement store(database, messages);
-    bool header = true;
-    const bool read = ForEachLine(file.get(), [&](std::string_view line) {
-        if (header) {
-            result.unitLabel = UnitLabelFromHeader(line);
-            header = false;
-            return;
-        }
-        texts.append(line);
-        store.append(ParseRow(line, result.indoor, order));
-    });
+    while (const auto batch = parser.pipe().pop())
+        for (const RecordRow& row : *batch)
+            store.append(row);
+    const bool read = parser.finish(result.unitLabel);
     result.rows = texts.size();
     if (!read) {
         // Half a file must not replace a whole one.

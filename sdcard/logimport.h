@@ -25,7 +25,8 @@ struct ImportResult
 // contents of the record store at database with its rows, in one transaction: a failure or a
 // killed process leaves the previous rows. Database failures are shown once through messages;
 // a local copy that cannot be read is only reported in the result (the caller says so).
-// stationFileName decides indoor ("IN" in it); order resolves ambiguous day and month.
+// stationFileName decides indoor ("IN" in it); order resolves ambiguous day and month. The file
+// is parsed on a second thread while this one stores; messages come from this thread only.
 ImportResult ImportLogFile(const std::filesystem::path& localCopy,
                            const std::string& stationFileName,
                            const std::filesystem::path& database, DateOrder order,

@@ -9,6 +9,7 @@ namespace nimbra {
 namespace {
 
 constexpr int SecondsPerDay = 86400;
+constexpr double MaxOleDays = 3e6; // past 9999-12-31 and before 100-01-01 either way
 
 // Days from 1970-01-01 in the proleptic Gregorian calendar (H. Hinnant's days_from_civil).
 constexpr long long DaysFromCivil(int year, int month, int day)
@@ -77,6 +78,9 @@ double ToOleDate(const DateTimeParts& parts)
 
 DateTimeParts FromOleDate(double oleDate)
 {
+    // Beyond the calendar's years there is nothing to show; the epoch stands for it.
+    if (!(std::fabs(oleDate) < MaxOleDays))
+        return {};
     double whole = std::trunc(oleDate);
     long long seconds = std::llround(std::fabs(oleDate - whole) * SecondsPerDay);
     if (seconds >= SecondsPerDay) { // rounded up into the next day

@@ -21,7 +21,7 @@ struct DateTimeParts
 
 bool IsValidDate(int year, int month, int day);
 double ToOleDate(const DateTimeParts& parts);
-// To the nearest second.
+// To the nearest second; the epoch for a value far outside the calendar (or not a number).
 DateTimeParts FromOleDate(double oleDate);
 
 // "%d-%02d-%02d %d:%02d:%02d", the form in which callers hand a range to the record store.

@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <array>
-#include <cctype>
 
 namespace nimbra {
 
@@ -41,12 +40,17 @@ constexpr auto InsertStatement = "INSERT INTO Records (Time, Temperature, Humidi
 // Another connection (the graph's, or a second program) may hold the file for a moment.
 constexpr int BusyTimeoutMs = 5000;
 
+// ASCII case folding, as SQLite compares column names; no locale is asked, because a reader
+// names its column once per row.
+char Fold(char c)
+{
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
 bool SameName(std::string_view a, std::string_view b)
 {
-    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
-        return std::tolower(static_cast<unsigned char>(x)) ==
-               std::tolower(static_cast<unsigned char>(y));
-    });
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(),
+                      [](char x, char y) { return Fold(x) == Fold(y); });
 }
 
 int FindColumn(std::string_view column)
@@ -94,7 +98,8 @@ int RecordStore::Open(const std::filesystem::path& database)
     m_replacing = false;
     m_db.reset();
     sqlite3* raw = nullptr;
-    const int result = sqlite3_open_v2(database.string().c_str(), &raw,
+    const std::u8string name = database.u8string(); // SQLite takes UTF-8 on every platform
+    const int result = sqlite3_open_v2(reinterpret_cast<const char*>(name.c_str()), &raw,
                                        SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
     // sqlite3_open_v2 hands out a connection even on failure, to carry the message.
     Database db(raw);
@@ -102,7 +107,7 @@ int RecordStore::Open(const std::filesystem::path& database)
         const std::string text =
             raw ? ComErrorText(sqlite3_extended_errcode(raw), sqlite3_errmsg(raw))
                 : ComErrorText(result, sqlite3_errstr(result));
-        return report(-1, text + ": " + database.string());
+        return report(-1, text + ": " + std::string(name.begin(), name.end()));
     }
     sqlite3_busy_timeout(db.get(), BusyTimeoutMs);
     m_db = std::move(db);

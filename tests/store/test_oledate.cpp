@@ -1,5 +1,6 @@
 #include "oledate.h"
 
+#include <cmath>
 #include <gtest/gtest.h>
 
 using namespace nimbra;
@@ -37,6 +38,12 @@ TEST(OleDate, RoundsToTheNearestSecondAcrossMidnight)
 {
     const double almostMidnight = ToOleDate({2017, 12, 31, 23, 59, 59}) + 0.9 / 86400;
     EXPECT_EQ(FormatRangeTime(FromOleDate(almostMidnight)), "2018-01-01 0:00:00");
+}
+
+TEST(OleDate, ValuesFarOutsideTheCalendarShowAsTheEpoch)
+{
+    for (double bad : {1e300, -1e300, HUGE_VAL, double(NAN)})
+        EXPECT_EQ(FormatRangeTime(FromOleDate(bad)), "1899-12-30 0:00:00") << bad;
 }
 
 TEST(OleDate, RangeTimeTextsReadBackOrAreRefused)

@@ -1,0 +1,41 @@
+#pragma once
+
+#include "recordstore.h"
+
+#include <condition_variable>
+#include <cstddef>
+#include <deque>
+#include <mutex>
+#include <optional>
+#include <vector>
+
+namespace nimbra {
+
+// Rows handed from the thread that parses a log to the one that stores it, in batches, with at
+// most a few batches under way so that a large file never sits in memory twice.
+class RowPipe
+{
+public:
+    using Batch = std::vector<RecordRow>;
+    static constexpr std::size_t BatchRows = 16384;
+
+    // Producer: waits while the pipe is full; drops the batch once the consumer has stopped.
+    void push(Batch batch);
+    // Producer: no more batches.
+    void close();
+    // Consumer: the next batch; nullopt once the pipe is closed and empty.
+    std::optional<Batch> pop();
+    // Consumer: takes nothing more, so a producer never waits for it again.
+    void stop();
+
+private:
+    static constexpr std::size_t Capacity = 4;
+
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    std::deque<Batch> m_batches; // guarded by m_mutex
+    bool m_closed = false;       // guarded by m_mutex
+    bool m_stopped = false;      // guarded by m_mutex
+};
+
+} // namespace nimbra
