@@ -15,11 +15,13 @@ TEST_F(DownloadTest, ListShowsEverySizeOfTheCard)
 {
     for (const std::size_t size : {0u, 1536u, 1048576u, 1048577u})
         station->putFile("f" + std::to_string(size) + ".csv", std::string(size, 'x'));
+    station->putFile("a{@}b.csv", "x");
     list();
     const std::vector<FileEntry> entries = files.entries();
-    ASSERT_EQ(entries.size(), 4u);
+    ASSERT_EQ(entries.size(), 5u) << "an end marker later in a line is a file";
+    EXPECT_EQ(entries[4].name, "a{@}b.csv");
     const char* texts[] = {"0.00 KB", "1.50 KB", "1024.00 KB", "1.00 MB"};
-    for (std::size_t i = 0; i < entries.size(); ++i)
+    for (std::size_t i = 0; i < std::size(texts); ++i)
         EXPECT_EQ(entries[i].sizeText, texts[i]);
     EXPECT_EQ(files.sizeOf("f1048577.csv"), 1048577);
     EXPECT_EQ(link.requestKind(), RequestKind::Idle) << "the end report closes the list";

@@ -13,6 +13,7 @@
 #include <QTableWidget>
 #include <QTest>
 #include <fstream>
+#include <thread>
 
 using namespace nimbra;
 
@@ -70,6 +71,7 @@ private slots:
     void deleteAsksAndSendsTheName();
     void germanTexts();
     void closingDuringATransferKeepsThePartialCopy();
+    void workerMessagesNeverHoldTheWorker();
 };
 
 void HistoryTest::listsTheCardWhenItOpens()
@@ -207,6 +209,27 @@ void HistoryTest::closingDuringATransferKeepsThePartialCopy()
     QVERIFY(kept > 0 && kept < (1u << 20));
     QVERIFY(rig->messages.texts().isEmpty());
     QCOMPARE(rig->database.rows().size(), std::size_t(0));
+}
+
+// The worker's boxes appear on the user-interface thread; the worker does not wait for them,
+// and a question it waits on is answered Cancel when the dialog closes, so a join never hangs.
+void HistoryTest::workerMessagesNeverHoldTheWorker()
+{
+    QObject context;
+    test::RecordingMessages shown;
+    PostedMessages posted(&context, shown);
+    std::thread([&] { posted.inform(QStringLiteral("This file errors")); }).join();
+    QVERIFY(shown.texts().isEmpty());
+    QTRY_COMPARE(shown.texts(), QStringList{QStringLiteral("This file errors")});
+
+    MessageService::Answer answer = MessageService::Answer::Ok;
+    std::thread asker([&] { answer = posted.ask(QStringLiteral("?")); });
+    std::this_thread::sleep_for(std::chrono::milliseconds(20)); // no events: nobody answers
+    posted.close();
+    asker.join();
+    QCOMPARE(answer, MessageService::Answer::Cancel);
+    QCoreApplication::processEvents();
+    QCOMPARE(shown.texts().size(), 1);
 }
 
 QTEST_MAIN(HistoryTest)
