@@ -7,10 +7,14 @@
 #include <QApplication>
 #include <QLabel>
 #include <QMenuBar>
+#include <QPushButton>
 #include <QStatusBar>
+#include <QTableWidget>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <chrono>
+#include <fstream>
 
 using namespace nimbra;
 
@@ -83,6 +87,7 @@ private slots:
     void germanTextsAndMenu();
     void menuCommandsWaitForTheirDialogs();
     void sdCardFilesTakeTheListWhileOpen();
+    void downloadResumesAfterTheStationCameBack();
     void aboutBox();
     void noCycleWhileADialogIsOpen();
     void refusedAccessIsExplained();
@@ -194,6 +199,51 @@ void MainWindowTest::sdCardFilesTakeTheListWhileOpen()
 
     rig.bus.unplug(StationPath);
     QTRY_COMPARE_WITH_TIMEOUT(rig.window.mainFiles().FileCount(), 0, 1000);
+}
+
+// An unplug in the middle of a download ends it at once with the failure message; once the
+// station is back, Select resumes the copy to the station's bytes.
+void MainWindowTest::downloadResumesAfterTheStationCameBack()
+{
+    Rig rig;
+    QTemporaryDir folder;
+    const std::filesystem::path data = folder.path().toStdString();
+    std::filesystem::copy_file(NIMBRA_TEMPLATE_DB, data / "7100.db");
+    std::filesystem::permissions(data / "7100.db", std::filesystem::perms::owner_write,
+                                 std::filesystem::perm_options::add);
+    std::string content;
+    for (int line = 0; content.size() < 20000; ++line)
+        content += "2026-12-01 0:" + std::to_string(line % 60) + ":00,21.5,40,7.5,21.0\n";
+    rig.station->edit([&](StationModel& model) {
+        model.card().clear();
+        model.card().put("20261201.csv", content);
+    });
+    rig.window.setDataFolder(folder.path(), folder.filePath(QStringLiteral("7100.db")));
+    rig.window.OnInitDialog();
+    History& dialog = rig.window.history();
+    rig.router.m_RouteListToMain = false;
+    dialog.OnInitDialog();
+    item<QTableWidget>(&dialog, History::FileList)->setCurrentCell(0, 0);
+    auto* select = item<QPushButton>(&dialog, History::SelectButton);
+    const auto copy = data / "20261201.csv";
+
+    rig.station->unplugAtDataReport(150);
+    select->click();
+    QTRY_VERIFY_WITH_TIMEOUT(select->isEnabled() && !rig.messages.texts().isEmpty(), 3000);
+    QCOMPARE(rig.messages.texts(), QStringList{QStringLiteral("This file errors")});
+    QTRY_COMPARE_WITH_TIMEOUT(statusText(rig.window), QStringLiteral("Unconnected"), 1000);
+    QCOMPARE(std::filesystem::file_size(copy), std::uintmax_t(8192));
+
+    rig.bus.plug(StationPath);
+    QTRY_COMPARE_WITH_TIMEOUT(statusText(rig.window), QStringLiteral("Connected"), 1000);
+    select->click();
+    QTRY_VERIFY_WITH_TIMEOUT(select->isEnabled() && !dialog.transferRunning(), 3000);
+    std::ifstream in(copy, std::ios::binary);
+    const std::string copied((std::istreambuf_iterator<char>(in)), {});
+    QVERIFY(copied == content);
+    QCOMPARE(rig.messages.texts().size(), 1);
+    QCOMPARE(dialog.records().rowCount(),
+             int(std::count(content.begin(), content.end(), '\n')) - 1);
 }
 
 void MainWindowTest::aboutBox()
