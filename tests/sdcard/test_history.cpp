@@ -72,6 +72,7 @@ private slots:
     void germanTexts();
     void closingDuringATransferKeepsThePartialCopy();
     void workerMessagesNeverHoldTheWorker();
+    void hiddenPurgeRemovesTheLocalCopies();
 };
 
 void HistoryTest::listsTheCardWhenItOpens()
@@ -230,6 +231,25 @@ void HistoryTest::workerMessagesNeverHoldTheWorker()
     QCOMPARE(answer, MessageService::Answer::Cancel);
     QCoreApplication::processEvents();
     QCOMPARE(shown.texts().size(), 1);
+}
+
+void HistoryTest::hiddenPurgeRemovesTheLocalCopies()
+{
+    Rig rig;
+    const std::filesystem::path folder = rig.database.folder();
+    for (const char* name : {"a.csv", "B.CSV", "keep.txt"})
+        std::ofstream(folder / name) << "x";
+    std::filesystem::create_directory(folder / "dir.csv");
+    auto* purge = rig.at<QPushButton>(History::PurgeButton);
+    purge->click();
+    QVERIFY(!std::filesystem::exists(folder / "a.csv"));
+    QVERIFY(!std::filesystem::exists(folder / "B.CSV"));
+    QVERIFY(std::filesystem::exists(folder / "keep.txt"));
+    QVERIFY(std::filesystem::exists(folder / "dir.csv"));
+    QVERIFY(std::filesystem::exists(rig.database.path()));
+    QCOMPARE(rig.messages.texts(), QStringList{QStringLiteral("ok")});
+    purge->click();
+    QCOMPARE(rig.messages.texts().size(), 1); // nothing found, nothing said
 }
 
 QTEST_MAIN(HistoryTest)
