@@ -125,15 +125,15 @@ DownloadThread::openLocalCopy(const std::filesystem::path& localPath)
 
 bool DownloadThread::transfer(const std::string& name, const std::filesystem::path& localPath)
 {
-    std::optional<Opened> opened = openLocalCopy(localPath);
-    if (!opened)
-        return false;
+    // Looked up first, so that an unknown name leaves no empty copy behind.
     const std::optional<std::int32_t> size = m_files.sizeOf(name);
     if (!size) {
-        opened->file.reset();
         m_messages.inform(QStringLiteral(" m_FilenameSize Error."));
         return false;
     }
+    std::optional<Opened> opened = openLocalCopy(localPath);
+    if (!opened)
+        return false;
     const std::int64_t total = *size;
     // A copy longer than the station's file by more than one byte belongs to an older file of
     // that name: it is fetched again from the start.

@@ -212,6 +212,9 @@ TEST_F(DownloadTest, FileTheStationAppendedToResumesToItsNewEnd)
 TEST_F(DownloadTest, NamesTheStationCannotTakeOrTheTableLacksSendNothing)
 {
     const std::string tooLong(53, 'a');
+    station->putFile("dir.csv", "abc");
+    list();
+    std::filesystem::create_directory(copyOf("dir.csv")); // a copy that cannot be opened
     struct Case
     {
         std::string name;
@@ -221,6 +224,7 @@ TEST_F(DownloadTest, NamesTheStationCannotTakeOrTheTableLacksSendNothing)
         {tooLong, "The file name is longer than the station accepts (52 characters at most)."},
         {"../escape.csv", "The station's file name cannot be used for a file on this computer."},
         {"unlisted.csv", " m_FilenameSize Error."},
+        {"dir.csv", "Open Error1"},
     };
     for (const Case& c : cases) {
         fetch(c.name);
@@ -228,8 +232,9 @@ TEST_F(DownloadTest, NamesTheStationCannotTakeOrTheTableLacksSendNothing)
     }
     EXPECT_TRUE(chunkRequests().empty());
     EXPECT_TRUE(imported().empty());
-    EXPECT_EQ(observer.ended(), 3);
+    EXPECT_EQ(observer.ended(), 4);
     EXPECT_FALSE(std::filesystem::exists(local().parent_path() / "escape.csv"));
+    EXPECT_FALSE(std::filesystem::exists(copyOf("unlisted.csv")));
 }
 
 TEST_F(DownloadTest, StoppingMidwayKeepsThePartialCopyAndImportsNothing)
