@@ -64,7 +64,7 @@ void CMy7100App::runMainWindow()
     {
         WidgetMessageService messages(nullptr);
         CMy7100Dlg window(link, router, *station.notifier, messages, m_language);
-        window.setDataFolder(m_dataFolder);
+        window.setDataFolder(m_dataFolder, DatabasePath(m_dataFolder));
         // The new copy gets what the user gave this one: data folder, emulator.
         window.setRestarter([this] {
             return StartNewCopy(m_instanceLock, QCoreApplication::applicationFilePath(),

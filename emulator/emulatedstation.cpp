@@ -68,6 +68,36 @@ void EmulatedStation::clearFaults()
     edit([&](StationModel&) { m_faults.clear(); });
 }
 
+void EmulatedStation::dropChunkEnd(int k)
+{
+    edit([&](StationModel&) { m_faults.dropChunkEnd(k); });
+}
+
+void EmulatedStation::duplicateChunkEnd(int k)
+{
+    edit([&](StationModel&) { m_faults.duplicateChunkEnd(k); });
+}
+
+void EmulatedStation::corruptDataReport(int n)
+{
+    edit([&](StationModel&) { m_faults.corruptDataReport(n); });
+}
+
+void EmulatedStation::replaceDataReport(int n, const Payload& crafted)
+{
+    edit([&](StationModel&) { m_faults.replaceDataReport(n, crafted); });
+}
+
+void EmulatedStation::unplugAtDataReport(int n)
+{
+    edit([&](StationModel&) { m_faults.unplugAtDataReport(n); });
+}
+
+void EmulatedStation::sendUnasked(const Payload& payload)
+{
+    edit([&](StationModel&) { m_replies.push_back({SteadyClock::now(), payload}); });
+}
+
 void EmulatedStation::setScreenBusy(bool busy)
 {
     edit([&](StationModel& model) { model.setScreenBusy(busy); });
@@ -166,8 +196,8 @@ bool EmulatedStation::write(std::uint64_t generation,
     logLocked(report, reply.outcome);
 
     const auto due = SteadyClock::now() + m_faults.delay();
-    for (const Payload& payload : m_faults.shape(reply.reports))
-        m_replies.push_back({due, payload});
+    for (const FaultPlan::Outgoing& out : m_faults.shape(reply.reports, reply.chunk))
+        m_replies.push_back({due, out.payload, out.unplug});
     m_core->changed.notify_all();
     return true;
 }
@@ -185,6 +215,10 @@ int EmulatedStation::read(std::uint64_t generation, Payload& payload, Millis tim
             auto ready = m_replies.front().due;
             if (m_faults.pacing())
                 ready = std::max(ready, m_lastDelivery + Millis(1));
+            if (ready <= now && m_replies.front().unplug) {
+                vanishLocked();
+                return -1;
+            }
             if (ready <= now) {
                 payload = m_replies.front().payload;
                 m_replies.pop_front();

@@ -68,6 +68,14 @@ public:
     void unplugAfterReplies(int n);
     void setPacing(bool paced);
     void clearFaults();
+    // Faults aimed at single reports of chunk replies, see FaultPlan.
+    void dropChunkEnd(int k);
+    void duplicateChunkEnd(int k);
+    void corruptDataReport(int n);
+    void replaceDataReport(int n, const Payload& crafted);
+    void unplugAtDataReport(int n);
+    // An input report nobody asked for, queued at once.
+    void sendUnasked(const Payload& payload);
 
     void setScreenBusy(bool busy);
     bool putFile(std::string_view name, std::string content);
@@ -92,6 +100,7 @@ private:
     {
         SteadyClock::time_point due;
         Payload payload;
+        bool unplug = false; // the station vanishes instead of sending it
     };
 
     // The bus's side; the caller holds BusCore::mutex.

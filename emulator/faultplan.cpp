@@ -11,6 +11,28 @@ void FaultPlan::clear()
     m_delay = Millis(0);
     m_unplugOnReport = 0;
     m_unplugAfterReplies = 0;
+    m_aimed.clear();
+}
+
+void FaultPlan::aim(Aim aim, int n, Action action, const Payload& crafted)
+{
+    if (n <= 0)
+        return;
+    const long long base = aim == Aim::ChunkEnd ? m_chunkEnds : m_dataReports;
+    m_aimed.push_back({aim, base + n, action, crafted});
+}
+
+std::vector<FaultPlan::Aimed>::iterator FaultPlan::findAimed(Aim aim, long long count)
+{
+    return std::find_if(m_aimed.begin(), m_aimed.end(),
+                        [&](const Aimed& a) { return a.aim == aim && a.at == count; });
+}
+
+void FaultPlan::garble(Payload& payload)
+{
+    std::uniform_int_distribution<int> byte(0, 255);
+    for (auto& b : payload)
+        b = static_cast<std::uint8_t>(byte(m_garbage));
 }
 
 bool FaultPlan::outputReportArrives()
@@ -23,28 +45,55 @@ bool FaultPlan::inputReportDelivered()
     return m_unplugAfterReplies > 0 && --m_unplugAfterReplies == 0;
 }
 
-std::vector<Payload> FaultPlan::shape(const std::vector<Payload>& reports)
+std::vector<FaultPlan::Outgoing> FaultPlan::shape(const std::vector<Payload>& reports,
+                                                  bool chunkReply)
 {
-    std::vector<Payload> out;
+    std::vector<Outgoing> out;
     if (m_muted)
         return out;
-    std::uniform_int_distribution<int> byte(0, 255);
-    for (const Payload& report : reports) {
+    for (std::size_t i = 0; i < reports.size(); ++i) {
+        Outgoing sent{reports[i]};
+        int copies = 1;
+        if (chunkReply) {
+            const bool end = i + 1 == reports.size();
+            const long long count = end ? ++m_chunkEnds : ++m_dataReports;
+            const auto aimed = findAimed(end ? Aim::ChunkEnd : Aim::DataReport, count);
+            if (aimed != m_aimed.end()) {
+                const Aimed hit = *aimed;
+                m_aimed.erase(aimed);
+                switch (hit.action) {
+                case Action::Drop:
+                    copies = 0;
+                    break;
+                case Action::Duplicate:
+                    copies = 2;
+                    break;
+                case Action::Corrupt:
+                    garble(sent.payload);
+                    break;
+                case Action::Replace:
+                    sent.payload = hit.crafted;
+                    break;
+                case Action::Unplug:
+                    sent.unplug = true;
+                    break;
+                }
+            }
+        }
         if (m_drop > 0) {
             --m_drop;
             continue;
         }
-        Payload sent = report;
         if (m_corrupt) {
             m_corrupt = false;
-            for (auto& b : sent)
-                b = static_cast<std::uint8_t>(byte(m_garbage));
+            garble(sent.payload);
         }
-        out.push_back(sent);
         if (m_duplicate) {
             m_duplicate = false;
-            out.push_back(sent);
+            ++copies;
         }
+        for (int c = 0; c < copies; ++c)
+            out.push_back(sent);
     }
     return out;
 }

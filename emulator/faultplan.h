@@ -28,6 +28,20 @@ public:
     void unplugAfterReplies(int n) { m_unplugAfterReplies = std::max(0, n); }
     // USB full speed: at most one input report per millisecond.
     void setPacing(bool paced) { m_pacing = paced; }
+
+    // Faults aimed at single reports of file-chunk replies. k counts chunk replies and n data
+    // reports (all reports of a chunk reply but its closing "{@}"), both from the moment the
+    // fault is armed, 1 being the next.
+    void dropChunkEnd(int k) { aim(Aim::ChunkEnd, k, Action::Drop); }
+    void duplicateChunkEnd(int k) { aim(Aim::ChunkEnd, k, Action::Duplicate); }
+    void corruptDataReport(int n) { aim(Aim::DataReport, n, Action::Corrupt); }
+    // Crafted bytes go out in place of data report n (a report without "}", "{@x}", ...).
+    void replaceDataReport(int n, const Payload& crafted)
+    {
+        aim(Aim::DataReport, n, Action::Replace, crafted);
+    }
+    // The station vanishes where it would have sent data report n.
+    void unplugAtDataReport(int n) { aim(Aim::DataReport, n, Action::Unplug); }
     // Disarms everything but pacing, which is a property of the bus, not a fault.
     void clear();
 
@@ -36,12 +50,46 @@ public:
 
     // Counts one output report; true when it is the one that unplugs the station.
     bool outputReportArrives();
+    struct Outgoing
+    {
+        Payload payload{};
+        bool unplug = false; // the station vanishes instead of sending it
+    };
     // The reports of one reply as they leave the station: muted, dropped, garbled, doubled.
-    std::vector<Payload> shape(const std::vector<Payload>& reports);
+    std::vector<Outgoing> shape(const std::vector<Payload>& reports, bool chunkReply = false);
     // Counts one input report handed to a reader; true when the station vanishes after it.
     bool inputReportDelivered();
 
 private:
+    enum class Aim
+    {
+        ChunkEnd,
+        DataReport
+    };
+    enum class Action
+    {
+        Drop,
+        Duplicate,
+        Corrupt,
+        Replace,
+        Unplug
+    };
+    struct Aimed
+    {
+        Aim aim;
+        long long at; // the count of its kind that it hits
+        Action action;
+        Payload crafted;
+    };
+
+    void aim(Aim aim, int n, Action action, const Payload& crafted = {});
+    // The aimed fault of this kind and count, removed from the plan; Drop/... or none.
+    std::vector<Aimed>::iterator findAimed(Aim aim, long long count);
+    void garble(Payload& payload);
+
+    std::vector<Aimed> m_aimed;
+    long long m_chunkEnds = 0;   // chunk replies shaped so far
+    long long m_dataReports = 0; // data reports shaped so far
     int m_drop = 0;
     bool m_duplicate = false;
     bool m_corrupt = false;

@@ -58,19 +58,31 @@ struct Line
 Line readingLine(const ChannelReading& reading, bool fahrenheit, int gapKind)
 {
     Line line;
-    const double celsius = *reading.tenths / 10.0;
-    const int humidity = *reading.humidity;
-    if (gapKind != 0 && gapKind != 3)
+    const bool hasTemperature = reading.tenths && gapKind != 0 && gapKind != 3;
+    const bool hasHumidity = reading.humidity && gapKind != 1 && gapKind != 3;
+    const double celsius = reading.tenths.value_or(0) / 10.0;
+    const int humidity = reading.humidity.value_or(0);
+    if (hasTemperature)
         line.temperature = decimal(fahrenheit ? toFahrenheit(celsius) : celsius);
-    if (gapKind != 1 && gapKind != 3)
+    if (hasHumidity)
         line.humidity = std::to_string(humidity);
-    if (gapKind < 0) {
+    // The dew point of a dry 0 % has no value.
+    if (hasTemperature && hasHumidity && humidity > 0 && gapKind < 0) {
         const double dew = dewPoint(celsius, humidity);
         const double heat = heatIndexFahrenheit(toFahrenheit(celsius), humidity);
         line.dewPoint = decimal(fahrenheit ? toFahrenheit(dew) : dew);
         line.heatIndex = decimal(fahrenheit ? heat : (heat - 32.0) / 1.8);
     }
     return line;
+}
+
+std::string formatLine(const Line& line, sys_seconds at, bool indoor, const LogFormat& format)
+{
+    std::string text = logTime(at, format.timeFormat, format.dateFormat) + ',' + line.temperature +
+                       ',' + line.humidity;
+    if (!indoor)
+        text += ',' + line.dewPoint + ',' + line.heatIndex;
+    return text + '\n';
 }
 
 } // namespace
@@ -84,19 +96,37 @@ std::string logHeader(bool indoor, bool fahrenheit)
     return header;
 }
 
-std::string logTime(sys_seconds time)
+std::string logTime(sys_seconds time, int timeFormat, int dateFormat)
 {
     const sys_days day = floor<days>(time);
     const year_month_day date{day};
     const hh_mm_ss clock{time - day};
+    const int y = static_cast<int>(date.year());
+    const unsigned m = static_cast<unsigned>(date.month());
+    const unsigned d = static_cast<unsigned>(date.day());
+    const long h = static_cast<long>(clock.hours().count());
+    const long minute = static_cast<long>(clock.minutes().count());
+    const long second = static_cast<long>(clock.seconds().count());
+
     // Room for the widest values the types allow, so the text is never cut.
-    char text[64];
-    std::snprintf(text, sizeof text, "%04d-%02u-%02u %02ld:%02ld:%02ld",
-                  static_cast<int>(date.year()), static_cast<unsigned>(date.month()),
-                  static_cast<unsigned>(date.day()), static_cast<long>(clock.hours().count()),
-                  static_cast<long>(clock.minutes().count()),
-                  static_cast<long>(clock.seconds().count()));
-    return text;
+    char datePart[48];
+    if (dateFormat == 1)
+        std::snprintf(datePart, sizeof datePart, "%02u-%02u-%04d", m, d, y);
+    else if (dateFormat == 2)
+        std::snprintf(datePart, sizeof datePart, "%02u-%02u-%04d", d, m, y);
+    else
+        std::snprintf(datePart, sizeof datePart, "%04d-%02u-%02u", y, m, d);
+
+    char timePart[48];
+    const char* half = h < 12 ? "AM" : "PM";
+    const long h12 = h % 12 == 0 ? 12 : h % 12;
+    if (timeFormat == 1)
+        std::snprintf(timePart, sizeof timePart, "%s %ld:%02ld:%02ld", half, h12, minute, second);
+    else if (timeFormat == 2)
+        std::snprintf(timePart, sizeof timePart, "%ld:%02ld:%02ld %s", h12, minute, second, half);
+    else
+        std::snprintf(timePart, sizeof timePart, "%ld:%02ld:%02ld", h, minute, second);
+    return std::string(datePart) + ' ' + timePart;
 }
 
 std::string logFileName(sys_days day, bool indoor)
@@ -108,10 +138,17 @@ std::string logFileName(sys_days day, bool indoor)
     return (indoor ? "IN" : "") + std::string(text);
 }
 
+std::string logLine(const ChannelReading& reading, sys_seconds at, bool indoor,
+                    const LogFormat& format)
+{
+    return formatLine(readingLine(reading, format.fahrenheit, -1), at, indoor, format);
+}
+
 std::string generateLog(const LogRecipe& recipe)
 {
     // The indoor file follows the sensor beside the station, the others an outdoor one.
     const int channel = recipe.indoor ? 1 : 2;
+    const LogFormat format{recipe.timeFormat, recipe.dateFormat, recipe.fahrenheit};
     ChannelSimulator sensors(recipe.seed);
     std::string log = logHeader(recipe.indoor, recipe.fahrenheit) + "\n";
     log.reserve(static_cast<std::size_t>(recipe.rows) * 40 + log.size());
@@ -124,11 +161,8 @@ std::string generateLog(const LogRecipe& recipe)
         int gapKind = gap ? (row / recipe.missingEvery) % kinds : -1;
         if (recipe.indoor && gapKind == 2)
             gapKind = 3;
-        const Line line = readingLine(sensors.sample(channel, at), recipe.fahrenheit, gapKind);
-        log += logTime(at) + ',' + line.temperature + ',' + line.humidity;
-        if (!recipe.indoor)
-            log += ',' + line.dewPoint + ',' + line.heatIndex;
-        log += '\n';
+        log += formatLine(readingLine(sensors.sample(channel, at), recipe.fahrenheit, gapKind), at,
+                          recipe.indoor, format);
     }
     return log;
 }

@@ -32,6 +32,8 @@ public:
     bool remove(std::string_view name);
     void clear() { m_files.clear(); }
     const CardFile* find(std::string_view name) const;
+    // The file the station writes to: the last one in directory order; nullptr on an empty card.
+    CardFile* newest() { return m_files.empty() ? nullptr : &m_files.back(); }
     const std::vector<CardFile>& files() const { return m_files; }
 
     // One report per file, then the end report "{@}".

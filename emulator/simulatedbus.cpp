@@ -16,11 +16,13 @@ void fillDemoCard(SdCard& card, sys_days today)
         bool indoor;
         int missingEvery;
     };
-    // The oldest file ran for a month without a new day's file being started.
+    // The oldest file ran for weeks at one-minute logging without a new day's file being
+    // started (well above 1 MiB); four days ago the station was switched off right after it
+    // had opened the day's file, which stayed empty.
     const DemoFile demo[] = {
-        {33, minutes(5), 30 * 288, false, 211}, {3, minutes(5), 288, false, 0},
-        {2, minutes(1), 1440, false, 97},       {1, minutes(5), 288, true, 53},
-        {0, minutes(30), 8, false, 5},
+        {33, minutes(1), 25 * 1440, false, 211}, {4, minutes(5), 0, false, 0},
+        {3, minutes(5), 288, false, 0},          {2, minutes(1), 1440, false, 97},
+        {1, minutes(5), 288, true, 53},          {0, minutes(30), 8, false, 5},
     };
     std::uint32_t seed = 11;
     for (const DemoFile& file : demo) {
@@ -31,7 +33,8 @@ void fillDemoCard(SdCard& card, sys_days today)
         recipe.indoor = file.indoor;
         recipe.missingEvery = file.missingEvery;
         recipe.seed = seed++;
-        card.put(logFileName(today - days(file.daysAgo), file.indoor), generateLog(recipe));
+        const std::string name = logFileName(today - days(file.daysAgo), file.indoor);
+        card.put(name, file.rows > 0 ? generateLog(recipe) : std::string());
     }
 }
 

@@ -10,8 +10,9 @@ namespace nimbra {
 
 inline constexpr const char* SimulatedStationPath = "emulated:station-1";
 
-// The card of a station that has been logging for a few days up to today: outdoor files from
-// a few hundred bytes (today, just begun) to several hundred kilobytes, and one indoor file.
+// The card of a station that has been logging for a few weeks up to today: outdoor files from
+// a few hundred bytes (today, just begun, the file the station appends to) to more than 1 MiB,
+// one empty file and one indoor file.
 void fillDemoCard(SdCard& card, std::chrono::sys_days today);
 
 // The bus behind "--simulate": one station with a demo card, paced like a real USB

@@ -145,8 +145,53 @@ StationModel::StationModel(std::uint32_t seed)
 {
 }
 
+void StationModel::setIntervalMinutes(std::uint8_t minutes)
+{
+    m_interval = minutes;
+    m_nextLog.reset();
+}
+
+LogFormat StationModel::logFormat() const
+{
+    return {m_settings[3], m_settings[4], m_settings[7] == 1};
+}
+
+void StationModel::catchUpLog()
+{
+    using namespace std::chrono;
+    // A station that stayed off for a long time starts again instead of filling the card.
+    constexpr int MostLinesAtOnce = 10000;
+    const minutes every{std::max<int>(m_interval, 1)};
+    const sys_seconds now = m_clock.now();
+    if (!m_nextLog)
+        m_nextLog = now + every;
+    for (int n = 0; *m_nextLog <= now; ++n) {
+        if (n == MostLinesAtOnce) {
+            m_nextLog = now + every;
+            break;
+        }
+        logLine(*m_nextLog);
+        *m_nextLog += every;
+    }
+}
+
+void StationModel::logLine(std::chrono::sys_seconds at)
+{
+    const LogFormat format = logFormat();
+    CardFile* file = m_card.newest();
+    if (!file) {
+        m_card.put(logFileName(std::chrono::floor<std::chrono::days>(at), false), {});
+        file = m_card.newest();
+    }
+    const bool indoor = file->name.find("IN") != std::string::npos;
+    if (file->content.empty())
+        file->content = logHeader(indoor, format.fahrenheit) + "\n";
+    file->content += nimbra::logLine(m_channels.sample(indoor ? 1 : 2, at), at, indoor, format);
+}
+
 StationReply StationModel::handle(const Payload& frame)
 {
+    catchUpLog();
     const auto params = frameParameters(frame);
     const CommandInfo* info = findCommand(frame[1]);
     if (!params || !info)
@@ -206,7 +251,7 @@ StationReply StationModel::chunk(std::span<const std::uint8_t> params) const
                            params.begin() + static_cast<std::ptrdiff_t>(nameLength));
     const std::uint32_t start = bigEndian32(params.data() + nameLength);
     const std::uint32_t end = bigEndian32(params.data() + nameLength + 4);
-    return {ReportOutcome::Answered, m_card.chunkReply(name, start, end)};
+    return {ReportOutcome::Answered, m_card.chunkReply(name, start, end), true};
 }
 
 StationReply StationModel::write(Command code, std::span<const std::uint8_t> params)
@@ -247,7 +292,7 @@ StationReply StationModel::write(Command code, std::span<const std::uint8_t> par
         // The station logs every 5 to 240 minutes; anything else would stop its logging.
         if (params[0] < 5 || params[0] > 240)
             return refused();
-        m_interval = params[0];
+        setIntervalMinutes(params[0]);
         break;
     case Command::SetClock:
         return setClock(params);
@@ -268,7 +313,10 @@ StationReply StationModel::setClock(std::span<const std::uint8_t> params)
     fields.hour = params[4];
     fields.minute = params[5];
     fields.second = params[6];
-    return m_clock.set(fields) ? applied() : refused();
+    if (!m_clock.set(fields))
+        return refused();
+    m_nextLog.reset();
+    return applied();
 }
 
 Payload StationModel::livePage()

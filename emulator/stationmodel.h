@@ -2,9 +2,11 @@
 
 #include "channelsim.h"
 #include "commandframe.h"
+#include "loggenerator.h"
 #include "sdcard.h"
 #include "stationclock.h"
 
+#include <chrono>
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -26,6 +28,7 @@ struct StationReply
 {
     ReportOutcome outcome = ReportOutcome::Ignored;
     std::vector<Payload> reports;
+    bool chunk = false; // data reports and the "{@}" that ends them
 };
 
 // The station's inner working: pages, the writes that change them, the screen state, the
@@ -56,7 +59,7 @@ public:
     void setHumidityLimitsPage(const Payload& page) { m_humiLimits = page; }
 
     std::uint8_t intervalMinutes() const { return m_interval; }
-    void setIntervalMinutes(std::uint8_t minutes) { m_interval = minutes; }
+    void setIntervalMinutes(std::uint8_t minutes);
     // 1 English, 0 German.
     std::uint8_t language() const { return m_language; }
     bool screenBusy() const { return m_screenBusy; }
@@ -69,11 +72,18 @@ public:
     SdCard& card() { return m_card; }
     const SdCard& card() const { return m_card; }
 
+    // The station logs one line per interval into its newest file, in the formats and the unit
+    // its settings hold at that moment. Time that passed on its clock is caught up here, which
+    // every command does first; setting the clock or the interval starts the schedule afresh.
+    void catchUpLog();
+    LogFormat logFormat() const;
+
 private:
     StationReply answer(Command code, std::span<const std::uint8_t> params);
     StationReply write(Command code, std::span<const std::uint8_t> params);
     StationReply setClock(std::span<const std::uint8_t> params);
     StationReply chunk(std::span<const std::uint8_t> params) const;
+    void logLine(std::chrono::sys_seconds at);
 
     Payload m_settings{};
     Payload m_calibration{};
@@ -87,6 +97,7 @@ private:
     StationClock m_clock;
     ChannelSimulator m_channels;
     SdCard m_card;
+    std::optional<std::chrono::sys_seconds> m_nextLog; // empty: schedule from the clock's now
 };
 
 // The parameters of a framed command: the bytes between the code and the closing "@}" that

@@ -40,14 +40,21 @@ CMy7100Dlg::CMy7100Dlg(HidLink& link, ReplyRouter& router, DeviceNotifier& notif
     m_router.addScreenBusyReceiver(&m_Calib.m_ScreenBusy);
     m_router.addScreenBusyReceiver(&m_Lang.m_ScreenBusy);
     m_router.setSettingsDecoder([this](const Page& page) { onSettingsPage(page); });
+    m_router.setFileLists(&m_MainFiles, &m_History.files());
 }
 
 CMy7100Dlg::~CMy7100Dlg()
 {
     shutDown();
     m_router.setSettingsDecoder({});
+    m_router.setFileLists(nullptr, nullptr);
     m_link.setObserver(nullptr);
     m_notifier.setHandler({});
+}
+
+void CMy7100Dlg::setDataFolder(const QString& folder, const QString& database)
+{
+    m_History.setDataFolder(folder.toStdU16String(), database.toStdU16String());
 }
 
 int CMy7100Dlg::DoModal()
@@ -105,8 +112,6 @@ void CMy7100Dlg::buildMenu()
         QAction* action = menu->addAction(MenuText(m_language, id));
         action->setObjectName(QString::number(id));
         connect(action, &QAction::triggered, this, [this, id] { OnMenuCommand(id); });
-        // The SD-card dialog comes with its own subsystem.
-        action->setEnabled(id <= CalibrationCommand || id >= SyncTimeCommand);
     }
     const QString about = StringTable(m_language, 101);
     if (!about.isEmpty()) {
@@ -240,6 +245,9 @@ void CMy7100Dlg::OnMenuCommand(int id)
             dialog.exec();
         });
         break;
+    case SdCardCommand:
+        OnSdCardFile();
+        break;
     case SyncTimeCommand:
         SyncStationClock();
         break;
@@ -249,6 +257,15 @@ void CMy7100Dlg::OnMenuCommand(int id)
     default:
         break;
     }
+}
+
+void CMy7100Dlg::OnSdCardFile()
+{
+    RunMenuDialog([this] {
+        m_router.m_RouteListToMain = false;
+        m_History.DoModal();
+        m_router.m_RouteListToMain = true;
+    });
 }
 
 void CMy7100Dlg::OnDeviceChange(DeviceChange change)
@@ -274,6 +291,8 @@ void CMy7100Dlg::shutDown()
     if (m_shutDown)
         return;
     m_shutDown = true;
+    // The download worker first: once the link stops, its waits would end as failures.
+    m_History.stopTransfer();
     m_link.stop();
     m_Poll.stop();
 }
@@ -285,6 +304,7 @@ void CMy7100Dlg::stationFound()
 
 void CMy7100Dlg::stationLost()
 {
+    m_MainFiles.Reset();
     nimbra::DecodeLiveData(m_router.buffer().page(0), m_Readings);
     showStatus();
     refreshScreen();

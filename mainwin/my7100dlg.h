@@ -1,7 +1,9 @@
 #pragma once
 
 #include "devicenotifier.h"
+#include "filetable.h"
 #include "hidlink.h"
+#include "history.h"
 #include "lang.h"
 #include "livereadings.h"
 #include "pollthread.h"
@@ -42,6 +44,7 @@ public:
     static constexpr int SetupCommand = 32772;
     static constexpr int AlarmCommand = 32773;
     static constexpr int CalibrationCommand = 32774;
+    static constexpr int SdCardCommand = 32775;
     static constexpr int SyncTimeCommand = 32776;
     static constexpr int LanguageCommand = 32777;
     static constexpr int LastMenuCommand = 32777;
@@ -50,8 +53,9 @@ public:
                MessageService& messages, Language language, QWidget* parent = nullptr);
     ~CMy7100Dlg() override;
 
-    // Where Main.ini lives, for the language dialog.
-    void setDataFolder(const QString& folder) { m_dataFolder = folder; }
+    // Where Main.ini lives, and where the SD-card dialog keeps its local copies and finds the
+    // record store.
+    void setDataFolder(const QString& folder, const QString& database);
     // What the language switch runs to bring the program back in the new language.
     void setRestarter(ProgramRestarter restarter) { m_restarter = std::move(restarter); }
 
@@ -76,6 +80,8 @@ public:
     SettingData& setting() { return m_Setting; }
     AlarmData& alarm() { return m_Alarm; }
     CalibData& calib() { return m_Calib; }
+    History& history() { return m_History; }
+    const FileTable& mainFiles() const { return m_MainFiles; }
 
     std::atomic<int> m_ScreenBusy{0};
     bool m_RestartPending = false;
@@ -96,6 +102,7 @@ private:
     void showStatus();
     void OnSysCommand(int id);
     void OnMenuCommand(int id);
+    void OnSdCardFile();
     void OnDeviceChange(DeviceChange change);
     void onSettingsPage(const Page& page);
     void shutDown();
@@ -126,6 +133,11 @@ private:
     CalibData m_Calib;
     LangData m_Lang;
     PollThread m_Poll{m_link, m_router, *this};
+    // List lines that arrive while the SD-card dialog is closed; nothing shows them.
+    FileTable m_MainFiles{SizeTextStyle::Kilobytes};
+    History m_History{
+        m_link, m_router, m_messages, m_UiText, [this] { return m_Setting.m_SettingsPage.get(); },
+        this};
 
     ChannelScreen* m_screen = nullptr;
     QMenuBar* m_menuBar = nullptr;

@@ -2,6 +2,7 @@
 #include "simulatedbus.h"
 
 #include <atomic>
+#include <functional>
 #include <future>
 
 namespace nimbra {
@@ -241,6 +242,68 @@ TEST_F(BusTest, UnplugInTheMiddleOfAChunk)
     Payload payload{};
     EXPECT_EQ(reader->read(payload, 10ms), -1);
     EXPECT_TRUE(changes.waitFor(2));
+}
+
+// Faults aimed at one report of a chunk reply; the file of 10000 bytes gives 67 data reports
+// and "{@}" per 4096-byte chunk.
+TEST_F(BusTest, FaultsAimedAtSingleReportsOfAChunk)
+{
+    const Payload crafted{'{', '@', 'x', '}'};
+    struct Case
+    {
+        const char* name;
+        std::function<void(EmulatedStation&)> arm;
+        std::size_t secondChunkReports;
+        int changedReport; // index into the second chunk whose bytes differ, -1 for none
+        bool unplugged;
+    };
+    const Case cases[] = {
+        {"drop end of chunk 2", [](EmulatedStation& s) { s.dropChunkEnd(2); }, 67, -1, false},
+        {"duplicate end of chunk 2", [](EmulatedStation& s) { s.duplicateChunkEnd(2); }, 69, -1,
+         false},
+        {"corrupt data report 70", [](EmulatedStation& s) { s.corruptDataReport(70); }, 68, 2,
+         false},
+        {"crafted data report 68", [&](EmulatedStation& s) { s.replaceDataReport(68, crafted); },
+         68, 0, false},
+        {"unplug at data report 72", [](EmulatedStation& s) { s.unplugAtDataReport(72); }, 4, -1,
+         true},
+    };
+    station->putFile("20261201.csv", std::string(10000, 'x'));
+    const std::vector<Payload> clean = [&] {
+        send(CommandFrame::fileChunk("20261201.csv", 4096, 8192));
+        return readReports(100, 20ms);
+    }();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        c.arm(*station);
+        send(CommandFrame::fileChunk("20261201.csv", 0, 4096));
+        EXPECT_EQ(readReports(100, 20ms).size(), 68u);
+        send(CommandFrame::fileChunk("20261201.csv", 4096, 8192));
+        const std::vector<Payload> second = readReports(100, 20ms);
+        EXPECT_EQ(second.size(), c.secondChunkReports);
+        for (std::size_t i = 0; i < std::min(second.size(), clean.size()); ++i) {
+            EXPECT_EQ(second[i] != clean[i], int(i) == c.changedReport) << i;
+        }
+        if (c.changedReport == 0) {
+            EXPECT_EQ(second[0], crafted);
+        }
+        if (c.unplugged) {
+            Payload payload{};
+            EXPECT_EQ(reader->read(payload, 10ms), -1);
+            ASSERT_TRUE(bus.plug(Path));
+            reader = bus.open(Path, nullptr);
+            writer = bus.open(Path, nullptr);
+        }
+    }
+}
+
+TEST_F(BusTest, UnaskedReportArrivesWithoutARequest)
+{
+    const Payload unasked{'{', 'z', '}'};
+    station->sendUnasked(unasked);
+    const auto reports = readReports(2, 20ms);
+    ASSERT_EQ(reports.size(), 1u);
+    EXPECT_EQ(reports[0], unasked);
 }
 
 TEST_F(BusTest, PacingDeliversAtMostOneReportPerMillisecond)

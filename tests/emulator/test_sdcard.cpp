@@ -141,6 +141,31 @@ TEST(LogGenerator, HeaderFormsAndNames)
     EXPECT_EQ(logTime(day + hours{10} + minutes{5}), "2026-12-01 10:05:00");
 }
 
+struct StampCase
+{
+    int timeFormat;
+    int dateFormat;
+    int hour;
+    const char* expected;
+};
+
+// All nine pairs of the station's formats; the hour never has a leading zero.
+TEST(LogGenerator, TimeStampsFollowTheStationsFormats)
+{
+    const StampCase cases[] = {
+        {0, 0, 9, "2026-03-07 9:05:02"},      {0, 1, 0, "03-07-2026 0:05:02"},
+        {0, 2, 23, "07-03-2026 23:05:02"},    {1, 0, 0, "2026-03-07 AM 12:05:02"},
+        {1, 1, 12, "03-07-2026 PM 12:05:02"}, {1, 2, 13, "07-03-2026 PM 1:05:02"},
+        {2, 0, 9, "2026-03-07 9:05:02 AM"},   {2, 1, 0, "03-07-2026 12:05:02 AM"},
+        {2, 2, 23, "07-03-2026 11:05:02 PM"},
+    };
+    const sys_days day = year{2026} / 3 / 7;
+    for (const StampCase& c : cases)
+        EXPECT_EQ(
+            logTime(day + hours{c.hour} + minutes{5} + seconds{2}, c.timeFormat, c.dateFormat),
+            c.expected);
+}
+
 struct LogCase
 {
     bool indoor;
@@ -166,7 +191,7 @@ TEST_P(GeneratedLogTest, LinesHaveTheFieldsTheImportExpects)
 
     const std::regex value(R"(--|-?\d+\.\d)");
     const std::regex humidity(R"(--|\d{1,2})");
-    const std::regex time(R"(\d{4}-\d\d-\d\d \d\d:\d\d:\d\d)");
+    const std::regex time(R"(\d{4}-\d\d-\d\d \d{1,2}:\d\d:\d\d)");
     std::istringstream lines(log);
     std::string line;
     std::getline(lines, line);
@@ -189,7 +214,7 @@ TEST_P(GeneratedLogTest, LinesHaveTheFieldsTheImportExpects)
     }
     EXPECT_EQ(rows, recipe.rows);
     EXPECT_EQ(gaps, recipe.rows / recipe.missingEvery);
-    EXPECT_NE(log.find("2026-12-02 00:00:00"), std::string::npos);
+    EXPECT_NE(log.find("2026-12-02 0:00:00"), std::string::npos);
 }
 
 INSTANTIATE_TEST_SUITE_P(Forms, GeneratedLogTest,
@@ -212,6 +237,62 @@ TEST(LogGenerator, FahrenheitValuesAreConverted)
     EXPECT_NEAR(temperature(fahrenheit), temperature(celsius) * 1.8 + 32, 0.11);
 }
 
+TEST(StationLog, AppendsALinePerIntervalInTheCurrentSettings)
+{
+    StationModel model;
+    const sys_seconds start = sys_days{year{2026} / 12 / 1} + hours{13};
+    model.card().clear();
+    model.card().put("20261201.csv", "Time,Temperature(C),Humidity(%),DewPoint(C),HeatIndex(C)\n");
+    model.card().put("IN20261201.csv", "");
+    model.setIntervalMinutes(5);
+    Payload settings = model.settingsPage();
+    settings[3] = 2; // h:mm:ss AM
+    settings[4] = 2; // DD-MM-YYYY
+    settings[7] = 1; // Fahrenheit
+    model.setSettingsPage(settings);
+    model.clock().set(start);
+    model.catchUpLog();
+    EXPECT_EQ(model.card().newest()->content, "") << "nothing is due yet";
+
+    model.clock().set(start + minutes{12});
+    model.handle(CommandFrame(Command::ScreenCheck).bytes());
+    const std::string indoor = model.card().newest()->content;
+    EXPECT_EQ(indoor.substr(0, indoor.find('\n')), logHeader(true, true));
+    const std::regex line(R"(01-12-2026 1:(05|10):00 PM,-?\d+\.\d,\d{1,3}\n)");
+    std::smatch match;
+    int lines = 0;
+    for (auto at = indoor.cbegin() + static_cast<std::ptrdiff_t>(indoor.find('\n') + 1);
+         std::regex_search(at, indoor.cend(), match, line); at = match.suffix().first) {
+        EXPECT_EQ(match.prefix().length(), 0);
+        ++lines;
+    }
+    EXPECT_EQ(lines, 2);
+    EXPECT_EQ(model.card().find("20261201.csv")->content.find("PM"), std::string::npos)
+        << "only the newest file grows";
+
+    // Setting the clock starts the schedule afresh instead of catching up the jump.
+    const std::uint8_t later[] = {0x07, 0xEA, 12, 2, 13, 0, 0, 0};
+    model.handle(CommandFrame(Command::SetClock, later).bytes());
+    model.handle(CommandFrame(Command::ScreenCheck).bytes());
+    EXPECT_EQ(model.card().newest()->content, indoor);
+}
+
+TEST(StationLog, AnEmptyCardGetsTodaysFile)
+{
+    StationModel model;
+    model.card().clear();
+    model.setIntervalMinutes(5);
+    const sys_seconds start = sys_days{year{2026} / 12 / 1};
+    model.clock().set(start);
+    model.catchUpLog();
+    model.clock().set(start + minutes{5});
+    model.catchUpLog();
+    ASSERT_EQ(model.card().files().size(), 1u);
+    EXPECT_EQ(model.card().newest()->name, "20261201.csv");
+    EXPECT_EQ(model.card().newest()->content.substr(0, 5), "Time,");
+    EXPECT_NE(model.card().newest()->content.find("\n2026-12-01 0:05:00,"), std::string::npos);
+}
+
 TEST(DemoCard, RealisticSpreadOfFiles)
 {
     SdCard card;
@@ -219,17 +300,23 @@ TEST(DemoCard, RealisticSpreadOfFiles)
     std::size_t smallest = SIZE_MAX;
     std::size_t largest = 0;
     int indoor = 0;
+    int empty = 0;
     for (const CardFile& f : card.files()) {
         EXPECT_LE(f.name.size(), 52u) << "fits the chunk command";
-        smallest = std::min(smallest, f.content.size());
         largest = std::max(largest, f.content.size());
         indoor += f.name.find("IN") != std::string::npos;
-        EXPECT_EQ(f.content.substr(0, 5), "Time,");
+        empty += f.content.empty();
+        if (!f.content.empty()) {
+            smallest = std::min(smallest, f.content.size());
+            EXPECT_EQ(f.content.substr(0, 5), "Time,");
+        }
     }
-    EXPECT_GE(card.files().size(), 4u);
+    EXPECT_GE(card.files().size(), 5u);
     EXPECT_EQ(indoor, 1);
+    EXPECT_EQ(empty, 1);
     EXPECT_LT(smallest, 1000u);
-    EXPECT_GT(largest, 200000u);
+    EXPECT_GT(largest, 1048576u);
+    EXPECT_EQ(card.files().back().name, "20261204.csv") << "today's file is written last";
     EXPECT_NE(card.find("20261204.csv"), nullptr);
     EXPECT_NE(card.find("IN20261203.csv"), nullptr);
 }

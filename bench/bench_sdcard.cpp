@@ -1,0 +1,201 @@
+// The SD-card transfer against the emulated station.
+//
+//   bench_sdcard download  a 1 MiB file at USB full-speed pacing (one report per millisecond):
+//                          KB/s beside the protocol's own limit, and the program's time per
+//                          chunk beyond the protocol's pauses.
+//   bench_sdcard ui [N]    an N-line log (default 1,000,000) fetched without pacing and imported
+//                          by the SD-card dialog, while a timer on the user-interface thread
+//                          ticks every 5 ms: the longest gap between two ticks.
+#include "dialogitems.h"
+#include "downloadthread.h"
+#include "emulatedbus.h"
+#include "history.h"
+#include "loggenerator.h"
+#include "messageservice.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <mutex>
+
+namespace nimbra {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+constexpr const char* StationPath = "emulated:station-1";
+
+class Quiet final : public MessageService
+{
+public:
+    void inform(const QString& text) override { std::printf("message: %s\n", qPrintable(text)); }
+    Answer ask(const QString&, const QString&) override { return Answer::Cancel; }
+};
+
+class NoObserver final : public TransferObserver
+{
+public:
+    void progressRange(int) override {}
+    void progress(int) override {}
+    void transferComplete() override {}
+    void transferEnded() override {}
+};
+
+std::string demoLog(int rows)
+{
+    LogRecipe recipe;
+    recipe.start = std::chrono::sys_days{std::chrono::year{2026} / 1 / 1};
+    recipe.interval = std::chrono::minutes(1);
+    recipe.rows = rows;
+    recipe.missingEvery = 97;
+    return generateLog(recipe);
+}
+
+// Seconds to fetch size bytes into an empty copy.
+double timedDownload(std::size_t size, bool paced, const Timing& timing)
+{
+    std::string content = demoLog(static_cast<int>(size / 30));
+    content.resize(size);
+    EmulatedBus bus;
+    auto station = bus.addStation(StationPath);
+    station->edit([&](StationModel& model) {
+        model.card().clear();
+        model.card().put("big.csv", content);
+    });
+    station->setPacing(paced);
+    ReplyRouter router;
+    HidLink link(bus, router, timing);
+    FileTable files(SizeTextStyle::KilobytesOrMegabytes);
+    router.m_RouteListToMain = false;
+    router.setFileLists(nullptr, &files);
+    NoObserver observer;
+    ChunkReceiver receiver(observer);
+    router.setFileDataSink(&receiver);
+    Quiet messages;
+    DownloadThread thread(link, receiver, files, messages, observer,
+                          [](const std::filesystem::path&, const std::string&) {});
+    UiText texts;
+    texts.LoadUiText(Language::English);
+    thread.setTexts(texts);
+    link.Connect();
+    link.Exchange(CommandFrame(Command::FileList), RequestKind::FileList, timing.fileListBefore,
+                  timing.fileListAfter);
+
+    QTemporaryDir folder;
+    const auto started = Clock::now();
+    thread.start("big.csv", folder.path().toStdString());
+    thread.wait();
+    const double seconds = std::chrono::duration<double>(Clock::now() - started).count();
+    link.stop();
+    router.setFileDataSink(nullptr);
+    const auto copied = std::filesystem::file_size(folder.filePath("big.csv").toStdString());
+    if (copied != size)
+        std::printf("copy incomplete: %zu of %zu bytes\n", static_cast<std::size_t>(copied), size);
+    return seconds;
+}
+
+int download()
+{
+    const std::size_t size = 1 << 20;
+    const std::size_t chunks = size / DownloadThread::ChunkSize;
+    const std::size_t reports = (DownloadThread::ChunkSize + 61) / 62 + 1; // data and "{@}"
+
+    const Timing timing;
+    const double paced = timedDownload(size, true, timing);
+    // The protocol's time per chunk: one report per millisecond after the first (the pause
+    // after the request's write runs while the reply flows) and the pause between chunks.
+    const double protocolPerChunk =
+        (reports - 1) * 1e-3 + std::chrono::duration<double>(timing.chunkPause).count();
+    std::printf("1 MiB at full-speed pacing: %.2f s, %.1f KB/s; the protocol's limit %.1f KB/s\n",
+                paced, size / 1024.0 / paced,
+                DownloadThread::ChunkSize / 1024.0 / protocolPerChunk);
+
+    // Without pacing and pauses all that is left of a chunk is the program's own work (and the
+    // emulator's): request, 68 reports through the reader, the copy, the hand-over.
+    Timing bare;
+    bare.writePause = Millis(0);
+    bare.chunkPause = Millis(0);
+    const double unpaced = timedDownload(size, false, bare);
+    std::printf("program's own time per chunk beyond the protocol's pauses: %.3f ms "
+                "(%zu chunks in %.3f s without pacing and pauses)\n",
+                unpaced / chunks * 1e3, chunks, unpaced);
+    return 0;
+}
+
+int userInterface(int lines)
+{
+    QTemporaryDir folder;
+    const std::filesystem::path data = folder.path().toStdString();
+    std::filesystem::copy_file(NIMBRA_TEMPLATE_DB, data / "7100.db");
+    std::filesystem::permissions(data / "7100.db", std::filesystem::perms::owner_write,
+                                 std::filesystem::perm_options::add);
+
+    EmulatedBus bus;
+    auto station = bus.addStation(StationPath);
+    const std::string log = demoLog(lines);
+    station->edit([&](StationModel& model) {
+        model.card().clear();
+        model.card().put("20260101.csv", log);
+    });
+    // The station's own pauses stay; the link's waits are shortened so that 9,000 chunks
+    // finish in a reasonable time. What is measured is the user-interface thread.
+    const Timing timing = Timing{}.scaled(0.1);
+    ReplyRouter router;
+    HidLink link(bus, router, timing);
+    Quiet messages;
+    UiText texts;
+    texts.LoadUiText(Language::English);
+    History dialog(link, router, messages, texts, [] { return Page{}; });
+    dialog.setDataFolder(data, data / "7100.db");
+    router.m_RouteListToMain = false;
+    router.setFileLists(nullptr, &dialog.files());
+    link.Connect();
+    dialog.show();
+    dialog.OnInitDialog();
+    item<QTableWidget>(&dialog, History::FileList)->setCurrentCell(0, 0);
+
+    QElapsedTimer sinceTick;
+    qint64 longest = 0;
+    QTimer ticker;
+    QObject::connect(&ticker, &QTimer::timeout,
+                     [&] { longest = std::max(longest, sinceTick.restart()); });
+    auto* select = item<QPushButton>(&dialog, History::SelectButton);
+    const auto started = Clock::now();
+    sinceTick.start();
+    ticker.start(5);
+    select->click();
+    QTimer done;
+    QObject::connect(&done, &QTimer::timeout, [&] {
+        if (select->isEnabled() && !dialog.transferRunning())
+            QApplication::quit();
+    });
+    done.start(50);
+    QApplication::exec();
+    const double seconds = std::chrono::duration<double>(Clock::now() - started).count();
+    std::printf("%d lines (%.1f MB): fetched and imported in %.1f s; longest gap between "
+                "5 ms ticks on the user-interface thread: %lld ms\n",
+                lines, log.size() / 1e6, seconds, static_cast<long long>(longest));
+    link.stop();
+    return 0;
+}
+
+} // namespace
+} // namespace nimbra
+
+int main(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    const QStringList args = QApplication::arguments();
+    if (args.size() >= 2 && args[1] == QLatin1String("download"))
+        return nimbra::download();
+    if (args.size() >= 2 && args[1] == QLatin1String("ui"))
+        return nimbra::userInterface(args.size() >= 3 ? args[2].toInt() : 1000000);
+    std::fprintf(stderr, "usage: bench_sdcard download | ui [LINES]\n");
+    return 2;
+}

@@ -1,0 +1,216 @@
+#include "downloadthread.h"
+
+#include "messageservice.h"
+
+#include <cstring>
+#include <system_error>
+
+namespace nimbra {
+
+namespace {
+
+FilePtr openFile(const std::filesystem::path& path, const char* mode)
+{
+#ifdef _WIN32
+    const std::wstring wideMode(mode, mode + std::strlen(mode));
+    return FilePtr(_wfopen(path.c_str(), wideMode.c_str()));
+#else
+    return FilePtr(std::fopen(path.c_str(), mode));
+#endif
+}
+
+std::uint64_t sizeOf(std::FILE* file)
+{
+    if (std::fseek(file, 0, SEEK_END) != 0)
+        return 0;
+    const long size = std::ftell(file);
+    return size < 0 ? 0 : static_cast<std::uint64_t>(size);
+}
+
+} // namespace
+
+// The local copy as the transfer found it.
+struct DownloadThread::Opened
+{
+    FilePtr file;
+    bool created = false;
+    std::uint64_t local = 0; // bytes it holds: the transfer resumes there
+};
+
+DownloadThread::DownloadThread(HidLink& link, ChunkReceiver& receiver, const FileTable& files,
+                               MessageService& messages, TransferObserver& observer,
+                               ImportStep import)
+    : m_link(link), m_receiver(receiver), m_files(files), m_messages(messages),
+      m_observer(observer), m_import(std::move(import))
+{
+}
+
+DownloadThread::~DownloadThread()
+{
+    stop();
+}
+
+bool DownloadThread::start(std::string name, std::filesystem::path folder)
+{
+    if (m_running.load())
+        return false;
+    if (m_thread.joinable())
+        m_thread.join();
+    m_cancelled = false;
+    m_running = true;
+    m_finished.reset();
+    m_thread = std::thread(
+        [this, name = std::move(name), folder = std::move(folder)] { run(name, folder); });
+    return true;
+}
+
+void DownloadThread::stop()
+{
+    if (!m_thread.joinable())
+        return;
+    m_cancelled = true;
+    // Ends the worker's wait for a chunk at once; repeated, because the worker may reset the
+    // event for its next request just after one signal.
+    while (!m_finished.waitFor(Millis(20)))
+        m_link.ReplyEvent().set();
+    m_thread.join();
+}
+
+void DownloadThread::wait()
+{
+    if (m_thread.joinable())
+        m_thread.join();
+}
+
+void DownloadThread::run(const std::string& name, const std::filesystem::path& folder)
+{
+    const std::optional<std::filesystem::path> localPath = LocalCopyPath(folder, name);
+    bool import = false;
+    if (name.size() > MaxFetchNameLength)
+        m_messages.inform(
+            StringTable(m_texts.language(), 301).arg(static_cast<int>(MaxFetchNameLength)));
+    else if (!localPath)
+        m_messages.inform(StringTable(m_texts.language(), 302));
+    else
+        import = transfer(name, *localPath);
+    if (import && !m_cancelled.load())
+        m_import(*localPath, name);
+    m_observer.transferEnded();
+    m_running = false;
+    m_finished.set();
+}
+
+std::optional<DownloadThread::Opened>
+DownloadThread::openLocalCopy(const std::filesystem::path& localPath)
+{
+    std::error_code error;
+    Opened opened;
+    if (std::filesystem::exists(localPath, error)) {
+        opened.file = openFile(localPath, "r+b");
+        if (!opened.file) {
+            m_messages.inform(QStringLiteral("Open Error1"));
+            return std::nullopt;
+        }
+    } else {
+        opened.file = openFile(localPath, "w+b");
+        if (!opened.file) {
+            m_messages.inform(m_texts.Text(245));
+            return std::nullopt;
+        }
+        opened.created = true;
+    }
+    opened.local = sizeOf(opened.file.get());
+    return opened;
+}
+
+bool DownloadThread::transfer(const std::string& name, const std::filesystem::path& localPath)
+{
+    // Looked up first, so that an unknown name leaves no empty copy behind.
+    const std::optional<std::int32_t> size = m_files.sizeOf(name);
+    if (!size) {
+        m_messages.inform(QStringLiteral(" m_FilenameSize Error."));
+        return false;
+    }
+    std::optional<Opened> opened = openLocalCopy(localPath);
+    if (!opened)
+        return false;
+    const std::int64_t total = *size;
+    // A copy longer than the station's file by more than one byte belongs to an older file of
+    // that name: it is fetched again from the start.
+    const auto surplus = static_cast<std::int32_t>(static_cast<std::uint32_t>(total) -
+                                                   static_cast<std::uint32_t>(opened->local));
+    if (!opened->created && surplus < -1) {
+        opened->file.reset();
+        std::error_code error;
+        std::filesystem::remove(localPath, error);
+        opened->file = openFile(localPath, "w+b");
+        if (!opened->file) {
+            m_messages.inform(m_texts.Text(245));
+            return false;
+        }
+        opened->local = 0;
+    }
+    const auto top = static_cast<std::int32_t>(static_cast<std::uint32_t>(total) -
+                                               static_cast<std::uint32_t>(opened->local));
+    m_observer.progressRange(top);
+    m_observer.progress(0);
+    std::fseek(opened->file.get(), 0, SEEK_END);
+    m_receiver.attach(std::move(opened->file));
+
+    const std::optional<std::uint64_t> failedAt =
+        fetchChunks(name, opened->local, static_cast<std::uint64_t>(total));
+    m_receiver.close();
+    if (failedAt) {
+        // What arrived of a failed chunk may have gaps (a lost or garbled report), and a resume
+        // starts at the copy's size: the copy keeps the complete chunks only.
+        std::error_code error;
+        if (std::filesystem::file_size(localPath, error) > *failedAt && !error)
+            std::filesystem::resize_file(localPath, *failedAt, error);
+    }
+    if (m_cancelled.load()) {
+        m_link.setRequestKind(RequestKind::Idle);
+        return false;
+    }
+    if (failedAt)
+        chunkFailure(top);
+    return true;
+}
+
+std::optional<std::uint64_t> DownloadThread::fetchChunks(const std::string& name,
+                                                         std::uint64_t start, std::uint64_t total)
+{
+    const Timing& timing = m_link.timing();
+    for (;;) {
+        std::uint64_t end = start + ChunkSize;
+        std::uint64_t expected = ChunkSize;
+        const bool last = end >= total;
+        if (last) {
+            end = total;
+            expected = total - start;
+        }
+        m_receiver.arm(expected, last);
+        // Without a station the chunk fails at once instead of waiting out its time.
+        bool timedOut = true;
+        if (m_link.Connected() && !m_cancelled.load())
+            timedOut =
+                m_link.Exchange(CommandFrame::fileChunk(name, static_cast<std::uint32_t>(start),
+                                                        static_cast<std::uint32_t>(end)),
+                                RequestKind::FileData, timing.fileChunk, timing.fileChunk);
+        const ChunkResult result = m_receiver.finish();
+        if (m_cancelled.load() || timedOut || result.writeFailed || result.received != expected)
+            return start;
+        if (last)
+            return std::nullopt;
+        std::this_thread::sleep_for(timing.chunkPause);
+        start += ChunkSize;
+    }
+}
+
+void DownloadThread::chunkFailure(int top)
+{
+    m_link.setRequestKind(RequestKind::Idle);
+    m_observer.progress(top);
+    m_messages.inform(m_texts.Text(246));
+}
+
+} // namespace nimbra

@@ -1,0 +1,404 @@
+#include "history.h"
+
+#include "dialogitems.h"
+#include "grapsh.h"
+#include "logimport.h"
+#include "messageservice.h"
+#include "recordstore.h"
+
+#include <QCloseEvent>
+#include <QDir>
+#include <QGridLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QMouseEvent>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QTableView>
+#include <QTableWidget>
+
+namespace nimbra {
+
+namespace {
+
+// The template's sizes in dialog units, at the pixels per unit of its 8-point font.
+constexpr double PixelsPerUnitX = 1.5;
+constexpr double PixelsPerUnitY = 1.625;
+
+int unitsX(int units)
+{
+    return static_cast<int>(units * PixelsPerUnitX);
+}
+
+int unitsY(int units)
+{
+    return static_cast<int>(units * PixelsPerUnitY);
+}
+
+void styleList(QTableView* list)
+{
+    list->setSelectionBehavior(QAbstractItemView::SelectRows);
+    list->setSelectionMode(QAbstractItemView::SingleSelection);
+    list->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    list->setTabKeyNavigation(false);
+    // Every row as high as the first: the view never measures a million rows.
+    auto* rows = list->verticalHeader();
+    rows->hide();
+    rows->setSectionResizeMode(QHeaderView::Fixed);
+    rows->setDefaultSectionSize(list->fontMetrics().height() + 6);
+    list->horizontalHeader()->setSectionsMovable(true);
+}
+
+QString stationText(const std::string& bytes)
+{
+    return QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size()));
+}
+
+} // namespace
+
+template <typename F> void History::post(F&& onUiThread)
+{
+    QMetaObject::invokeMethod(this, std::forward<F>(onUiThread), Qt::QueuedConnection);
+}
+
+History::History(HidLink& link, ReplyRouter& router, MessageService& messages, const UiText& texts,
+                 std::function<Page()> settingsPage, QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                          Qt::WindowCloseButtonHint),
+      m_link(link), m_router(router), m_messages(messages), m_texts(texts),
+      m_settingsPage(std::move(settingsPage)),
+      m_Download(link, m_Receiver, m_Files, m_workerMessages, *this,
+                 [this](const std::filesystem::path& copy, const std::string& name) {
+                     ImportLocalFile(copy, name);
+                 })
+{
+    SetItemId(this, ResourceId);
+    buildControls();
+    m_router.addScreenBusyReceiver(&m_ScreenBusy);
+    m_router.setFileDataSink(&m_Receiver);
+}
+
+History::~History()
+{
+    stopTransfer();
+    m_router.setFileDataSink(nullptr);
+}
+
+void History::setDataFolder(const std::filesystem::path& folder,
+                            const std::filesystem::path& database)
+{
+    m_DataFolder = folder;
+    m_DatabasePath = database;
+}
+
+void History::buildControls()
+{
+    m_selectLabel = new QLabel(this);
+    SetItemId(m_selectLabel, SelectLabel);
+    m_selectedName = new QLabel(this);
+    SetItemId(m_selectedName, SelectedName);
+    m_selectedName->setMinimumWidth(unitsX(68));
+    m_sizeLabel = new QLabel(this);
+    SetItemId(m_sizeLabel, SizeLabel);
+
+    m_select = new QPushButton(this);
+    SetItemId(m_select, SelectButton);
+    m_delete = new QPushButton(QStringLiteral("Delete"), this);
+    SetItemId(m_delete, DeleteButton);
+    m_graph = new QPushButton(this);
+    SetItemId(m_graph, GraphButton);
+    for (QPushButton* button : {m_select, m_delete, m_graph}) {
+        button->setAutoDefault(false);
+        button->setMinimumWidth(unitsX(45));
+    }
+    m_purge = new QPushButton(this);
+    SetItemId(m_purge, PurgeButton);
+    m_purge->hide();
+
+    m_progress = new QProgressBar(this);
+    SetItemId(m_progress, ProgressBar);
+    m_progress->setTextVisible(false);
+    m_progress->setRange(0, 100);
+    m_progress->setValue(0);
+
+    m_fileList = new QTableWidget(0, 2, this);
+    SetItemId(m_fileList, FileList);
+    styleList(m_fileList);
+    m_fileList->setColumnWidth(0, unitsX(90));
+    m_fileList->setColumnWidth(1, unitsX(67));
+    // Both columns whole, also with a scroll bar.
+    m_fileList->setMinimumWidth(unitsX(90 + 67) +
+                                m_fileList->verticalScrollBar()->sizeHint().width() +
+                                2 * m_fileList->frameWidth());
+    m_fileList->viewport()->installEventFilter(this);
+
+    m_recordList = new QTableView(this);
+    SetItemId(m_recordList, RecordList);
+    styleList(m_recordList);
+    m_recordList->setModel(&m_Records);
+    m_recordList->horizontalHeader()->setDefaultSectionSize(unitsX(100));
+    connect(&m_Records, &QAbstractItemModel::modelReset, this,
+            [this] { m_recordList->setColumnWidth(0, unitsX(150)); });
+
+    auto* top = new QGridLayout;
+    top->addWidget(m_selectLabel, 0, 0);
+    top->addWidget(m_selectedName, 0, 1);
+    top->addWidget(m_sizeLabel, 1, 0, 1, 2);
+    top->addWidget(m_select, 0, 2);
+    top->addWidget(m_delete, 0, 3);
+    top->addWidget(m_graph, 0, 4);
+    top->addWidget(m_progress, 0, 5);
+    top->setColumnStretch(5, 1);
+    top->setColumnMinimumWidth(5, unitsX(232));
+
+    auto* lists = new QHBoxLayout;
+    lists->setSpacing(0);
+    lists->addWidget(m_fileList);
+    lists->addWidget(m_recordList, 1);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(top);
+    layout->addLayout(lists, 1);
+    // Wide enough for the five record columns beside the whole file list.
+    resize(m_fileList->minimumWidth() + unitsX(150 + 4 * 100) +
+               m_recordList->verticalScrollBar()->sizeHint().width() + 40,
+           unitsY(337));
+
+    connect(m_select, &QPushButton::clicked, this, [this] { OnSelect(); });
+    connect(m_delete, &QPushButton::clicked, this, [this] { OnDelete(); });
+    connect(m_graph, &QPushButton::clicked, this, [this] { OnGraph(); });
+    connect(m_purge, &QPushButton::clicked, this, [this] { PurgeLocalCopies(); });
+    connect(m_fileList, &QTableWidget::currentCellChanged, this,
+            [this](int row) { selectRow(row); });
+    connect(m_fileList, &QTableWidget::cellClicked, this, [this](int row) { selectRow(row); });
+}
+
+void History::setTexts()
+{
+    setWindowTitle(m_texts.Text(222));
+    m_selectLabel->setText(m_texts.Text(223));
+    m_select->setText(m_texts.Text(223));
+    m_graph->setText(m_texts.Text(225));
+    m_purge->setText(m_texts.Text(224));
+    m_fileList->setHorizontalHeaderLabels({m_texts.Text(226), m_texts.Text(227)});
+    if (m_Records.columnCount() == 0)
+        m_Records.setRecords(nullptr, RecordColumnTitles(m_texts.Text(228), m_texts.Text(201),
+                                                         m_texts.Text(202), m_texts.Text(293),
+                                                         m_texts.Text(229), {}, false));
+}
+
+int History::DoModal()
+{
+    OnInitDialog();
+    return exec();
+}
+
+bool History::OnInitDialog()
+{
+    setTexts();
+    m_Files.Reset();
+    m_fileList->setRowCount(0);
+    selectRow(-1);
+    if (m_link.Connected())
+        RequestFileList();
+    return true;
+}
+
+void History::RequestFileList()
+{
+    const Timing& timing = m_link.timing();
+    m_link.Exchange(CommandFrame(Command::FileList), RequestKind::FileList, timing.fileListBefore,
+                    timing.fileListAfter);
+    fillFileList();
+}
+
+void History::fillFileList()
+{
+    const std::vector<FileEntry> entries = m_Files.entries();
+    m_fileList->setRowCount(static_cast<int>(entries.size()));
+    for (int row = 0; row < m_fileList->rowCount(); ++row) {
+        const FileEntry& entry = entries[static_cast<std::size_t>(row)];
+        auto* name = new QTableWidgetItem(stationText(entry.name));
+        auto* size = new QTableWidgetItem(entry.sizeText);
+        name->setTextAlignment(Qt::AlignCenter);
+        size->setTextAlignment(Qt::AlignCenter);
+        m_fileList->setItem(row, 0, name);
+        m_fileList->setItem(row, 1, size);
+    }
+}
+
+void History::selectRow(int row)
+{
+    if (row >= m_fileList->rowCount())
+        row = -1;
+    m_SelectedRow = row;
+    m_selectedName->setText(row < 0 ? QString() : m_fileList->item(row, 0)->text());
+    m_sizeLabel->setText(row < 0 ? QString() : m_fileList->item(row, 1)->text());
+}
+
+bool History::eventFilter(QObject* watched, QEvent* event)
+{
+    // A click beside the rows clears the selection.
+    if (watched == m_fileList->viewport() && event->type() == QEvent::MouseButtonRelease) {
+        const auto* click = static_cast<QMouseEvent*>(event);
+        if (!m_fileList->indexAt(click->position().toPoint()).isValid()) {
+            m_fileList->clearSelection();
+            selectRow(-1);
+        }
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+void History::setControlsEnabled(bool enabled)
+{
+    m_select->setEnabled(enabled);
+    m_delete->setEnabled(enabled);
+    // The graph reads the store the import is writing.
+    m_graph->setEnabled(enabled);
+}
+
+void History::OnGraph()
+{
+    Grapsh graph(m_texts, m_messages, m_DatabasePath, m_UnitLabel, this);
+    graph.exec();
+}
+
+void History::OnSelect()
+{
+    const QString name = m_selectedName->text();
+    if (name.isEmpty()) {
+        m_messages.inform(m_texts.Text(243));
+        return;
+    }
+    setControlsEnabled(false);
+    m_sizeLabel->clear();
+    m_Download.setTexts(m_texts);
+    const QByteArray bytes = name.toLatin1();
+    if (!m_Download.start(bytes.toStdString(), m_DataFolder))
+        setControlsEnabled(true);
+}
+
+void History::OnDelete()
+{
+    const QString name = m_selectedName->text();
+    if (name.isEmpty()) {
+        m_messages.inform(m_texts.Text(243));
+        m_select->setEnabled(true);
+        return;
+    }
+    const std::string bytes = name.toLatin1().toStdString();
+    if (bytes.size() > MaxDeleteNameLength) {
+        m_messages.inform(
+            StringTable(m_texts.language(), 301).arg(static_cast<int>(MaxDeleteNameLength)));
+        return;
+    }
+    if (m_messages.ask(m_texts.Text(247)) != MessageService::Answer::Ok)
+        return;
+    const Timing& timing = m_link.timing();
+    m_link.Exchange(CommandFrame::deleteFile(bytes), RequestKind::NoReply, timing.deleteBefore,
+                    timing.deleteAfter);
+    if (const auto copy = LocalCopyPath(m_DataFolder, bytes)) {
+        std::error_code ignored;
+        std::filesystem::remove(*copy, ignored);
+    }
+    if (m_SelectedRow >= 0 && m_SelectedRow < m_fileList->rowCount())
+        m_fileList->removeRow(m_SelectedRow);
+    // The first row's name is picked without being highlighted: Select fetches that file.
+    m_fileList->clearSelection();
+    selectRow(m_fileList->rowCount() > 0 ? 0 : -1);
+    RecordStore store(m_messages);
+    if (store.Open(m_DatabasePath) == 0)
+        store.ClearAll();
+}
+
+void History::PurgeLocalCopies()
+{
+    const QDir folder(QString::fromStdU16String(m_DataFolder.u16string()));
+    const QStringList copies = folder.entryList({QStringLiteral("*.csv")}, QDir::Files);
+    for (const QString& copy : copies)
+        QFile::remove(folder.filePath(copy));
+    if (!copies.isEmpty())
+        m_messages.inform(QStringLiteral("ok"));
+}
+
+void History::ImportLocalFile(const std::filesystem::path& localCopy, const std::string& name)
+{
+    post([this] { m_Records.clear(); });
+    auto texts = std::make_shared<RecordTexts>();
+    const Page settings = m_settingsPage();
+    const DateOrder order =
+        settings == Page{} ? DateOrder::Unknown : DateOrderFromSettings(settings[4]);
+    const ImportResult result =
+        ImportLogFile(localCopy, name, m_DatabasePath, order, m_workerMessages, *texts);
+    if (!result.opened) {
+        m_workerMessages.inform(QStringLiteral("Open Error2"));
+        return;
+    }
+    post([this, texts, result] {
+        m_UnitLabel = result.unitLabel;
+        m_IsIndoorFile = result.indoor;
+        m_Records.setRecords(texts,
+                             RecordColumnTitles(m_texts.Text(228), m_texts.Text(201),
+                                                m_texts.Text(202), m_texts.Text(293),
+                                                m_texts.Text(229), m_UnitLabel, m_IsIndoorFile));
+    });
+}
+
+void History::stopTransfer()
+{
+    m_Download.stop();
+}
+
+void History::reject()
+{
+    // Esc and the window's close button wait for the transfer to end.
+    if (!transferRunning())
+        QDialog::reject();
+}
+
+void History::closeEvent(QCloseEvent* event)
+{
+    if (transferRunning())
+        event->ignore();
+    else
+        QDialog::closeEvent(event);
+}
+
+void History::progressRange(int top)
+{
+    post([this, top] {
+        // A range of 0..0 would turn the bar into a busy indicator.
+        m_progress->setRange(0, std::max(top, 1));
+        m_progress->setValue(0);
+    });
+}
+
+void History::progress(int position)
+{
+    // One update in flight at a time: the reader may report thousands a second.
+    if (m_pendingProgress.exchange(position) != -1)
+        return;
+    post([this] {
+        const int latest = m_pendingProgress.exchange(-1);
+        m_progress->setValue(std::clamp(latest, m_progress->minimum(), m_progress->maximum()));
+    });
+}
+
+void History::transferComplete()
+{
+    post([this] {
+        m_sizeLabel->setText(QStringLiteral("ok..."));
+        m_progress->setValue(m_progress->maximum());
+    });
+}
+
+void History::transferEnded()
+{
+    post([this] {
+        m_Download.wait();
+        setControlsEnabled(true);
+    });
+}
+
+} // namespace nimbra

@@ -1,0 +1,256 @@
+// The SD-card dialog offscreen, by control id, against the emulated station.
+#include "dialogitems.h"
+#include "emulatedbus.h"
+#include "history.h"
+#include "loggenerator.h"
+#include "recordingmessages.h"
+#include "tempdatabase.h"
+
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTableView>
+#include <QTableWidget>
+#include <QTest>
+#include <fstream>
+#include <thread>
+
+using namespace nimbra;
+
+namespace {
+
+constexpr const char* StationPath = "emulated:station-1";
+
+std::string outdoorLog(int rows)
+{
+    LogRecipe recipe;
+    recipe.start = std::chrono::sys_days{std::chrono::year{2026} / 12 / 1};
+    recipe.rows = rows;
+    return generateLog(recipe);
+}
+
+struct Rig
+{
+    explicit Rig(Language language = Language::English)
+    {
+        texts.LoadUiText(language);
+        station->edit([](StationModel& model) {
+            model.card().clear();
+            model.card().put("20261201.csv", outdoorLog(300));
+            model.card().put("IN20261202.csv", "Time,Temperature(C),Humidity(%)\n");
+        });
+        link.Connect();
+        dialog.setDataFolder(database.folder(), database.path());
+    }
+    ~Rig() { link.stop(); }
+
+    template <typename T = QWidget> T* at(int id) { return item<T>(&dialog, id); }
+    void pick(int row) { at<QTableWidget>(History::FileList)->setCurrentCell(row, 0); }
+    bool idle() { return at<QPushButton>(History::SelectButton)->isEnabled(); }
+
+    UiText texts;
+    test::TempDatabase database;
+    Timing timing = Timing{}.scaled(0.05);
+    EmulatedBus bus;
+    std::shared_ptr<EmulatedStation> station = bus.addStation(StationPath);
+    ReplyRouter router;
+    HidLink link{bus, router, timing};
+    test::RecordingMessages messages;
+    History dialog{link, router, messages, texts, [] { return Page{}; }};
+};
+
+} // namespace
+
+class HistoryTest : public QObject
+{
+    Q_OBJECT
+private slots:
+    void listsTheCardWhenItOpens();
+    void selectWithNothingSelected();
+    void fetchesImportsAndListsTheRecords();
+    void deleteAsksAndSendsTheName();
+    void germanTexts();
+    void closingDuringATransferKeepsThePartialCopy();
+    void workerMessagesNeverHoldTheWorker();
+    void hiddenPurgeRemovesTheLocalCopies();
+};
+
+void HistoryTest::listsTheCardWhenItOpens()
+{
+    Rig rig;
+    rig.router.m_RouteListToMain = false;
+    rig.router.setFileLists(nullptr, &rig.dialog.files());
+    rig.dialog.OnInitDialog();
+    auto* list = rig.at<QTableWidget>(History::FileList);
+    QCOMPARE(list->rowCount(), 2);
+    QCOMPARE(list->item(1, 0)->text(), QStringLiteral("IN20261202.csv"));
+    QCOMPARE(list->item(1, 1)->text(), QStringLiteral("0.03 KB"));
+    rig.pick(1);
+    QCOMPARE(rig.at<QLabel>(History::SelectedName)->text(), QStringLiteral("IN20261202.csv"));
+    QCOMPARE(rig.at<QLabel>(History::SizeLabel)->text(), QStringLiteral("0.03 KB"));
+}
+
+void HistoryTest::selectWithNothingSelected()
+{
+    Rig rig;
+    rig.dialog.OnInitDialog();
+    QTest::mouseClick(rig.at<QPushButton>(History::SelectButton), Qt::LeftButton);
+    QCOMPARE(rig.messages.texts(), QStringList{QStringLiteral("Please select a file")});
+    QVERIFY(rig.idle());
+}
+
+void HistoryTest::fetchesImportsAndListsTheRecords()
+{
+    Rig rig;
+    rig.router.m_RouteListToMain = false;
+    rig.router.setFileLists(nullptr, &rig.dialog.files());
+    rig.station->setPacing(true);
+    rig.dialog.show();
+    rig.dialog.OnInitDialog();
+    rig.pick(0);
+    rig.at<QPushButton>(History::SelectButton)->click();
+    for (int id : {History::SelectButton, History::DeleteButton, History::GraphButton})
+        QVERIFY2(!rig.at<QPushButton>(id)->isEnabled(), qPrintable(QString::number(id)));
+    rig.dialog.reject();
+    QVERIFY2(rig.dialog.isVisible(), "Esc and the close button wait for the transfer");
+
+    QTRY_VERIFY_WITH_TIMEOUT(rig.idle(), 10000);
+    QVERIFY(rig.at<QPushButton>(History::DeleteButton)->isEnabled());
+    QVERIFY(!rig.at<QPushButton>(History::GraphButton)->isEnabled());
+    auto* bar = rig.at<QProgressBar>(History::ProgressBar);
+    QCOMPARE(bar->value(), bar->maximum());
+    QCOMPARE(rig.at<QLabel>(History::SizeLabel)->text(), QStringLiteral("ok..."));
+    QVERIFY(rig.messages.texts().isEmpty());
+
+    const QAbstractItemModel* records = rig.at<QTableView>(History::RecordList)->model();
+    QCOMPARE(records->rowCount(), 300);
+    QCOMPARE(records->columnCount(), 5);
+    QCOMPARE(records->headerData(1, Qt::Horizontal).toString(), QStringLiteral("Temperature(°C)"));
+    QCOMPARE(records->index(1, 0).data().toString(), QStringLiteral("2026-12-01 0:05:00"));
+    QCOMPARE(rig.dialog.unitLabel(), QStringLiteral("(°C)"));
+    QCOMPARE(rig.database.rows().size(), std::size_t(300));
+    rig.dialog.reject();
+    QVERIFY(!rig.dialog.isVisible());
+}
+
+void HistoryTest::deleteAsksAndSendsTheName()
+{
+    Rig rig;
+    rig.router.m_RouteListToMain = false;
+    rig.router.setFileLists(nullptr, &rig.dialog.files());
+    rig.database.exec("INSERT INTO Records VALUES (46000.5, 20.5, 40, 6.5, 20.1)");
+    const auto copy = rig.database.folder() / "IN20261202.csv";
+    std::ofstream(copy) << "old copy";
+    rig.dialog.OnInitDialog();
+    rig.pick(1);
+    auto deleteFrames = [&] {
+        int n = 0;
+        for (const ReceivedReport& r : rig.station->received())
+            n += r.payload()[1] == static_cast<std::uint8_t>(Command::DeleteFile);
+        return n;
+    };
+
+    rig.messages.answer(MessageService::Answer::Cancel);
+    rig.at<QPushButton>(History::DeleteButton)->click();
+    QCOMPARE(deleteFrames(), 0);
+    QVERIFY(std::filesystem::exists(copy));
+
+    rig.messages.answer(MessageService::Answer::Ok);
+    rig.at<QPushButton>(History::DeleteButton)->click();
+    QCOMPARE(rig.messages.texts().last(), QStringLiteral("Are you sure to delete the file?"));
+    QCOMPARE(rig.station->received().back().payload(),
+             CommandFrame::deleteFile("IN20261202.csv").bytes());
+    QCOMPARE(rig.station->state().files.size(), std::size_t(1));
+    QVERIFY(!std::filesystem::exists(copy));
+    QCOMPARE(rig.at<QTableWidget>(History::FileList)->rowCount(), 1);
+    QCOMPARE(rig.at<QLabel>(History::SelectedName)->text(), QStringLiteral("20261201.csv"));
+    QVERIFY(rig.database.rows().empty());
+}
+
+void HistoryTest::germanTexts()
+{
+    Rig rig(Language::German);
+    rig.dialog.OnInitDialog();
+    QCOMPARE(rig.dialog.windowTitle(), QStringLiteral("SD Karte Datei"));
+    QCOMPARE(rig.at<QLabel>(History::SelectLabel)->text(), QStringLiteral("Auswählen"));
+    QCOMPARE(rig.at<QPushButton>(History::SelectButton)->text(), QStringLiteral("Auswählen"));
+    QCOMPARE(rig.at<QPushButton>(History::GraphButton)->text(), QStringLiteral("Graphik"));
+    QCOMPARE(rig.at<QPushButton>(History::DeleteButton)->text(), QStringLiteral("Delete"));
+    QCOMPARE(rig.at<QPushButton>(History::PurgeButton)->text(), QStringLiteral("Löschen"));
+    QVERIFY(!rig.at<QPushButton>(History::PurgeButton)->isVisible());
+    auto* files = rig.at<QTableWidget>(History::FileList);
+    QCOMPARE(files->horizontalHeaderItem(0)->text(), QStringLiteral("Dateiname"));
+    QCOMPARE(files->horizontalHeaderItem(1)->text(), QStringLiteral("Größe"));
+    const QAbstractItemModel* records = rig.at<QTableView>(History::RecordList)->model();
+    QCOMPARE(records->headerData(0, Qt::Horizontal).toString(), QStringLiteral("Uhrzeit"));
+    QCOMPARE(records->headerData(4, Qt::Horizontal).toString(), QStringLiteral("Wärmeindex"));
+    // Every button shows its whole text.
+    for (int id : {History::SelectButton, History::DeleteButton, History::GraphButton}) {
+        auto* button = rig.at<QPushButton>(id);
+        QVERIFY(button->sizeHint().width() >=
+                button->fontMetrics().horizontalAdvance(button->text()));
+    }
+}
+
+void HistoryTest::closingDuringATransferKeepsThePartialCopy()
+{
+    auto rig = std::make_unique<Rig>();
+    rig->station->putFile("big.csv", std::string(1 << 20, 'x'));
+    rig->station->setPacing(true);
+    rig->router.m_RouteListToMain = false;
+    rig->router.setFileLists(nullptr, &rig->dialog.files());
+    rig->dialog.OnInitDialog();
+    rig->pick(2);
+    rig->at<QPushButton>(History::SelectButton)->click();
+    const auto copy = rig->database.folder() / "big.csv";
+    QTRY_VERIFY_WITH_TIMEOUT(std::filesystem::exists(copy) && std::filesystem::file_size(copy) > 0,
+                             5000);
+    rig->dialog.stopTransfer();
+    const auto kept = std::filesystem::file_size(copy);
+    QVERIFY(kept > 0 && kept < (1u << 20));
+    QVERIFY(rig->messages.texts().isEmpty());
+    QCOMPARE(rig->database.rows().size(), std::size_t(0));
+}
+
+// The worker's boxes appear on the user-interface thread; the worker does not wait for them,
+// and a question it waits on is answered Cancel when the dialog closes, so a join never hangs.
+void HistoryTest::workerMessagesNeverHoldTheWorker()
+{
+    QObject context;
+    test::RecordingMessages shown;
+    PostedMessages posted(&context, shown);
+    std::thread([&] { posted.inform(QStringLiteral("This file errors")); }).join();
+    QVERIFY(shown.texts().isEmpty());
+    QTRY_COMPARE(shown.texts(), QStringList{QStringLiteral("This file errors")});
+
+    MessageService::Answer answer = MessageService::Answer::Ok;
+    std::thread asker([&] { answer = posted.ask(QStringLiteral("?")); });
+    std::this_thread::sleep_for(std::chrono::milliseconds(20)); // no events: nobody answers
+    posted.close();
+    asker.join();
+    QCOMPARE(answer, MessageService::Answer::Cancel);
+    QCoreApplication::processEvents();
+    QCOMPARE(shown.texts().size(), 1);
+}
+
+void HistoryTest::hiddenPurgeRemovesTheLocalCopies()
+{
+    Rig rig;
+    const std::filesystem::path folder = rig.database.folder();
+    for (const char* name : {"a.csv", "B.CSV", "keep.txt"})
+        std::ofstream(folder / name) << "x";
+    std::filesystem::create_directory(folder / "dir.csv");
+    auto* purge = rig.at<QPushButton>(History::PurgeButton);
+    purge->click();
+    QVERIFY(!std::filesystem::exists(folder / "a.csv"));
+    QVERIFY(!std::filesystem::exists(folder / "B.CSV"));
+    QVERIFY(std::filesystem::exists(folder / "keep.txt"));
+    QVERIFY(std::filesystem::exists(folder / "dir.csv"));
+    QVERIFY(std::filesystem::exists(rig.database.path()));
+    QCOMPARE(rig.messages.texts(), QStringList{QStringLiteral("ok")});
+    purge->click();
+    QCOMPARE(rig.messages.texts().size(), 1); // nothing found, nothing said
+}
+
+QTEST_MAIN(HistoryTest)
+#include "test_history.moc"
