@@ -1,17 +1,20 @@
 // The SD-card dialog offscreen, by control id, against the emulated station.
 #include "dialogitems.h"
 #include "emulatedbus.h"
+#include "grapsh.h"
 #include "history.h"
 #include "loggenerator.h"
 #include "recordingmessages.h"
 #include "tempdatabase.h"
 
+#include <QApplication>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTableView>
 #include <QTableWidget>
 #include <QTest>
+#include <QTimer>
 #include <fstream>
 #include <thread>
 
@@ -116,7 +119,7 @@ void HistoryTest::fetchesImportsAndListsTheRecords()
 
     QTRY_VERIFY_WITH_TIMEOUT(rig.idle(), 10000);
     QVERIFY(rig.at<QPushButton>(History::DeleteButton)->isEnabled());
-    QVERIFY(!rig.at<QPushButton>(History::GraphButton)->isEnabled());
+    QVERIFY(rig.at<QPushButton>(History::GraphButton)->isEnabled());
     auto* bar = rig.at<QProgressBar>(History::ProgressBar);
     QCOMPARE(bar->value(), bar->maximum());
     QCOMPARE(rig.at<QLabel>(History::SizeLabel)->text(), QStringLiteral("ok..."));
@@ -129,6 +132,17 @@ void HistoryTest::fetchesImportsAndListsTheRecords()
     QCOMPARE(records->index(1, 0).data().toString(), QStringLiteral("2026-12-01 0:05:00"));
     QCOMPARE(rig.dialog.unitLabel(), QStringLiteral("(°C)"));
     QCOMPARE(rig.database.rows().size(), std::size_t(300));
+
+    bool graphShown = false;
+    QTimer::singleShot(0, &rig.dialog, [&] {
+        auto* graph = qobject_cast<Grapsh*>(QApplication::activeModalWidget());
+        graphShown = graph != nullptr;
+        if (graph)
+            graph->reject();
+    });
+    rig.at<QPushButton>(History::GraphButton)->click();
+    QVERIFY2(graphShown, "Graph opens the graph dialog");
+
     rig.dialog.reject();
     QVERIFY(!rig.dialog.isVisible());
 }

@@ -199,7 +199,7 @@ void LangTest::saveOrExit()
         QTRY_VERIFY(!rig.link.Connected());
     }
     rig.station->setScreenBusy(station == Station::Busy);
-    rig.window.setDataFolder(data.path());
+    rig.window.setDataFolder(data.path(), data.filePath(QStringLiteral("7100.db")));
     int starts = 0;
     rig.window.setRestarter([&] {
         ++starts;
@@ -237,7 +237,7 @@ void LangTest::germanTakesOverInANewCopy()
 
     QuietWindowRig rig;
     QVERIFY(rig.start());
-    rig.window.setDataFolder(data.path());
+    rig.window.setDataFolder(data.path(), data.filePath(QStringLiteral("7100.db")));
     rig.window.setRestarter(
         [&] { return StartNewCopy(lock, QStringLiteral(NIMBRA_EXE), options); });
     ChooseInLanguageDialog(u"Deutsch"_s, Lang::SaveButton);
