@@ -228,7 +228,7 @@ ImportResult ImportLogFile(const std::filesystem::path& localCopy,
         // Half a file must not replace a whole one.
         store.abandon();
         messages.inform(QStringLiteral("Read error: ") +
-                        QString::fromStdString(localCopy.string()));
+                        QString::fromStdU16String(localCopy.u16string()));
         return result;
     }
     result.stored = store.commit();
