@@ -1,5 +1,6 @@
 // nimbractl: the record store from scripts and machines without a display.
 
+#include "cfile.h"
 #include "ctlarguments.h"
 #include "datafolder.h"
 #include "logimport.h"
@@ -11,7 +12,6 @@
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
-#include <memory>
 
 namespace {
 
@@ -68,16 +68,11 @@ int Import(const CtlCommand& command, const QString& dataFolder)
     return 0;
 }
 
-struct CloseFile
-{
-    void operator()(std::FILE* file) const { std::fclose(file); }
-};
-
 int Export(const CtlCommand& command, const QString& dataFolder)
 {
-    std::unique_ptr<std::FILE, CloseFile> file;
+    CFile file;
     if (!command.file.isEmpty()) {
-        file.reset(std::fopen(QFile::encodeName(command.file).constData(), "wb"));
+        file = OpenCFile(FileSystemPath(command.file), "wb");
         if (!file)
             return Fail(QStringLiteral("cannot write %1").arg(command.file));
     }
