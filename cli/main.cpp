@@ -70,6 +70,11 @@ int Import(const CtlCommand& command, const QString& dataFolder)
 
 int Export(const CtlCommand& command, const QString& dataFolder)
 {
+    StderrMessages messages;
+    RecordStore store(messages);
+    // The store first: a store that cannot be opened leaves an earlier output file whole.
+    if (store.Open(FileSystemPath(DatabasePath(dataFolder))) != 0)
+        return 1;
     CFile file;
     if (!command.file.isEmpty()) {
         file = OpenCFile(FileSystemPath(command.file), "wb");
@@ -77,10 +82,6 @@ int Export(const CtlCommand& command, const QString& dataFolder)
             return Fail(QStringLiteral("cannot write %1").arg(command.file));
     }
     std::FILE* out = file ? file.get() : stdout;
-    StderrMessages messages;
-    RecordStore store(messages);
-    if (store.Open(FileSystemPath(DatabasePath(dataFolder))) != 0)
-        return 1;
     try {
         if (ExportRecords(store, command.from.value_or(-HUGE_VAL), command.to.value_or(HUGE_VAL),
                           out) < 0)
