@@ -1,5 +1,6 @@
 // nimbractl: the record store from scripts and machines without a display.
 
+#include "cfile.h"
 #include "ctlarguments.h"
 #include "datafolder.h"
 #include "logimport.h"
@@ -10,7 +11,7 @@
 #include <QFileInfo>
 #include <cmath>
 #include <cstdio>
-#include <memory>
+#include <filesystem>
 
 namespace {
 
@@ -31,6 +32,13 @@ public:
     }
 };
 
+// std::string names a file in the system's narrow code page on Windows, not in UTF-8: a folder
+// or log with a name outside ASCII goes over as UTF-16.
+std::filesystem::path FileSystemPath(const QString& name)
+{
+    return std::filesystem::path(name.toStdU16String());
+}
+
 int Fail(const QString& text)
 {
     std::fprintf(stderr, "nimbractl: %s\n", text.toLocal8Bit().constData());
@@ -48,9 +56,9 @@ int Import(const CtlCommand& command, const QString& dataFolder)
 
     StderrMessages messages;
     RecordTexts texts;
-    const ImportResult result =
-        ImportLogFile(log.absoluteFilePath().toStdString(), log.fileName().toLatin1().toStdString(),
-                      DatabasePath(dataFolder).toStdString(), command.order, messages, texts);
+    const ImportResult result = ImportLogFile(
+        FileSystemPath(log.absoluteFilePath()), log.fileName().toLatin1().toStdString(),
+        FileSystemPath(DatabasePath(dataFolder)), command.order, messages, texts);
     if (!result.opened)
         return Fail(QStringLiteral("cannot read %1").arg(command.file));
     if (!result.stored)
@@ -60,24 +68,20 @@ int Import(const CtlCommand& command, const QString& dataFolder)
     return 0;
 }
 
-struct CloseFile
-{
-    void operator()(std::FILE* file) const { std::fclose(file); }
-};
-
 int Export(const CtlCommand& command, const QString& dataFolder)
 {
-    std::unique_ptr<std::FILE, CloseFile> file;
+    StderrMessages messages;
+    RecordStore store(messages);
+    // The store first: a store that cannot be opened leaves an earlier output file whole.
+    if (store.Open(FileSystemPath(DatabasePath(dataFolder))) != 0)
+        return 1;
+    CFile file;
     if (!command.file.isEmpty()) {
-        file.reset(std::fopen(QFile::encodeName(command.file).constData(), "wb"));
+        file = OpenCFile(FileSystemPath(command.file), "wb");
         if (!file)
             return Fail(QStringLiteral("cannot write %1").arg(command.file));
     }
     std::FILE* out = file ? file.get() : stdout;
-    StderrMessages messages;
-    RecordStore store(messages);
-    if (store.Open(DatabasePath(dataFolder).toStdString()) != 0)
-        return 1;
     try {
         if (ExportRecords(store, command.from.value_or(-HUGE_VAL), command.to.value_or(HUGE_VAL),
                           out) < 0)

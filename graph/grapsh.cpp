@@ -306,6 +306,8 @@ void Grapsh::FillSeries(int series, std::string_view column, int count)
             ++filled;
             m_Store.MoveNext();
         }
+        // A selection stopped short of its end still holds the store's read lock.
+        m_Store.CloseCursor();
     } catch (const StoreError& error) {
         m_messages.inform(QString::fromStdString(error.what()));
         return;

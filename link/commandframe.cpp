@@ -93,7 +93,7 @@ CommandFrame CommandFrame::language(bool english)
     return CommandFrame(Command::WriteLanguage, params);
 }
 
-CommandFrame CommandFrame::EndOfWrite()
+CommandFrame CommandFrame::endOfWrite()
 {
     return CommandFrame(Command::EndOfWrite);
 }

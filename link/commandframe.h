@@ -73,7 +73,7 @@ public:
     static CommandFrame language(bool english);
     // Sent last in every write of the station's settings, alarms, calibration and language:
     // the station takes the frames before it as one change.
-    static CommandFrame EndOfWrite();
+    static CommandFrame endOfWrite();
 
 private:
     Payload m_bytes{};

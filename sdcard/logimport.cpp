@@ -1,5 +1,6 @@
 #include "logimport.h"
 
+#include "cfile.h"
 #include "logline.h"
 #include "messageservice.h"
 #include "recordstore.h"
@@ -8,7 +9,6 @@
 #include <cstdio>
 #include <cstring>
 #include <exception>
-#include <memory>
 #include <thread>
 #include <utility>
 #include <vector>
@@ -18,12 +18,6 @@ namespace nimbra {
 namespace {
 
 constexpr std::size_t ReadChunk = std::size_t(1) << 20;
-
-struct CloseFile
-{
-    void operator()(std::FILE* file) const { std::fclose(file); }
-};
-using File = std::unique_ptr<std::FILE, CloseFile>;
 
 // Hands every line of a file, its line end (LF, or CR LF) removed, to a callback, reading in
 // large chunks so that a file of any size needs little memory. False on a read error.
@@ -203,11 +197,7 @@ ImportResult ImportLogFile(const std::filesystem::path& localCopy,
                            MessageService& messages, RecordTexts& texts)
 {
     ImportResult result;
-#ifdef _WIN32
-    const File file(_wfopen(localCopy.c_str(), L"rb"));
-#else
-    const File file(std::fopen(localCopy.c_str(), "rb"));
-#endif
+    const CFile file = OpenCFile(localCopy, "rb");
     if (!file)
         return result;
     result.opened = true;
@@ -228,7 +218,7 @@ ImportResult ImportLogFile(const std::filesystem::path& localCopy,
         // Half a file must not replace a whole one.
         store.abandon();
         messages.inform(QStringLiteral("Read error: ") +
-                        QString::fromStdString(localCopy.string()));
+                        QString::fromStdU16String(localCopy.u16string()));
         return result;
     }
     result.stored = store.commit();

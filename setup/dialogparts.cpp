@@ -16,7 +16,7 @@ WriteOutcome SaveToStation(HidLink& link, const std::atomic<int>& screenBusy,
                            std::vector<CommandFrame> frames, const UiText& texts,
                            MessageService& messages)
 {
-    frames.push_back(CommandFrame::EndOfWrite());
+    frames.push_back(CommandFrame::endOfWrite());
     const Timing& t = link.timing();
     const WriteOutcome outcome =
         link.GuardedWrite(screenBusy, frames, t.guardedFirst, t.guardedFinal);

@@ -83,9 +83,11 @@ DateTimeParts FromOleDate(double oleDate)
         return {};
     double whole = std::trunc(oleDate);
     long long seconds = std::llround(std::fabs(oleDate - whole) * SecondsPerDay);
-    if (seconds >= SecondsPerDay) { // rounded up into the next day
+    // Rounded up into the next day: on either side of the epoch the time of day runs forward,
+    // so the next day is always one more.
+    if (seconds >= SecondsPerDay) {
         seconds -= SecondsPerDay;
-        whole += oleDate < 0 ? -1.0 : 1.0;
+        whole += 1.0;
     }
     DateTimeParts parts;
     CivilFromDays(static_cast<long long>(whole) + OleEpochDays, parts.year, parts.month, parts.day);

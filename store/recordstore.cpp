@@ -247,16 +247,22 @@ int RecordStore::CountRange(const std::string& start, const std::string& end,
                             std::string_view column)
 {
     const int result = openRange(CountStatements, start, end, column);
-    if (result == 0)
-        m_cursorKind = Cursor::Count;
-    return result;
+    if (result != 0)
+        return result;
+    // A statement standing on its row holds a read lock until it is let go, and while it is
+    // held no other connection can commit an import: the count is taken now and the statement
+    // finalised.
+    m_count = m_hasRow ? sqlite3_column_int(m_cursor.get(), 0) : 0;
+    m_cursor.reset();
+    m_cursorKind = Cursor::Count;
+    return 0;
 }
 
 int RecordStore::ReadCount()
 {
     if (m_cursorKind != Cursor::Count || !m_hasRow)
         throw StoreError(ComErrorText(SQLITE_MISUSE, "no count to read"));
-    return sqlite3_column_int(m_cursor.get(), 0);
+    return m_count;
 }
 
 int RecordStore::SelectRange(const std::string& start, const std::string& end,

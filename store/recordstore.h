@@ -117,6 +117,7 @@ private:
     Statement m_cursor; // every query and every append runs on this one statement
     Cursor m_cursorKind = Cursor::None;
     bool m_hasRow = false;    // the cursor stands on a row
+    int m_count = 0;          // what the last CountRange found
     bool m_replacing = false; // a transaction of BeginReplace is open
 };
 

@@ -154,6 +154,18 @@ TEST_F(NimbractlTest, FailuresSayWhyOnOneLineAndLeaveTheStore)
     EXPECT_EQ(test::TempDatabase::Rows(database()).size(), 1u);
 }
 
+// Without a store there is nothing to export, and an earlier export stays as it was.
+TEST_F(NimbractlTest, AnExportWithoutAStoreLeavesTheOutputFileAlone)
+{
+    const QString output = write(u"out.csv"_s, "earlier export\n");
+    const Outcome exported = run({u"export"_s, u"--output"_s, output});
+    EXPECT_EQ(exported.exitCode, 1);
+    EXPECT_EQ(exported.err.count('\n'), 1) << exported.err.toStdString();
+    QFile out(output);
+    ASSERT_TRUE(out.open(QIODevice::ReadOnly));
+    EXPECT_EQ(out.readAll(), "earlier export\n");
+}
+
 // The import is one transaction: a process killed in the middle of a million lines leaves the
 // rows of the file before it, all of them.
 TEST_F(NimbractlTest, AnImportKilledHalfwayLeavesThePreviousRows)

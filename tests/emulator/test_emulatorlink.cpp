@@ -69,7 +69,7 @@ TEST_F(EmulatorLinkTest, LinkOpensTheStationTwiceAndGetsItsPages)
 
 TEST_F(EmulatorLinkTest, GuardedWriteReachesTheStationOnlyOnItsMainScreen)
 {
-    const CommandFrame frames[] = {CommandFrame::language(false), CommandFrame::EndOfWrite()};
+    const CommandFrame frames[] = {CommandFrame::language(false), CommandFrame::endOfWrite()};
     station->setScreenBusy(true);
     EXPECT_EQ(link.GuardedWrite(screenBusy, frames, timing.guardedFirst, timing.guardedFinal),
               WriteOutcome::ScreenBusy);

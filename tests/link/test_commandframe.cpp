@@ -44,7 +44,7 @@ TEST(CommandFrame, SmallWriteFrames)
         {CommandFrame::language(true), {0x7B, 0x0B, 0x01, 0x40, 0x7D, 0x00}},
         {CommandFrame::language(false), {0x7B, 0x0B, 0x00, 0x40, 0x7D, 0x00}},
         {CommandFrame::deleteFile("A.csv"), {0x7B, 0x20, 'A', '.', 'c', 's', 'v', 0x40, 0x7D, 0}},
-        {CommandFrame::EndOfWrite(), {0x7B, 0x2F, 0x40, 0x7D, 0x00}},
+        {CommandFrame::endOfWrite(), {0x7B, 0x2F, 0x40, 0x7D, 0x00}},
     };
     for (const Case& c : cases) {
         for (std::size_t i = 0; i < c.head.size(); ++i)

@@ -296,7 +296,7 @@ protected:
     {
         const CommandFrame frames[] = {
             CommandFrame(Command::WriteAlarmSwitches), CommandFrame(Command::WriteTempLimits),
-            CommandFrame(Command::WriteHumiLimits), CommandFrame::EndOfWrite()};
+            CommandFrame(Command::WriteHumiLimits), CommandFrame::endOfWrite()};
         return link.GuardedWrite(screenBusy, frames, timing.guardedFirst, timing.guardedFinal);
     }
 

@@ -196,6 +196,26 @@ TEST_F(LogImportTest, AMissingCopyOrDatabaseIsReportedAndNothingIsLost)
     EXPECT_EQ(m_messages.texts().size(), 1);
 }
 
+// A copy that opens but cannot be read (a folder, which only POSIX lets fopen open) is half a
+// file at best: the store keeps its rows and the message names the copy.
+TEST_F(LogImportTest, ACopyThatCannotBeReadKeepsThePreviousRows)
+{
+#ifdef _WIN32
+    GTEST_SKIP() << "a folder cannot be opened as a file here";
+#endif
+    import("first.csv", std::string(OutdoorHeader) + "2017-03-04 9:00:00,1,1,1,1\n");
+    const auto unreadable = m_db.folder() / "copy.csv";
+    ASSERT_TRUE(std::filesystem::create_directory(unreadable));
+    const ImportResult result = ImportLogFile(unreadable, "copy.csv", m_db.path(),
+                                              DateOrder::YearMonthDay, m_messages, m_texts);
+    EXPECT_TRUE(result.opened);
+    EXPECT_FALSE(result.stored);
+    ASSERT_EQ(m_messages.texts().size(), 1);
+    EXPECT_TRUE(m_messages.texts()[0].endsWith(QStringLiteral("copy.csv")))
+        << m_messages.texts()[0].toStdString();
+    EXPECT_EQ(m_db.rows().size(), 1u);
+}
+
 TEST_F(LogImportTest, AnEmptyFileEmptiesTheStore)
 {
     import("first.csv", std::string(OutdoorHeader) + "2017-03-04 9:00:00,1,1,1,1\n");

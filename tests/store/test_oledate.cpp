@@ -38,6 +38,11 @@ TEST(OleDate, RoundsToTheNearestSecondAcrossMidnight)
 {
     const double almostMidnight = ToOleDate({2017, 12, 31, 23, 59, 59}) + 0.9 / 86400;
     EXPECT_EQ(FormatRangeTime(FromOleDate(almostMidnight)), "2018-01-01 0:00:00");
+    // Before the epoch the time of day still runs forward, into the following day.
+    for (int day : {28, 29}) {
+        const double beforeEpoch = ToOleDate({1899, 12, day, 23, 59, 59}) - 0.9 / 86400;
+        EXPECT_EQ(FormatRangeTime(FromOleDate(beforeEpoch)), FormatRangeTime({1899, 12, day + 1}));
+    }
 }
 
 TEST(OleDate, ValuesFarOutsideTheCalendarShowAsTheEpoch)

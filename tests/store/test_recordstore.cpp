@@ -99,6 +99,15 @@ TEST_F(RecordStoreTest, RangesAreOpenAtTheStartClosedAtTheEndAndSkipNoValue)
     EXPECT_TRUE(m_messages.texts().isEmpty());
 }
 
+// The graph counts its series and then keeps the store open; another program's import must
+// still be able to commit.
+TEST_F(RecordStoreTest, ACountHoldsNoLockOnceItIsRead)
+{
+    EXPECT_EQ(count("2017-01-01 0:00:00", "2018-01-01 0:00:00", "Humidity"), 4);
+    EXPECT_EQ(m_db.exec("DELETE FROM Records"), "");
+    EXPECT_EQ(m_store.ReadCount(), 4);
+}
+
 TEST_F(RecordStoreTest, ValuesReadBackAsSingleFloatsAndAnInteger)
 {
     ASSERT_EQ(m_store.SelectRange("2017-01-02 0:00:00", "2017-01-02 23:00:00", "Temperature"), 0);
