@@ -54,6 +54,7 @@ CMy7100Dlg::~CMy7100Dlg()
 
 void CMy7100Dlg::setDataFolder(const QString& folder, const QString& database)
 {
+    m_dataFolder = folder;
     m_History.setDataFolder(folder.toStdU16String(), database.toStdU16String());
 }
 
