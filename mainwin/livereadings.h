@@ -1,5 +1,6 @@
 #pragma once
 
+#include "novalue.h"
 #include "replyrouter.h"
 
 #include <array>
@@ -9,8 +10,7 @@
 
 namespace nimbra {
 
-// The marker for a missing reading, in integer and in temperature form.
-inline constexpr int NoValue = 65535;
+// The marker for a missing reading in temperature form.
 inline constexpr float NoValueTemperature = 65535.0f;
 
 // CH1..CH8 and a ninth slot that always holds no value; the calibration dialog takes all nine.

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "novalue.h"
 #include "sqlitehandles.h"
 
 #include <cstdint>
@@ -26,8 +27,6 @@ struct RecordRow
 };
 #pragma pack(pop)
 static_assert(sizeof(RecordRow) == 24);
-
-inline constexpr int NoValue = 65535;
 
 // Raised by the calls that do not report failures themselves (OpenForAppend, CloseCursor,
 // ReadCount, AtEnd, ReadDate, ReadFloat, MoveNext); what() is the engine's text.
