@@ -2,8 +2,11 @@
 
 #include "oledate.h"
 
+#include <algorithm>
 #include <charconv>
+#include <cmath>
 #include <cstdio>
+#include <limits>
 
 namespace nimbra {
 
@@ -17,6 +20,17 @@ void AppendValue(std::string& line, float value)
     char text[32];
     const auto end = std::to_chars(text, text + sizeof text, value).ptr;
     line.append(text, end);
+}
+
+// The store keeps whatever number a log held; one beyond the integer range is clamped, since
+// converting it would be undefined.
+std::int32_t HumidityFrom(double stored)
+{
+    if (std::isnan(stored))
+        return NoValue;
+    using Limits = std::numeric_limits<std::int32_t>;
+    return static_cast<std::int32_t>(
+        std::clamp(stored, double(Limits::min()), double(Limits::max())));
 }
 
 } // namespace
@@ -47,8 +61,8 @@ long ExportRecords(RecordStore& store, double from, double to, std::FILE* out)
     long rows = 0;
     for (; !store.AtEnd(); store.MoveNext(), ++rows) {
         const RecordRow row{store.ReadDate("Time"), store.ReadFloat("Temperature"),
-                            static_cast<std::int32_t>(store.ReadDate("Humidity")),
-                            store.ReadFloat("Dewpoint"), store.ReadFloat("Heatindex")};
+                            HumidityFrom(store.ReadDate("Humidity")), store.ReadFloat("Dewpoint"),
+                            store.ReadFloat("Heatindex")};
         const std::string line = FormatExportLine(row);
         std::fwrite(line.data(), 1, line.size(), out);
         std::fputc('\n', out);

@@ -154,6 +154,24 @@ TEST_F(NimbractlTest, FailuresSayWhyOnOneLineAndLeaveTheStore)
     EXPECT_EQ(test::TempDatabase::Rows(database()).size(), 1u);
 }
 
+// A store changed by other tools may hold humidities beyond any integer: they come out clamped.
+TEST_F(NimbractlTest, HumiditiesBeyondTheIntegerRangeExportClamped)
+{
+    const QString log = write(u"a.csv"_s, "Time,Temperature(C)\n2017-03-04 9:00:00,1,1,1,1\n"
+                                          "2017-03-04 9:05:00,2,2,2,2\n");
+    ASSERT_EQ(run({u"import"_s, log}).exitCode, 0);
+    ASSERT_EQ(test::TempDatabase::Exec(database(),
+                                       "UPDATE Records SET Humidity=1e30 WHERE rowid=1;"
+                                       "UPDATE Records SET Humidity=-1e30 WHERE rowid=2"),
+              "");
+    const Outcome exported = run({u"export"_s});
+    ASSERT_EQ(exported.exitCode, 0) << exported.err.toStdString();
+    const auto lines = Split(exported.out.toStdString(), '\n');
+    ASSERT_GE(lines.size(), 3u);
+    EXPECT_EQ(Split(lines[1], ',').at(2), "2147483647");
+    EXPECT_EQ(Split(lines[2], ',').at(2), "-2147483648");
+}
+
 // Without a store there is nothing to export, and an earlier export stays as it was.
 TEST_F(NimbractlTest, AnExportWithoutAStoreLeavesTheOutputFileAlone)
 {
