@@ -2,22 +2,11 @@
 
 #include "messageservice.h"
 
-#include <cstring>
 #include <system_error>
 
 namespace nimbra {
 
 namespace {
-
-FilePtr openFile(const std::filesystem::path& path, const char* mode)
-{
-#ifdef _WIN32
-    const std::wstring wideMode(mode, mode + std::strlen(mode));
-    return FilePtr(_wfopen(path.c_str(), wideMode.c_str()));
-#else
-    return FilePtr(std::fopen(path.c_str(), mode));
-#endif
-}
 
 std::uint64_t sizeOf(std::FILE* file)
 {
@@ -32,7 +21,7 @@ std::uint64_t sizeOf(std::FILE* file)
 // The local copy as the transfer found it.
 struct DownloadThread::Opened
 {
-    FilePtr file;
+    CFile file;
     bool created = false;
     std::uint64_t local = 0; // bytes it holds: the transfer resumes there
 };
@@ -106,13 +95,13 @@ DownloadThread::openLocalCopy(const std::filesystem::path& localPath)
     std::error_code error;
     Opened opened;
     if (std::filesystem::exists(localPath, error)) {
-        opened.file = openFile(localPath, "r+b");
+        opened.file = OpenCFile(localPath, "r+b");
         if (!opened.file) {
             m_messages.inform(QStringLiteral("Open Error1"));
             return std::nullopt;
         }
     } else {
-        opened.file = openFile(localPath, "w+b");
+        opened.file = OpenCFile(localPath, "w+b");
         if (!opened.file) {
             m_messages.inform(m_texts.Text(245));
             return std::nullopt;
@@ -143,7 +132,7 @@ bool DownloadThread::transfer(const std::string& name, const std::filesystem::pa
         opened->file.reset();
         std::error_code error;
         std::filesystem::remove(localPath, error);
-        opened->file = openFile(localPath, "w+b");
+        opened->file = OpenCFile(localPath, "w+b");
         if (!opened->file) {
             m_messages.inform(m_texts.Text(245));
             return false;

@@ -14,7 +14,7 @@ std::optional<std::filesystem::path> LocalCopyPath(const std::filesystem::path& 
     return folder / std::filesystem::path(wide.toStdU16String());
 }
 
-void ChunkReceiver::attach(FilePtr file)
+void ChunkReceiver::attach(CFile file)
 {
     std::lock_guard lock(m_mutex);
     m_LocalFile = std::move(file);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "cfile.h"
 #include "replyrouter.h"
 
 #include <cstdint>
@@ -22,12 +23,6 @@ inline constexpr std::size_t MaxDeleteNameLength = 60;
 // slash, a backslash or a NUL) has none, so a station's list can never reach another folder.
 std::optional<std::filesystem::path> LocalCopyPath(const std::filesystem::path& folder,
                                                    std::string_view name);
-
-struct StdioCloser
-{
-    void operator()(std::FILE* file) const { std::fclose(file); }
-};
-using FilePtr = std::unique_ptr<std::FILE, StdioCloser>;
 
 // Told of a transfer's progress. Called on the reader thread (and on the download worker);
 // implementations post to their own thread and never block.
@@ -59,7 +54,7 @@ public:
     explicit ChunkReceiver(TransferObserver& observer) : m_observer(observer) {}
 
     // Worker: the copy to append to; the progress starts at 0.
-    void attach(FilePtr file);
+    void attach(CFile file);
     // Worker: a chunk request for expected bytes is about to go out.
     void arm(std::uint64_t expected, bool last);
     // Worker: after the exchange; the chunk is over either way.
@@ -75,7 +70,7 @@ public:
 private:
     TransferObserver& m_observer;
     mutable std::mutex m_mutex;
-    FilePtr m_LocalFile;               // guarded by m_mutex
+    CFile m_LocalFile;                 // guarded by m_mutex
     std::uint64_t m_ReceivedBytes = 0; // guarded by m_mutex
     std::uint64_t m_expected = 0;      // guarded by m_mutex
     int m_ProgressPos = 0;             // guarded by m_mutex
