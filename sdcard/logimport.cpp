@@ -56,6 +56,17 @@ template <typename OnLine> bool ForEachLine(std::FILE* file, OnLine&& onLine)
     }
 }
 
+QString Describe(const std::exception_ptr& failure)
+{
+    try {
+        std::rethrow_exception(failure);
+    } catch (const std::exception& error) {
+        return QString::fromLocal8Bit(error.what());
+    } catch (...) {
+        return {};
+    }
+}
+
 RecordRow ParseRow(std::string_view line, bool indoor, DateOrder order)
 {
     const LogFields fields = SplitLogLine(line, indoor);
@@ -144,12 +155,15 @@ public:
 
     RowPipe& pipe() { return m_pipe; }
 
-    // Waits for the end of the file: false after a read error; rethrows what the thread threw.
-    bool finish(QString& unitLabel)
+    // Waits for the end of the file: false after a read error or when the thread failed (out
+    // of memory, say); then failure holds what it threw, if it says.
+    bool finish(QString& unitLabel, QString& failure)
     {
         m_thread.join();
-        if (m_failure)
-            std::rethrow_exception(m_failure);
+        if (m_failure) {
+            failure = Describe(m_failure);
+            return false;
+        }
         unitLabel = m_unitLabel;
         return m_read;
     }
@@ -212,13 +226,17 @@ ImportResult ImportLogFile(const std::filesystem::path& localCopy,
     while (const auto batch = parser.pipe().pop())
         for (const RecordRow& row : *batch)
             store.append(row);
-    const bool read = parser.finish(result.unitLabel);
+    QString failure;
+    const bool read = parser.finish(result.unitLabel, failure);
     result.rows = texts.size();
     if (!read) {
         // Half a file must not replace a whole one.
         store.abandon();
-        messages.inform(QStringLiteral("Read error: ") +
-                        QString::fromStdU16String(localCopy.u16string()));
+        QString text =
+            QStringLiteral("Read error: ") + QString::fromStdU16String(localCopy.u16string());
+        if (!failure.isEmpty())
+            text += QStringLiteral(" (") + failure + u')';
+        messages.inform(text);
         return result;
     }
     result.stored = store.commit();

@@ -23,8 +23,9 @@ struct ImportResult
 
 // Reads the local copy of a station log, fills texts with its reading lines and replaces the
 // contents of the record store at database with its rows, in one transaction: a failure or a
-// killed process leaves the previous rows. Database failures are shown once through messages;
-// a local copy that cannot be read is only reported in the result (the caller says so).
+// killed process leaves the previous rows. Database failures, a read error and a failure of the
+// parsing thread are shown once through messages; a local copy that cannot be opened is only
+// reported in the result (the caller says so).
 // stationFileName decides indoor ("IN" in it); order resolves ambiguous day and month. The file
 // is parsed on a second thread while this one stores; messages come from this thread only.
 ImportResult ImportLogFile(const std::filesystem::path& localCopy,
