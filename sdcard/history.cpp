@@ -329,8 +329,8 @@ void History::ImportLocalFile(const std::filesystem::path& localCopy, const std:
     const Page settings = m_settingsPage();
     const DateOrder order =
         settings == Page{} ? DateOrder::Unknown : DateOrderFromSettings(settings[4]);
-    const ImportResult result =
-        ImportLogFile(localCopy, name, m_DatabasePath, order, m_workerMessages, *texts);
+    const ImportResult result = ImportLogFile(localCopy, name, m_DatabasePath, order,
+                                              m_workerMessages, *texts, m_texts.language());
     if (!result.opened) {
         m_workerMessages.inform(QStringLiteral("Open Error2"));
         return;

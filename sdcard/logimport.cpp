@@ -208,7 +208,7 @@ private:
 ImportResult ImportLogFile(const std::filesystem::path& localCopy,
                            const std::string& stationFileName,
                            const std::filesystem::path& database, DateOrder order,
-                           MessageService& messages, RecordTexts& texts)
+                           MessageService& messages, RecordTexts& texts, Language language)
 {
     ImportResult result;
     const CFile file = OpenCFile(localCopy, "rb");
@@ -233,7 +233,7 @@ ImportResult ImportLogFile(const std::filesystem::path& localCopy,
         // Half a file must not replace a whole one.
         store.abandon();
         QString text =
-            QStringLiteral("Read error: ") + QString::fromStdU16String(localCopy.u16string());
+            StringTable(language, 303).arg(QString::fromStdU16String(localCopy.u16string()));
         if (!failure.isEmpty())
             text += QStringLiteral(" (") + failure + u')';
         messages.inform(text);

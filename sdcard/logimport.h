@@ -2,6 +2,7 @@
 
 #include "logdate.h"
 #include "recordtext.h"
+#include "uitext.h"
 
 #include <QString>
 #include <cstddef>
@@ -27,10 +28,12 @@ struct ImportResult
 // parsing thread are shown once through messages; a local copy that cannot be opened is only
 // reported in the result (the caller says so).
 // stationFileName decides indoor ("IN" in it); order resolves ambiguous day and month. The file
-// is parsed on a second thread while this one stores; messages come from this thread only.
+// is parsed on a second thread while this one stores; messages come from this thread only, in
+// language where the import has texts of its own.
 ImportResult ImportLogFile(const std::filesystem::path& localCopy,
                            const std::string& stationFileName,
                            const std::filesystem::path& database, DateOrder order,
-                           MessageService& messages, RecordTexts& texts);
+                           MessageService& messages, RecordTexts& texts,
+                           Language language = Language::English);
 
 } // namespace nimbra

@@ -214,6 +214,12 @@ TEST_F(LogImportTest, ACopyThatCannotBeReadKeepsThePreviousRows)
     EXPECT_TRUE(m_messages.texts()[0].endsWith(QStringLiteral("copy.csv")))
         << m_messages.texts()[0].toStdString();
     EXPECT_EQ(m_db.rows().size(), 1u);
+
+    ImportLogFile(unreadable, "copy.csv", m_db.path(), DateOrder::YearMonthDay, m_messages, m_texts,
+                  Language::German);
+    ASSERT_EQ(m_messages.texts().size(), 2);
+    EXPECT_TRUE(m_messages.texts()[1].startsWith(QStringLiteral("Lesefehler: ")))
+        << m_messages.texts()[1].toStdString();
 }
 
 TEST_F(LogImportTest, AnEmptyFileEmptiesTheStore)
