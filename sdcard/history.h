@@ -99,12 +99,12 @@ private:
     const std::function<Page()> m_settingsPage;
     PostedMessages m_workerMessages{this, m_messages};
 
-    std::filesystem::path m_DataFolder;
-    std::filesystem::path m_DatabasePath;
-    FileTable m_Files{SizeTextStyle::KilobytesOrMegabytes};
-    int m_SelectedRow = -1;
-    QString m_UnitLabel;         // user-interface thread
-    bool m_IsIndoorFile = false; // user-interface thread
+    std::filesystem::path m_DataFolder;   // user-interface thread
+    std::filesystem::path m_DatabasePath; // set before the first transfer; the worker reads it
+    FileTable m_Files{SizeTextStyle::KilobytesOrMegabytes}; // locks itself
+    int m_SelectedRow = -1;                                 // user-interface thread
+    QString m_UnitLabel;                                    // user-interface thread
+    bool m_IsIndoorFile = false;                            // user-interface thread
     RecordListModel m_Records;
     std::atomic<int> m_pendingProgress{-1}; // the newest position not shown yet; -1 none
     ChunkReceiver m_Receiver{*this};
