@@ -2,6 +2,7 @@
 
 #include "messageservice.h"
 
+#include <exception>
 #include <system_error>
 
 namespace nimbra {
@@ -73,17 +74,24 @@ void DownloadThread::wait()
 
 void DownloadThread::run(const std::string& name, const std::filesystem::path& folder)
 {
-    const std::optional<std::filesystem::path> localPath = LocalCopyPath(folder, name);
-    bool import = false;
-    if (name.size() > MaxFetchNameLength)
-        m_messages.inform(
-            StringTable(m_texts.language(), 301).arg(static_cast<int>(MaxFetchNameLength)));
-    else if (!localPath)
-        m_messages.inform(StringTable(m_texts.language(), 302));
-    else
-        import = transfer(name, *localPath);
-    if (import && !m_cancelled.load())
-        m_import(*localPath, name);
+    // Nothing may escape the worker: the program would end, and stop() would wait for ever.
+    try {
+        const std::optional<std::filesystem::path> localPath = LocalCopyPath(folder, name);
+        bool import = false;
+        if (name.size() > MaxFetchNameLength)
+            m_messages.inform(
+                StringTable(m_texts.language(), 301).arg(static_cast<int>(MaxFetchNameLength)));
+        else if (!localPath)
+            m_messages.inform(StringTable(m_texts.language(), 302));
+        else
+            import = transfer(name, *localPath);
+        if (import && !m_cancelled.load())
+            m_import(*localPath, name);
+    } catch (const std::exception& error) {
+        m_receiver.close();
+        m_link.setRequestKind(RequestKind::Idle);
+        m_messages.inform(QString::fromLocal8Bit(error.what()));
+    }
     m_observer.transferEnded();
     m_running = false;
     m_finished.set();

@@ -1,6 +1,8 @@
 // Lists and downloads against the emulated station through the real link.
 #include "downloadfixture.h"
 
+#include <stdexcept>
+
 namespace nimbra {
 namespace {
 
@@ -257,6 +259,27 @@ TEST_F(DownloadTest, StoppingMidwayKeepsThePartialCopyAndImportsNothing)
 }
 
 // A second "{@}" after a chunk is no end of the next one.
+// A failure that escapes the import is told, and the worker still ends as every transfer does.
+TEST_F(DownloadTest, ImportThatThrowsIsToldAndTheWorkerEnds)
+{
+    station->putFile("20261201.csv", logContent(100));
+    list();
+    DownloadThread throwing{link,
+                            receiver,
+                            files,
+                            messages,
+                            observer,
+                            [](const std::filesystem::path&, const std::string&) {
+                                throw std::runtime_error("out of room");
+                            }};
+    ASSERT_TRUE(throwing.start("20261201.csv", local()));
+    throwing.wait();
+    EXPECT_EQ(messages.texts(), QStringList{QStringLiteral("out of room")});
+    EXPECT_EQ(observer.ended(), 1);
+    EXPECT_FALSE(throwing.running());
+    EXPECT_EQ(link.requestKind(), RequestKind::Idle);
+}
+
 class PacedDownloadTest : public DownloadTest
 {
 protected:
