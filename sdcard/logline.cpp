@@ -1,5 +1,7 @@
 #include "logline.h"
 
+#include "novalue.h"
+
 #include <cfloat>
 #include <charconv>
 #include <climits>
@@ -116,7 +118,7 @@ bool HasNoValue(std::string_view field)
 float ReadLogFloat(std::string_view field)
 {
     if (HasNoValue(field))
-        return float(65535);
+        return float(NoValue);
     const bool negative = SkipToNumber(field);
     const std::size_t length = NumberLength(field);
     if (length == 0)
@@ -135,7 +137,7 @@ float ReadLogFloat(std::string_view field)
 int ReadLogInteger(std::string_view field)
 {
     if (HasNoValue(field))
-        return 65535;
+        return NoValue;
     const bool negative = SkipToNumber(field);
     long long value = 0;
     for (std::size_t i = 0; i < field.size() && IsDigit(field[i]); ++i) {
