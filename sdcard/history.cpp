@@ -94,53 +94,8 @@ void History::setDataFolder(const std::filesystem::path& folder,
 
 void History::buildControls()
 {
-    m_selectLabel = new QLabel(this);
-    SetItemId(m_selectLabel, SelectLabel);
-    m_selectedName = new QLabel(this);
-    SetItemId(m_selectedName, SelectedName);
-    m_selectedName->setMinimumWidth(unitsX(68));
-    m_sizeLabel = new QLabel(this);
-    SetItemId(m_sizeLabel, SizeLabel);
-
-    m_select = new QPushButton(this);
-    SetItemId(m_select, SelectButton);
-    m_delete = new QPushButton(QStringLiteral("Delete"), this);
-    SetItemId(m_delete, DeleteButton);
-    m_graph = new QPushButton(this);
-    SetItemId(m_graph, GraphButton);
-    for (QPushButton* button : {m_select, m_delete, m_graph}) {
-        button->setAutoDefault(false);
-        button->setMinimumWidth(unitsX(45));
-    }
-    m_purge = new QPushButton(this);
-    SetItemId(m_purge, PurgeButton);
-    m_purge->hide();
-
-    m_progress = new QProgressBar(this);
-    SetItemId(m_progress, ProgressBar);
-    m_progress->setTextVisible(false);
-    m_progress->setRange(0, 100);
-    m_progress->setValue(0);
-
-    m_fileList = new QTableWidget(0, 2, this);
-    SetItemId(m_fileList, FileList);
-    styleList(m_fileList);
-    m_fileList->setColumnWidth(0, unitsX(90));
-    m_fileList->setColumnWidth(1, unitsX(67));
-    // Both columns whole, also with a scroll bar.
-    m_fileList->setMinimumWidth(unitsX(90 + 67) +
-                                m_fileList->verticalScrollBar()->sizeHint().width() +
-                                2 * m_fileList->frameWidth());
-    m_fileList->viewport()->installEventFilter(this);
-
-    m_recordList = new QTableView(this);
-    SetItemId(m_recordList, RecordList);
-    styleList(m_recordList);
-    m_recordList->setModel(&m_Records);
-    m_recordList->horizontalHeader()->setDefaultSectionSize(unitsX(100));
-    connect(&m_Records, &QAbstractItemModel::modelReset, this,
-            [this] { m_recordList->setColumnWidth(0, unitsX(150)); });
-
+    buildTopRow();
+    buildLists();
     auto* top = new QGridLayout;
     top->addWidget(m_selectLabel, 0, 0);
     top->addWidget(m_selectedName, 0, 1);
@@ -172,6 +127,59 @@ void History::buildControls()
     connect(m_fileList, &QTableWidget::currentCellChanged, this,
             [this](int row) { selectRow(row); });
     connect(m_fileList, &QTableWidget::cellClicked, this, [this](int row) { selectRow(row); });
+}
+
+void History::buildTopRow()
+{
+    m_selectLabel = new QLabel(this);
+    SetItemId(m_selectLabel, SelectLabel);
+    m_selectedName = new QLabel(this);
+    SetItemId(m_selectedName, SelectedName);
+    m_selectedName->setMinimumWidth(unitsX(68));
+    m_sizeLabel = new QLabel(this);
+    SetItemId(m_sizeLabel, SizeLabel);
+
+    m_select = new QPushButton(this);
+    SetItemId(m_select, SelectButton);
+    m_delete = new QPushButton(QStringLiteral("Delete"), this);
+    SetItemId(m_delete, DeleteButton);
+    m_graph = new QPushButton(this);
+    SetItemId(m_graph, GraphButton);
+    for (QPushButton* button : {m_select, m_delete, m_graph}) {
+        button->setAutoDefault(false);
+        button->setMinimumWidth(unitsX(45));
+    }
+    m_purge = new QPushButton(this);
+    SetItemId(m_purge, PurgeButton);
+    m_purge->hide();
+
+    m_progress = new QProgressBar(this);
+    SetItemId(m_progress, ProgressBar);
+    m_progress->setTextVisible(false);
+    m_progress->setRange(0, 100);
+    m_progress->setValue(0);
+}
+
+void History::buildLists()
+{
+    m_fileList = new QTableWidget(0, 2, this);
+    SetItemId(m_fileList, FileList);
+    styleList(m_fileList);
+    m_fileList->setColumnWidth(0, unitsX(90));
+    m_fileList->setColumnWidth(1, unitsX(67));
+    // Both columns whole, also with a scroll bar.
+    m_fileList->setMinimumWidth(unitsX(90 + 67) +
+                                m_fileList->verticalScrollBar()->sizeHint().width() +
+                                2 * m_fileList->frameWidth());
+    m_fileList->viewport()->installEventFilter(this);
+
+    m_recordList = new QTableView(this);
+    SetItemId(m_recordList, RecordList);
+    styleList(m_recordList);
+    m_recordList->setModel(&m_Records);
+    m_recordList->horizontalHeader()->setDefaultSectionSize(unitsX(100));
+    connect(&m_Records, &QAbstractItemModel::modelReset, this,
+            [this] { m_recordList->setColumnWidth(0, unitsX(150)); });
 }
 
 void History::setTexts()

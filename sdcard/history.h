@@ -79,6 +79,8 @@ protected:
 
 private:
     void buildControls();
+    void buildTopRow();
+    void buildLists();
     void setTexts();
     void fillFileList();
     void selectRow(int row);
