@@ -219,6 +219,33 @@ void Grapsh::UpdateData(bool fromPickers)
     m_endTimePicker->setTime(OleTimeOfDay(m_EndTime));
 }
 
+// Titles and in-use flags of the temperature view, then the count of each of its series.
+void Grapsh::SetUpTemperatureView(SeriesColumns& columns, SeriesCounts& counts)
+{
+    m_Chart->SetTitleText(text(TemperatureText));
+    m_Chart->SetSeriesTitle(0, text(TemperatureText));
+    m_Chart->SetSeriesTitle(1, text(DewPointText));
+    m_Chart->SetSeriesTitle(2, text(HeatIndexText));
+    m_Chart->SetSeriesInUse(1, true);
+    m_Chart->SetSeriesInUse(2, true);
+    m_Chart->SetSeriesInUse(3, false);
+    columns = TemperatureColumns;
+    for (std::size_t series = 0; series < columns.size(); ++series)
+        counts[series] = CountRows(columns[series]);
+    m_Chart->SetValueAxisTitle(m_UnitLabel);
+}
+
+void Grapsh::SetUpHumidityView(SeriesColumns& columns, SeriesCounts& counts)
+{
+    m_Chart->SetTitleText(text(HumidityText));
+    m_Chart->SetSeriesTitle(0, text(HumidityText));
+    for (int series = 1; series < CTchart1::SeriesCount; ++series)
+        m_Chart->SetSeriesInUse(series, false);
+    columns[0] = HumidityColumn;
+    counts[0] = CountRows(HumidityColumn);
+    m_Chart->SetValueAxisTitle(QStringLiteral(" (%)"));
+}
+
 void Grapsh::DrawGraph()
 {
     UpdateData(true);
@@ -240,29 +267,12 @@ void Grapsh::DrawGraph()
         return;
     }
 
-    std::array<std::string_view, 3> columns{};
-    std::array<int, 3> counts{};
-    if (view == TemperatureView) {
-        m_Chart->SetTitleText(text(TemperatureText));
-        m_Chart->SetSeriesTitle(0, text(TemperatureText));
-        m_Chart->SetSeriesTitle(1, text(DewPointText));
-        m_Chart->SetSeriesTitle(2, text(HeatIndexText));
-        m_Chart->SetSeriesInUse(1, true);
-        m_Chart->SetSeriesInUse(2, true);
-        m_Chart->SetSeriesInUse(3, false);
-        columns = TemperatureColumns;
-        for (std::size_t series = 0; series < columns.size(); ++series)
-            counts[series] = CountRows(columns[series]);
-        m_Chart->SetValueAxisTitle(m_UnitLabel);
-    } else {
-        m_Chart->SetTitleText(text(HumidityText));
-        m_Chart->SetSeriesTitle(0, text(HumidityText));
-        for (int series = 1; series < CTchart1::SeriesCount; ++series)
-            m_Chart->SetSeriesInUse(series, false);
-        columns[0] = HumidityColumn;
-        counts[0] = CountRows(HumidityColumn);
-        m_Chart->SetValueAxisTitle(QStringLiteral(" (%)"));
-    }
+    SeriesColumns columns{};
+    SeriesCounts counts{};
+    if (view == TemperatureView)
+        SetUpTemperatureView(columns, counts);
+    else
+        SetUpHumidityView(columns, counts);
     m_Chart->SetValueAxisAutomatic(true);
 
     for (std::size_t series = 0; series < columns.size(); ++series) {
