@@ -117,6 +117,51 @@ std::optional<double> Time(const Scanned& scanned, const QString& name, QString&
     return time;
 }
 
+// The options a command accepts; an empty text when every given option is one of them.
+QString OnlyOptions(const Scanned& scanned, const QString& verb,
+                    std::initializer_list<const char*> names)
+{
+    for (const auto& [name, value] : scanned.values)
+        if (std::none_of(names.begin(), names.end(),
+                         [&](const char* n) { return name == QLatin1String(n); }))
+            return QStringLiteral("%1 takes no --%2").arg(verb, name);
+    return {};
+}
+
+QString OptionValue(const Scanned& scanned, const char* name)
+{
+    const auto found = scanned.values.find(QLatin1String(name));
+    return found == scanned.values.end() ? QString() : found->second;
+}
+
+// Fills command from the import's arguments; the text of the first fault found, if any.
+QString ImportArguments(const Scanned& scanned, CtlCommand& command)
+{
+    command.kind = CtlCommand::Kind::Import;
+    QString error = OnlyOptions(scanned, QStringLiteral("import"), {"data-folder", "date-format"});
+    if (scanned.positional.size() != 2)
+        error = QStringLiteral("import takes one FILE");
+    command.file = scanned.positional.value(1);
+    const QString format = OptionValue(scanned, "date-format");
+    command.order = DateOrderFromName(format.toStdString());
+    if (!format.isEmpty() && command.order == DateOrder::Unknown)
+        error = QStringLiteral("unknown date format '%1'").arg(format);
+    return error;
+}
+
+QString ExportArguments(const Scanned& scanned, CtlCommand& command)
+{
+    command.kind = CtlCommand::Kind::Export;
+    QString error =
+        OnlyOptions(scanned, QStringLiteral("export"), {"data-folder", "from", "to", "output"});
+    if (scanned.positional.size() != 1)
+        error = QStringLiteral("export takes no FILE; use --output");
+    command.file = OptionValue(scanned, "output");
+    command.from = Time(scanned, QStringLiteral("from"), error);
+    command.to = Time(scanned, QStringLiteral("to"), error);
+    return error;
+}
+
 } // namespace
 
 CtlCommand ParseCtlArguments(const QStringList& arguments, const QString& version)
@@ -136,41 +181,15 @@ CtlCommand ParseCtlArguments(const QStringList& arguments, const QString& versio
         return Bad(scanned.error);
 
     CtlCommand command;
-    const auto allowed = [&](std::initializer_list<const char*> names) {
-        for (const auto& [name, value] : scanned.values)
-            if (std::none_of(names.begin(), names.end(),
-                             [&](const char* n) { return name == QLatin1String(n); }))
-                return QStringLiteral("%1 takes no --%2").arg(verb, name);
-        return QString();
-    };
-    const auto value = [&](const char* name) {
-        const auto found = scanned.values.find(QLatin1String(name));
-        return found == scanned.values.end() ? QString() : found->second;
-    };
-    command.dataFolder = value("data-folder");
+    command.dataFolder = OptionValue(scanned, "data-folder");
     QString error;
-    if (verb == QStringLiteral("import")) {
-        command.kind = CtlCommand::Kind::Import;
-        error = allowed({"data-folder", "date-format"});
-        if (scanned.positional.size() != 2)
-            error = QStringLiteral("import takes one FILE");
-        command.file = scanned.positional.value(1);
-        const QString format = value("date-format");
-        command.order = DateOrderFromName(format.toStdString());
-        if (!format.isEmpty() && command.order == DateOrder::Unknown)
-            error = QStringLiteral("unknown date format '%1'").arg(format);
-    } else if (verb == QStringLiteral("export")) {
-        command.kind = CtlCommand::Kind::Export;
-        error = allowed({"data-folder", "from", "to", "output"});
-        if (scanned.positional.size() != 1)
-            error = QStringLiteral("export takes no FILE; use --output");
-        command.file = value("output");
-        command.from = Time(scanned, QStringLiteral("from"), error);
-        command.to = Time(scanned, QStringLiteral("to"), error);
-    } else {
+    if (verb == QStringLiteral("import"))
+        error = ImportArguments(scanned, command);
+    else if (verb == QStringLiteral("export"))
+        error = ExportArguments(scanned, command);
+    else
         error = verb.isEmpty() ? QStringLiteral("no command given")
                                : QStringLiteral("unknown command '%1'").arg(verb);
-    }
     return error.isEmpty() ? command : Bad(error);
 }
 
