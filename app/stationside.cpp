@@ -28,7 +28,11 @@ StationSide EmulatedStationSide()
     side.notifier = bus.get();
     side.transport = std::move(bus);
     side.companion = [busPointer](QWidget* mainWindow) {
-        auto* panel = new EmulatorPanel(*busPointer, SimulatedStationPath, mainWindow);
+        // A window of its own, not the main window's: the main window's dialogs block their
+        // owner only, so the station can be pulled while one of them runs. It goes with the
+        // main window, before the bus it drives.
+        auto* panel = new EmulatorPanel(*busPointer, SimulatedStationPath, nullptr);
+        QObject::connect(mainWindow, &QObject::destroyed, [panel] { delete panel; });
         panel->move(mainWindow->frameGeometry().topRight() + QPoint(8, 0));
         panel->show();
     };

@@ -126,6 +126,7 @@ QString Grapsh::text(int id) const
 void Grapsh::buildControls()
 {
     SetItemId(this, ResourceId);
+    ModalToItsWindow(this);
     auto* startLabel = new QLabel(this);
     SetItemId(startLabel, StartLabelId);
     auto* endLabel = new QLabel(this);

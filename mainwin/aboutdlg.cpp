@@ -14,6 +14,7 @@ namespace nimbra {
 CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent)
 {
     SetItemId(this, ResourceId);
+    ModalToItsWindow(this);
     setWindowTitle(QStringLiteral("ABout Nimbra"));
 
     auto* icon = new QLabel(this);

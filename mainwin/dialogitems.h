@@ -12,6 +12,13 @@ inline void SetItemId(QWidget* control, int id)
     control->setObjectName(QString::number(id));
 }
 
+// A dialog blocks the windows it belongs to, not the whole program: the station emulator's
+// panel stays usable while a dialog runs, so a station can be pulled in the middle of a download.
+inline void ModalToItsWindow(QWidget* dialog)
+{
+    dialog->setWindowModality(Qt::WindowModal);
+}
+
 template <typename Control = QWidget> Control* item(const QWidget* dialog, int id)
 {
     return dialog->findChild<Control*>(QString::number(id));

@@ -33,6 +33,7 @@ CMy7100Dlg::CMy7100Dlg(HidLink& link, ReplyRouter& router, DeviceNotifier& notif
       m_language(language)
 {
     SetItemId(this, ResourceId);
+    ModalToItsWindow(this);
     setWindowTitle(QStringLiteral("Nimbra"));
     m_router.addScreenBusyReceiver(&m_ScreenBusy);
     m_router.addScreenBusyReceiver(&m_Setting.m_ScreenBusy);

@@ -74,6 +74,7 @@ History::History(HidLink& link, ReplyRouter& router, MessageService& messages, c
                  })
 {
     SetItemId(this, ResourceId);
+    ModalToItsWindow(this);
     buildControls();
     m_router.addScreenBusyReceiver(&m_ScreenBusy);
     m_router.setFileDataSink(&m_Receiver);

@@ -34,6 +34,7 @@ Alarm::Alarm(AlarmData& data, HidLink& link, const UiText& texts, MessageService
     : QDialog(parent), m_data(data), m_link(link), m_texts(texts), m_messages(messages)
 {
     SetItemId(this, ResourceId);
+    ModalToItsWindow(this);
     buildControls();
     OnInitDialog();
 }

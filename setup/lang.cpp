@@ -30,6 +30,7 @@ Lang::Lang(HidLink& link, MessageService& messages, const UiText& texts, LangDat
       m_settingsPath(std::move(settingsPath))
 {
     SetItemId(this, ResourceId);
+    ModalToItsWindow(this);
 
     auto* label = new QLabel(this);
     SetItemId(label, Label);

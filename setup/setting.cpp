@@ -48,6 +48,7 @@ Setting::Setting(SettingData& data, HidLink& link, const UiText& texts, MessageS
     : QDialog(parent), m_data(data), m_link(link), m_texts(texts), m_messages(messages)
 {
     SetItemId(this, ResourceId);
+    ModalToItsWindow(this);
     buildControls();
     OnInitDialog();
 }

@@ -13,6 +13,7 @@ SyncTime::SyncTime(HidLink& link, MessageService& messages, QWidget* parent, Loc
     : QDialog(parent), m_link(link), m_messages(messages), m_clock(std::move(clock))
 {
     SetItemId(this, ResourceId);
+    ModalToItsWindow(this);
     setWindowTitle(QStringLiteral("Sync Time"));
 
     auto* sync = new QPushButton(QStringLiteral("Sync Time"), this);
