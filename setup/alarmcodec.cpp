@@ -6,8 +6,6 @@ namespace nimbra {
 
 namespace {
 
-constexpr int TempLow = -400;
-constexpr int TempHigh = 600;
 constexpr int HumiLow = 1;
 constexpr int HumiHigh = 99;
 
@@ -72,7 +70,7 @@ AlarmWrite AlarmFrames(const AlarmForm& entered, const AlarmPages& shown, bool f
                                          ? std::optional(pageTenths(shown, i))
                                          : ParseLimit(entered.temps[i], false, fahrenheit);
         const bool none = t && *t == NoLimit;
-        if (!t || (!none && (*t < TempLow || *t > TempHigh)))
+        if (!t || (!none && (*t < MinTempTenths || *t > MaxTempTenths)))
             return {AlarmCheck::TempError, {}};
         temps[i] = *t;
     }

@@ -8,8 +8,6 @@ namespace nimbra {
 
 namespace {
 
-constexpr int TempLow = -400;
-constexpr int TempHigh = 600;
 constexpr int HumiLow = 0;
 constexpr int HumiHigh = 99;
 
@@ -84,7 +82,7 @@ CalibWrite CalibFrame(const CalibForm& entered, const Page& shown, const CalibRe
         const int added = offset == NoLimit ? 0 : offset.value_or(0);
         const double corrected =
             static_cast<double>(reading) - oldTenths(asShown.temps[c - 1], fahrenheit) + added;
-        if (!offset || corrected < TempLow || corrected > TempHigh)
+        if (!offset || corrected < MinTempTenths || corrected > MaxTempTenths)
             return stop(Check::TempOutOfRange, c);
         temps[c - 1] = *offset;
     }

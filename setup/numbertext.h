@@ -33,6 +33,11 @@ inline void PutBigEndian16(std::uint8_t* bytes, std::uint16_t value)
     bytes[1] = static_cast<std::uint8_t>(value);
 }
 
+// The station's temperature range, -40.0 to 60.0 °C, in tenths: limits and corrected readings
+// must stay inside it.
+inline constexpr int MinTempTenths = -400;
+inline constexpr int MaxTempTenths = 600;
+
 // The text that marks a missing limit or offset, and its value in memory.
 inline constexpr std::string_view NoValueText = "--";
 inline constexpr int NoLimit = 65535;
