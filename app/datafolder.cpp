@@ -10,9 +10,6 @@ namespace nimbra {
 
 namespace {
 
-constexpr auto DatabaseFileName = "7100.db";
-constexpr auto SettingsFileName = "Main.ini";
-
 constexpr QFileDevice::Permissions OwnerWritable = QFileDevice::WriteOwner | QFileDevice::WriteUser;
 
 void MakeWritable(const QString& path)
@@ -49,16 +46,6 @@ QString TemplateFolder(const QString& programFolder)
     const QString installed =
         QDir::cleanPath(programFolder + u'/' + QStringLiteral(NIMBRA_DATA_RELATIVE));
     return QFileInfo(installed).isDir() ? installed : programFolder;
-}
-
-QString DatabasePath(const QString& dataFolder)
-{
-    return QDir(dataFolder).filePath(QString::fromLatin1(DatabaseFileName));
-}
-
-QString SettingsPath(const QString& dataFolder)
-{
-    return QDir(dataFolder).filePath(QString::fromLatin1(SettingsFileName));
 }
 
 void SetUpDataFolder(const QString& dataFolder, const QString& templateFolder)

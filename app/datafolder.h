@@ -1,5 +1,7 @@
 #pragma once
 
+#include "datapaths.h"
+
 #include <QString>
 
 namespace nimbra {
@@ -13,9 +15,6 @@ QString ProgramFolder();
 // Where the shipped templates (7100.db, Main.ini) live: share/nimbra beside the program's bin/
 // in a build tree and in an installed prefix; the program folder itself in a flat deployment.
 QString TemplateFolder(const QString& programFolder);
-
-QString DatabasePath(const QString& dataFolder);
-QString SettingsPath(const QString& dataFolder);
 
 // Creates dataFolder when missing and copies the templates that it does not hold yet, so a
 // working database and settings file are never replaced. Main.ini is made writable on every

@@ -5,7 +5,7 @@
 #include "calib.h"
 #include "channelscreen.h"
 #include "clocksync.h"
-#include "datafolder.h"
+#include "datapaths.h"
 #include "dialogitems.h"
 #include "messageservice.h"
 #include "setting.h"
