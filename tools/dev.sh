@@ -3,7 +3,8 @@
 # emulator or builds and runs the whole test suite.
 #
 #   tools/dev.sh run    install what is missing, build, start "nimbra --simulate"
-#   tools/dev.sh test   install what is missing, then the normal, ASan+UBSan and TSan test runs
+#   tools/dev.sh test   install what is missing, then the normal, ASan+UBSan and TSan test runs,
+#                       a clang build with its tests and the Debian package's test
 set -euo pipefail
 
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
@@ -13,6 +14,7 @@ PACKAGES=(
     libhidapi-dev libudev-dev libsqlite3-dev libqcustomplot-dev
     libgtest-dev libbenchmark-dev fonts-liberation xvfb xauth
     ninja-build cmake g++ pkg-config
+    clang lintian appstream desktop-file-utils man-db dpkg-dev file
 )
 JOBS=$(nproc)
 
@@ -61,6 +63,20 @@ run_tests() {
 
     build build-tsan -DNIMBRA_TSAN=ON
     TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 check build-tsan -L threads
+
+    time run_clang_tests
+    time tools/package-test.sh
+}
+
+# The same code with clang (the compiler of macOS): what one compiler lets pass and the other
+# refuses shows here, not on a user's machine. ccache only when the machine has it.
+run_clang_tests() {
+    local launcher=()
+    if command -v ccache >/dev/null; then
+        launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+    fi
+    CC=clang CXX=clang++ build build-clang -DNIMBRA_BUILD_BENCH=OFF "${launcher[@]}"
+    check build-clang
 }
 
 run_program() {
