@@ -340,10 +340,9 @@ void SetupDialogsTest::everySaveSendsItsWholeSequence()
     std::vector<std::uint8_t> settings(27, 0);
     settings[1] = 24;   // graph time
     settings[5] = 3;    // time zone "3"
-    settings[8] = 0x00; // area 1 as the dialog shows it: every box of every channel
+    settings[8] = 0xFF; // area 1 as the dialog shows it: every box of every channel
     settings[9] = 0xFF;
     settings[10] = 0xFF;
-    settings[11] = 0xFF;
     std::vector<std::uint8_t> tempLimits = repeated({0x01, 0x5E, 0xFF, 0x9C}, ChannelCount);
     tempLimits[0] = 0x01; // CH1 high 30.0
     tempLimits[1] = 0x2C;
@@ -416,7 +415,15 @@ void SetupDialogsTest::everySaveSendsItsWholeSequence()
         std::vector<Payload> sent;
         for (const ReceivedReport& r : rig.station->received())
             sent.push_back(r.payload());
-        QVERIFY2(sent == c.sent, c.name);
+        const auto hex = [](const std::vector<Payload>& frames) {
+            QStringList lines;
+            for (const Payload& f : frames)
+                lines << QByteArray(reinterpret_cast<const char*>(f.data()), 36).toHex(' ');
+            return lines.join(u'\n');
+        };
+        QVERIFY2(sent == c.sent, qPrintable(QStringLiteral("%1: sent\n%2\nexpected\n%3")
+                                                .arg(QLatin1String(c.name), hex(sent),
+                                                     hex(c.sent))));
     }
 }
 
