@@ -63,7 +63,8 @@ void CMy7100App::applyLanguage()
 void CMy7100App::runMainWindow()
 {
     const Timing timing;
-    StationSide station = m_options.simulate ? EmulatedStationSide(m_dataFolder) : HardwareStation(timing);
+    StationSide station =
+        m_options.simulate ? EmulatedStationSide(m_dataFolder) : HardwareStation(timing);
     ReplyRouter router;
     HidLink link(*station.transport, router, timing);
     {

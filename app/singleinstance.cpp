@@ -22,7 +22,7 @@ namespace {
 // lstat: a symbolic link is refused, wherever it points.
 bool IsPrivateFolder(const QString& path, uint uid)
 {
-    struct stat info{};
+    struct stat info = {};
     return ::lstat(QFile::encodeName(path).constData(), &info) == 0 && S_ISDIR(info.st_mode) &&
            info.st_uid == uid && (info.st_mode & 0777) == 0700;
 }

@@ -88,8 +88,8 @@ int Export(const CtlCommand& command, const QString& dataFolder)
         return Fail(QStringLiteral("cannot write %1: %2").arg(outName, out.errorString()));
     long rows = SelectionFailed;
     try {
-        rows = ExportRecords(store, command.from.value_or(-HUGE_VAL),
-                             command.to.value_or(HUGE_VAL), out);
+        rows = ExportRecords(store, command.from.value_or(-HUGE_VAL), command.to.value_or(HUGE_VAL),
+                             out);
     } catch (const StoreError& error) {
         return Fail(QString::fromStdString(error.what()));
     }

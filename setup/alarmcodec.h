@@ -62,7 +62,7 @@ enum class AlarmCheck
 struct AlarmWrite
 {
     AlarmCheck check = AlarmCheck::Ok;
-    int channel = 0; // 1..8, the channel of a refused limit
+    int channel = 0;                  // 1..8, the channel of a refused limit
     std::vector<CommandFrame> frames; // 0x12, 0x14, 0x15 when the check passed
 };
 

@@ -180,10 +180,10 @@ TEST(SingleInstanceLock, TheLockFolderIsTheUsersAlone)
         if (c.runtime == None)
             ASSERT_TRUE(QDir(runtime).removeRecursively());
         else
-            QFile::setPermissions(runtime, c.runtime == Private
-                                               ? userOnly
-                                               : userOnly | QFileDevice::ReadOther |
-                                                     QFileDevice::ExeOther);
+            QFile::setPermissions(runtime,
+                                  c.runtime == Private
+                                      ? userOnly
+                                      : userOnly | QFileDevice::ReadOther | QFileDevice::ExeOther);
         if (c.ownMode) {
             ASSERT_TRUE(QDir().mkdir(own));
             QFile::setPermissions(own, c.ownMode);

@@ -10,8 +10,8 @@
 #include <charconv>
 #include <chrono>
 #include <cstdio>
-#include <gtest/gtest.h>
 #include <functional>
+#include <gtest/gtest.h>
 #include <random>
 #include <thread>
 
@@ -204,7 +204,7 @@ private:
 TEST_F(NimbractlTest, AFailedExportLeavesTheOutputFileAsItWas)
 {
     ASSERT_EQ(run({u"import"_s, write(u"a.csv"_s, "Time,Temperature(C)\n2017-03-04 9:00:00,1,1,"
-                                                   "1,1\n")})
+                                                  "1,1\n")})
                   .exitCode,
               0);
     QFile store(data() + u"/7100.db"_s);
@@ -235,8 +235,8 @@ TEST_F(NimbractlTest, AFailedExportLeavesTheOutputFileAsItWas)
          [&] {
              store.remove();
              sqlite3* raw = nullptr;
-             sqlite3_open_v2(database().c_str(), &raw,
-                             SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+             sqlite3_open_v2(database().c_str(), &raw, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE,
+                             nullptr);
              const Database foreign(raw);
              sqlite3_exec(raw, "CREATE TABLE Readings (At REAL, Value REAL)", nullptr, nullptr,
                           nullptr);

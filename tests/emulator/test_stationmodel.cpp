@@ -1,6 +1,5 @@
-#include "stationmodel.h"
-
 #include "emulatedstation.h"
+#include "stationmodel.h"
 
 #include <filesystem>
 #include <gtest/gtest.h>
@@ -345,10 +344,13 @@ TEST(StationModel, ADamagedSavedSetChangesNothing)
         text.replace(text.find(from), from.size(), to);
         return text;
     };
-    const std::string damaged[] = {
-        whole.substr(0, whole.size() / 2),     replaced("interval 60", "interval 4"),
-        replaced("language 1", "language 2"),  replaced("settings 0", "settings X"),
-        replaced("calibration ", "calibration 00"), "", "no spaces at all\n"};
+    const std::string damaged[] = {whole.substr(0, whole.size() / 2),
+                                   replaced("interval 60", "interval 4"),
+                                   replaced("language 1", "language 2"),
+                                   replaced("settings 0", "settings X"),
+                                   replaced("calibration ", "calibration 00"),
+                                   "",
+                                   "no spaces at all\n"};
     for (const std::string& text : damaged) {
         SCOPED_TRACE(text);
         StationModel model;

@@ -421,9 +421,9 @@ void SetupDialogsTest::everySaveSendsItsWholeSequence()
                 lines << QByteArray(reinterpret_cast<const char*>(f.data()), 36).toHex(' ');
             return lines.join(u'\n');
         };
-        QVERIFY2(sent == c.sent, qPrintable(QStringLiteral("%1: sent\n%2\nexpected\n%3")
-                                                .arg(QLatin1String(c.name), hex(sent),
-                                                     hex(c.sent))));
+        QVERIFY2(sent == c.sent,
+                 qPrintable(QStringLiteral("%1: sent\n%2\nexpected\n%3")
+                                .arg(QLatin1String(c.name), hex(sent), hex(c.sent))));
     }
 }
 
