@@ -13,7 +13,7 @@ PACKAGES=(
     qt6-base-dev qt6-base-dev-tools qt6-translations-l10n
     libhidapi-dev libudev-dev libsqlite3-dev libqcustomplot-dev
     libgtest-dev libbenchmark-dev fonts-liberation xvfb xauth
-    ninja-build cmake g++ pkg-config
+    ninja-build cmake g++ pkg-config locales
     clang lintian appstream desktop-file-utils man-db dpkg-dev file
 )
 JOBS=$(nproc)
@@ -38,6 +38,25 @@ install_missing_packages() {
         apt-get install -y --no-install-recommends "${missing[@]}"
 }
 
+# The suite runs a second time under German, whose decimal comma shows any number written or
+# read through the C library's locale.
+GERMAN_LOCALE=de_DE.UTF-8
+generate_german_locale() {
+    if locale -a 2>/dev/null | grep -qix 'de_DE\.utf-\?8'; then
+        return
+    fi
+    local sudo=()
+    if [[ $(id -u) -ne 0 ]]; then
+        sudo=(sudo)
+    fi
+    if grep -q '^# *de_DE.UTF-8 UTF-8' /etc/locale.gen; then
+        "${sudo[@]}" sed -i 's/^# *\(de_DE.UTF-8 UTF-8\)/\1/' /etc/locale.gen
+    elif ! grep -q '^de_DE.UTF-8 UTF-8' /etc/locale.gen; then
+        echo 'de_DE.UTF-8 UTF-8' | "${sudo[@]}" tee -a /etc/locale.gen >/dev/null
+    fi
+    "${sudo[@]}" locale-gen
+}
+
 # build DIR [cmake options...]: configures (once) and builds everything in DIR.
 build() {
     local dir=$1
@@ -57,6 +76,7 @@ run_tests() {
     export QT_QPA_PLATFORM=offscreen
     build build-ci
     check build-ci
+    LANG=$GERMAN_LOCALE LC_ALL=$GERMAN_LOCALE check build-ci
 
     build build-asan -DNIMBRA_ASAN=ON
     ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 check build-asan
@@ -91,6 +111,7 @@ run)
     ;;
 test)
     install_missing_packages
+    generate_german_locale
     run_tests
     ;;
 *)
