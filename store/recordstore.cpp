@@ -2,6 +2,7 @@
 
 #include "messageservice.h"
 #include "oledate.h"
+#include "seriesreader.h"
 
 #include <algorithm>
 #include <array>
@@ -42,9 +43,6 @@ constexpr auto DeferredIndexesStatement =
     "AND sql IS NOT NULL";
 constexpr auto InsertStatement = "INSERT INTO Records (Time, Temperature, Humidity, Dewpoint, "
                                  "Heatindex) VALUES (?1, ?2, ?3, ?4, ?5)";
-
-// Another connection (the graph's, or a second program) may hold the file for a moment.
-constexpr int BusyTimeoutMs = 5000;
 
 // ASCII case folding, as SQLite compares column names; no locale is asked, because a reader
 // names its column once per row.
@@ -346,23 +344,19 @@ int RecordStore::ReadSeries(const std::string& start, const std::string& end,
     return 1;
 }
 
-// A value is left out where SQL's "column<>65535" is not true: a NULL, or a number equal to
-// 65535. Text and blobs never equal a number, and read as SelectRange reads them.
 bool RecordStore::readSeries(const std::string& start, const std::string& end,
                              std::span<const std::string_view> columns,
                              std::vector<SeriesPoints>& series)
 {
-    std::string statement = "SELECT Time";
+    std::vector<std::string_view> names;
     for (std::string_view column : columns) {
         const int index = FindColumn(column);
         if (index < 1) {
             report(1, ComErrorText(SQLITE_ERROR, "no such value column: " + std::string(column)));
             return false;
         }
-        statement += ", ";
-        statement += Columns[index];
+        names.push_back(Columns[index]);
     }
-    statement += " FROM Records WHERE Time>?1 AND Time<=?2 ORDER BY Time ASC";
     const auto from = ParseRangeTime(start);
     const auto to = ParseRangeTime(end);
     if (!from || !to) {
@@ -373,30 +367,9 @@ bool RecordStore::readSeries(const std::string& start, const std::string& end,
         report(1, lastError());
         return false;
     }
-    sqlite3_stmt* raw = nullptr;
-    if (sqlite3_prepare_v2(m_db.get(), statement.c_str(), -1, &raw, nullptr) != SQLITE_OK) {
-        report(1, lastError());
-        return false;
-    }
-    const Statement query(raw);
-    sqlite3_bind_double(raw, 1, *from);
-    sqlite3_bind_double(raw, 2, *to);
-    const int count = static_cast<int>(columns.size());
-    int result = SQLITE_OK;
-    while ((result = sqlite3_step(raw)) == SQLITE_ROW) {
-        const double time = sqlite3_column_double(raw, 0);
-        for (int i = 0; i < count; ++i) {
-            const int type = sqlite3_column_type(raw, i + 1);
-            const double value = sqlite3_column_double(raw, i + 1);
-            const bool numeric = type == SQLITE_INTEGER || type == SQLITE_FLOAT;
-            if (type == SQLITE_NULL || (numeric && value == NoValue))
-                continue;
-            series[i].times.push_back(time);
-            series[i].values.push_back(static_cast<float>(value));
-        }
-    }
-    if (result != SQLITE_DONE) {
-        report(1, lastError());
+    const std::string failure = ReadSeriesPoints(m_db.get(), names, *from, *to, series);
+    if (!failure.empty()) {
+        report(1, failure);
         return false;
     }
     return true;

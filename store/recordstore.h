@@ -55,6 +55,9 @@ std::string ComErrorText(int code, std::string_view message);
 class RecordStore
 {
 public:
+    // Another connection (the graph's, or a second program) may hold the file for a moment.
+    static constexpr int BusyTimeoutMs = 5000;
+
     explicit RecordStore(MessageService& messages);
     ~RecordStore();
     RecordStore(const RecordStore&) = delete;
