@@ -6,6 +6,7 @@
 #include <chrono>
 #include <cstdio>
 #include <string>
+#include <sys/resource.h>
 #include <vector>
 
 namespace nimbra::bench {
@@ -85,6 +86,14 @@ bool InsertRows(sqlite3* db, long rows)
 
 } // namespace
 
+double ProcessorSeconds()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    const auto seconds = [](const timeval& t) { return t.tv_sec + t.tv_usec / 1e6; };
+    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+}
+
 RecordRow BenchRow(long index)
 {
     static const double first = ToOleDate({2017, 1, 1});
@@ -147,8 +156,9 @@ double SqliteOpenSeconds(const std::filesystem::path& database)
     const auto started = Clock::now();
     const Database db = Connect(database);
     sqlite3_stmt* raw = nullptr;
-    if (sqlite3_prepare_v2(db.get(), "SELECT (SELECT min(Time) FROM Records), (SELECT max(Time) FROM Records)", -1, &raw,
-                           nullptr) != SQLITE_OK) {
+    if (sqlite3_prepare_v2(
+            db.get(), "SELECT (SELECT min(Time) FROM Records), (SELECT max(Time) FROM Records)", -1,
+            &raw, nullptr) != SQLITE_OK) {
         Refused(db.get(), "prepare");
         return -1.0;
     }
@@ -156,9 +166,9 @@ double SqliteOpenSeconds(const std::filesystem::path& database)
     return sqlite3_step(raw) == SQLITE_ROW ? Since(started) : -1.0;
 }
 
-void PrintBesideLimit(const char* what, double oursSeconds, double limitSeconds)
+void PrintBesideLimit(const char* what, double oursSeconds, double limitSeconds, const char* whose)
 {
-    std::printf("%s: %.3f s; SQLite's limit %.3f s; ours / limit %.2f\n", what, oursSeconds,
+    std::printf("%s: %.3f s; %s limit %.3f s; ours / limit %.3f\n", what, oursSeconds, whose,
                 limitSeconds, limitSeconds > 0.0 ? oursSeconds / limitSeconds : 0.0);
     std::fflush(stdout);
 }

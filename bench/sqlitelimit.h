@@ -9,6 +9,10 @@
 
 namespace nimbra::bench {
 
+// Processor seconds of the whole process so far, all threads: on a busy machine a steadier
+// figure than the wall clock.
+double ProcessorSeconds();
+
 // The reading of line `index` of the benches' outdoor log: one every five minutes from
 // 2017-01-01, temperatures in tenths of a degree, as nimbractl's import would store them.
 RecordRow BenchRow(long index);
@@ -28,7 +32,8 @@ double SqliteTimeOrderedScanSeconds(const std::filesystem::path& database);
 // store pays to show that it holds something.
 double SqliteOpenSeconds(const std::filesystem::path& database);
 
-// "what: 1.234 s; SQLite's limit 1.000 s; ours / limit 1.23"
-void PrintBesideLimit(const char* what, double oursSeconds, double limitSeconds);
+// "what: 1.234 s; SQLite's limit 1.000 s; ours / limit 1.23"; whose names another limit.
+void PrintBesideLimit(const char* what, double oursSeconds, double limitSeconds,
+                      const char* whose = "SQLite's");
 
 } // namespace nimbra::bench

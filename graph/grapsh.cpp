@@ -280,10 +280,12 @@ void Grapsh::FillSeries(std::span<const std::string_view> columns)
     if (m_Store.ReadSeries(m_startText, m_endText, columns, series) != 0)
         return;
     for (std::size_t i = 0; i < series.size(); ++i) {
-        const SeriesPoints& points = series[i];
+        SeriesPoints& points = series[i];
         if (!points.times.empty())
             m_Chart->LoadSeries(static_cast<int>(i), static_cast<int>(points.times.size()),
                                 points.values.data(), points.times.data());
+        // Let go once the chart holds its copy: a large range is held twice one series at a time.
+        points = {};
     }
 }
 

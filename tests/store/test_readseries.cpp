@@ -16,7 +16,7 @@ constexpr double Noon = 42736.5; // 2017-01-01 12:00
 // Rows out of time order, three sharing one time, no-value cells in every column, and rows
 // before and after the ranges below.
 const RecordRow Rows[] = {
-    {Noon + 3, 23.0f, 53, 11.0f, 23.5f}, {Noon - 9, 1.0f, 1, 1.0f, 1.0f},
+    {Noon + 3, 23.0f, 53, 11.0f, 23.5f},      {Noon - 9, 1.0f, 1, 1.0f, 1.0f},
     {Noon + 1, 21.3f, NoValue, 10.0f, 21.0f}, {Noon + 1, None, 51, 10.5f, None},
     {Noon, 20.0f, 50, 9.5f, 20.0f},           {Noon + 1, 21.7f, 52, None, 21.5f},
     {Noon + 2, 22.0f, 52, None, None},        {Noon + 4, None, NoValue, None, None},
