@@ -2,6 +2,7 @@
 // temperature view (the store's reading, loading and the first paint) beside SQLite's own time
 // to read the same rows in time order (sqlite_ms, ours/limit), the chart alone loading and
 // painting the same points, and a repaint after a zoom of the time axis.
+#include "consolemessages.h"
 #include "grapsh.h"
 #include "messageservice.h"
 #include "oletime.h"
@@ -20,18 +21,6 @@ namespace nimbra {
 namespace {
 
 constexpr int Rows = 1'000'000;
-
-// A message here means the figures are void: it goes to the console.
-class ConsoleMessages final : public MessageService
-{
-public:
-    void inform(const QString& text) override { std::fprintf(stderr, "%s\n", qPrintable(text)); }
-    Answer ask(const QString& text, const QString&) override
-    {
-        inform(text);
-        return Answer::Cancel;
-    }
-};
 
 // The store of a million readings, made once for all benchmarks, and SQLite's own time to
 // read it in time order.
@@ -80,7 +69,7 @@ struct WholeLogDialog
     }
 
     UiText texts;
-    ConsoleMessages messages;
+    bench::ConsoleMessages messages;
     Grapsh dialog;
 };
 

@@ -3,6 +3,7 @@
 // the graph's Whole Log to draw, each beside what SQLite itself needs in the same run. The
 // store is made once by SQLite's bulk insert and kept in the temporary folder between runs.
 // Usage (offscreen): bench_largestore [ROWS]
+#include "consolemessages.h"
 #include "datafolder.h"
 #include "emulatedbus.h"
 #include "grapsh.h"
@@ -24,17 +25,6 @@ namespace nimbra {
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-class ConsoleMessages final : public MessageService
-{
-public:
-    void inform(const QString& text) override { std::fprintf(stderr, "%s\n", qPrintable(text)); }
-    Answer ask(const QString& text, const QString&) override
-    {
-        inform(text);
-        return Answer::Cancel;
-    }
-};
 
 // Notes the first paint of a widget.
 class FirstPaint final : public QObject
@@ -112,7 +102,7 @@ int Run(long rows)
         return 1;
     const QString dataFolder = QString::fromStdString(folder.string());
     const double openLimit = bench::SqliteOpenSeconds(database);
-    ConsoleMessages messages;
+    bench::ConsoleMessages messages;
 
     auto started = Clock::now();
     SetUpDataFolder(dataFolder, TemplateFolder(ProgramFolder()));
