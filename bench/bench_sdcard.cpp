@@ -12,6 +12,7 @@
 #include "history.h"
 #include "loggenerator.h"
 #include "messageservice.h"
+#include "sqlitelimit.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -115,6 +116,8 @@ int download()
     std::printf("1 MiB at full-speed pacing: %.2f s, %.1f KB/s; the protocol's limit %.1f KB/s\n",
                 paced, size / 1024.0 / paced,
                 DownloadThread::ChunkSize / 1024.0 / protocolPerChunk);
+    bench::PrintBesideLimit("1 MiB at full-speed pacing", paced, chunks * protocolPerChunk,
+                            "the protocol's");
 
     // Without pacing and pauses all that is left of a chunk is the program's own work (and the
     // emulator's): request, 68 reports through the reader, the copy, the hand-over.
