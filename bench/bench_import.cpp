@@ -78,11 +78,10 @@ int main(int argc, char** argv)
     WriteLog(log, lines);
 
     PrintingMessages messages;
-    RecordTexts texts;
     const double cpuBefore = CpuSeconds();
     const auto started = Clock::now();
     const ImportResult result =
-        ImportLogFile(log, "bench.csv", database, DateOrder::YearMonthDay, messages, texts);
+        ImportLogFile(log, "bench.csv", database, DateOrder::YearMonthDay, messages);
     const double importSeconds = Seconds(Clock::now() - started);
     const double importCpu = CpuSeconds() - cpuBefore;
     if (!result.stored || result.rows != static_cast<std::size_t>(lines)) {
