@@ -5,8 +5,8 @@
 #include "history.h"
 #include "loggenerator.h"
 #include "logline.h"
-#include "recordtext.h"
 #include "recordingmessages.h"
+#include "recordtext.h"
 #include "tempdatabase.h"
 
 #include <QApplication>
