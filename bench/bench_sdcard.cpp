@@ -6,6 +6,10 @@
 //   bench_sdcard ui [N]    an N-line log (default 1,000,000) fetched without pacing and imported
 //                          by the SD-card dialog, while a timer on the user-interface thread
 //                          ticks every 5 ms: the longest gap between two ticks.
+//   bench_sdcard memory [N] an N-line local copy (default 10,000,000) that already holds the
+//                          whole file, imported by the SD-card dialog and listed to its last
+//                          row: the program's peak resident size.
+#include "benchlog.h"
 #include "dialogitems.h"
 #include "downloadthread.h"
 #include "emulatedbus.h"
@@ -16,6 +20,7 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QPushButton>
+#include <QTableView>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -185,6 +190,80 @@ int userInterface(int lines)
     return 0;
 }
 
+// A list line of the station: "{", the name, "," and the size, big-endian.
+Payload fileLine(const std::string& name, std::uint32_t size)
+{
+    Payload line{};
+    line[0] = '{';
+    std::copy(name.begin(), name.end(), line.begin() + 1);
+    std::size_t at = name.size() + 1;
+    line[at++] = ',';
+    for (int shift = 24; shift >= 0; shift -= 8)
+        line[at++] = static_cast<std::uint8_t>(size >> shift);
+    return line;
+}
+
+int memory(int lines)
+{
+    QTemporaryDir folder;
+    const std::filesystem::path data = folder.path().toStdString();
+    std::filesystem::copy_file(NIMBRA_TEMPLATE_DB, data / "7100.db");
+    std::filesystem::permissions(data / "7100.db", std::filesystem::perms::owner_write,
+                                 std::filesystem::perm_options::add);
+    // The copy is written to disk as it is generated, and the station's card holds only a
+    // stand-in of that name: neither keeps the log in this process's memory. The dialog learns
+    // the real size, so its transfer finds the copy complete and goes straight to the import.
+    const std::string name = "20260101.csv";
+    if (!bench::WriteLog(data / name, lines))
+        return 1;
+    const auto size = static_cast<std::uint32_t>(std::filesystem::file_size(data / name));
+
+    EmulatedBus bus;
+    auto station = bus.addStation(StationPath);
+    station->edit([&](StationModel& model) {
+        model.card().clear();
+        model.card().put(name, "x");
+    });
+    ReplyRouter router;
+    HidLink link(bus, router, Timing{}.scaled(0.1));
+    Quiet messages;
+    UiText texts;
+    texts.LoadUiText(Language::English);
+    History dialog(link, router, messages, texts, [] { return Page{}; });
+    dialog.setDataFolder(data, data / "7100.db");
+    router.m_RouteListToMain = false;
+    router.setFileLists(nullptr, &dialog.files());
+    link.Connect();
+    dialog.show();
+    dialog.OnInitDialog();
+    dialog.files().ParseFileLine(fileLine(name, size));
+    item<QTableWidget>(&dialog, History::FileList)->setCurrentCell(0, 0);
+    const double before = bench::PeakRssMegabytes();
+
+    auto* select = item<QPushButton>(&dialog, History::SelectButton);
+    auto* list = item<QTableView>(&dialog, History::RecordList);
+    const auto started = Clock::now();
+    select->click();
+    QTimer done;
+    QObject::connect(&done, &QTimer::timeout, [&] {
+        if (select->isEnabled() && !dialog.transferRunning() && list->model()->rowCount() > 0) {
+            list->scrollToBottom();
+            QTimer::singleShot(200, [] { QApplication::quit(); });
+            done.stop();
+        }
+    });
+    done.start(50);
+    QApplication::exec();
+    const double seconds = std::chrono::duration<double>(Clock::now() - started).count();
+    const QModelIndex last = list->model()->index(list->model()->rowCount() - 1, 0);
+    std::printf("%d lines (%.1f MB) imported by the SD-card dialog in %.1f s, %d rows listed "
+                "(last %s); peak RSS %.1f MB (%.1f MB before the import)\n",
+                lines, size / 1e6, seconds, list->model()->rowCount(),
+                qPrintable(last.data().toString()), bench::PeakRssMegabytes(), before);
+    link.stop();
+    return list->model()->rowCount() == lines ? 0 : 1;
+}
+
 } // namespace
 } // namespace nimbra
 
@@ -196,6 +275,8 @@ int main(int argc, char** argv)
         return nimbra::download();
     if (args.size() >= 2 && args[1] == QLatin1String("ui"))
         return nimbra::userInterface(args.size() >= 3 ? args[2].toInt() : 1000000);
-    std::fprintf(stderr, "usage: bench_sdcard download | ui [LINES]\n");
+    if (args.size() >= 2 && args[1] == QLatin1String("memory"))
+        return nimbra::memory(args.size() >= 3 ? args[2].toInt() : 10000000);
+    std::fprintf(stderr, "usage: bench_sdcard download | ui [LINES] | memory [LINES]\n");
     return 2;
 }
