@@ -92,10 +92,10 @@ int Queries(const std::filesystem::path& database, long lines, MessageService& m
     const double queryCpuBefore = CpuSeconds();
     const auto queried = Clock::now();
     store.Open(database);
-    store.CountRange("2016-12-31 0:00:00", "2100-01-01 0:00:00", "Temperature");
+    store.CountRange("2016-12-31 0:00:00", "9999-12-31 23:59:59", "Temperature");
     const int count = store.ReadCount();
     store.Open(database);
-    store.SelectRange("2016-12-31 0:00:00", "2100-01-01 0:00:00", "Temperature");
+    store.SelectRange("2016-12-31 0:00:00", "9999-12-31 23:59:59", "Temperature");
     double sum = 0;
     int selected = 0;
     for (; !store.AtEnd(); store.MoveNext(), ++selected)
