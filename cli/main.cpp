@@ -56,14 +56,16 @@ int Import(const CtlCommand& command, const QString& dataFolder)
         return Fail(QStringLiteral("cannot read %1").arg(command.file));
 
     StderrMessages messages;
-    RecordTexts texts;
     const ImportResult result = ImportLogFile(
         FileSystemPath(log.absoluteFilePath()), log.fileName().toLatin1().toStdString(),
-        FileSystemPath(DatabasePath(dataFolder)), command.order, messages, texts);
+        FileSystemPath(DatabasePath(dataFolder)), command.order, messages);
     if (!result.opened)
         return Fail(QStringLiteral("cannot read %1").arg(command.file));
     if (!result.stored)
-        return 1; // the store has said why
+        return 1; // the import has said why
+    if (const QString summary = ImportSummary(result, command.file, Language::English);
+        !summary.isEmpty())
+        messages.inform(summary);
     std::printf("%zu rows imported, unit label %s%s\n", result.rows,
                 result.unitLabel.toLocal8Bit().constData(), result.indoor ? ", indoor" : "");
     return 0;

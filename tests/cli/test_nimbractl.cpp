@@ -148,6 +148,13 @@ TEST_F(NimbractlTest, FailuresSayWhyOnOneLineAndLeaveTheStore)
     const Outcome folder = run({u"import"_s, m_root.path()});
     EXPECT_EQ(folder.exitCode, 1);
 
+    const Outcome tooLong = run(
+        {u"import"_s, write(u"long.csv"_s, "Time,Temperature(C)\n1,1,1,1,1\n" +
+                                               std::string(200 * 1024, '7') + "\n1,1,1,1,1\n")});
+    EXPECT_EQ(tooLong.exitCode, 1);
+    EXPECT_EQ(tooLong.err.count('\n'), 1) << tooLong.err.toStdString();
+    EXPECT_TRUE(tooLong.err.startsWith("nimbractl: Line 3 of ")) << tooLong.err.toStdString();
+
     test::TempDatabase::Exec(database(), "CREATE TRIGGER refuse BEFORE INSERT ON Records BEGIN "
                                          "SELECT RAISE(ABORT, 'database or disk is full'); END");
     const Outcome refused = run({u"import"_s, log});
@@ -160,6 +167,31 @@ TEST_F(NimbractlTest, FailuresSayWhyOnOneLineAndLeaveTheStore)
     EXPECT_EQ(usage.exitCode, 2);
     EXPECT_TRUE(usage.err.contains("Usage: nimbractl"));
     EXPECT_EQ(test::TempDatabase::Rows(database()).size(), 1u);
+}
+
+TEST_F(NimbractlTest, LoneCrLineEndsImportAndAnImportWithoutRowsSaysSo)
+{
+    struct Case
+    {
+        std::string log;
+        const char* out;
+        bool noReadings;
+    };
+    const Case cases[] = {
+        {"Time,Temperature(C),Humidity(%)\r2017-03-04 9:00:00,1,1,1,1\r2017-03-04 "
+         "9:05:00,2,2,2,2\r",
+         "2 rows imported, unit label (°C)\n", false},
+        {"Time,Temperature(C),Humidity(%)\r\n", "0 rows imported, unit label (°C)\n", true},
+        {"", "0 rows imported, unit label \n", true},
+    };
+    for (const Case& c : cases) {
+        const Outcome import = run({u"import"_s, write(u"a.csv"_s, c.log)});
+        EXPECT_EQ(import.exitCode, 0);
+        EXPECT_EQ(import.out.toStdString(), c.out);
+        EXPECT_EQ(import.err.contains("a.csv holds no readings: 0 rows were imported."),
+                  c.noReadings)
+            << import.err.toStdString();
+    }
 }
 
 // A store changed by other tools may hold humidities beyond any integer: they come out clamped.
