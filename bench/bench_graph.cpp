@@ -34,6 +34,8 @@ public:
             const double processor = bench::ProcessorSeconds();
             m_scanSeconds = bench::SqliteTimeOrderedScanSeconds(path());
             m_scanProcessor = bench::ProcessorSeconds() - processor;
+            std::printf("the store: %.1f bytes a row\n",
+                        static_cast<double>(std::filesystem::file_size(path())) / Rows);
         }
     }
 

@@ -4,6 +4,7 @@
 #include "sqlitehandles.h"
 
 #include <optional>
+#include <system_error>
 #include <thread>
 #include <utility>
 
@@ -70,12 +71,13 @@ std::string ReadPart(sqlite3* db, const std::string& statement, double from, dou
 }
 
 // The later half on a connection of its own; the thread is joined before its results are read.
+// Where no thread can be started, the half is read by the caller in finish().
 class LaterHalf
 {
 public:
     LaterHalf(sqlite3* db, const std::string& statement, double from, double to,
               std::size_t columns)
-        : m_series(columns)
+        : m_series(columns), m_statement(statement), m_from(from), m_to(to)
     {
         sqlite3* raw = nullptr;
         const int opened = sqlite3_open_v2(sqlite3_db_filename(db, "main"), &raw,
@@ -86,9 +88,11 @@ public:
             return;
         }
         sqlite3_busy_timeout(raw, RecordStore::BusyTimeoutMs);
-        m_thread = std::thread([this, statement, from, to] {
-            m_error = ReadPart(m_db.get(), statement, from, to, m_series);
-        });
+        try {
+            m_thread = std::thread([this] { read(); });
+        } catch (const std::system_error&) {
+            m_onCaller = true;
+        }
     }
     ~LaterHalf()
     {
@@ -101,15 +105,23 @@ public:
     {
         if (m_thread.joinable())
             m_thread.join();
+        if (m_onCaller)
+            read();
         return m_error;
     }
     std::vector<SeriesPoints>& series() { return m_series; }
 
 private:
+    void read() { m_error = ReadPart(m_db.get(), m_statement, m_from, m_to, m_series); }
+
     Database m_db;
     // Written by the thread, read after it was joined.
     std::vector<SeriesPoints> m_series;
     std::string m_error;
+    const std::string m_statement;
+    const double m_from;
+    const double m_to;
+    bool m_onCaller = false;
     std::thread m_thread; // last, so it starts after everything it uses
 };
 
