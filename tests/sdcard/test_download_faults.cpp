@@ -256,6 +256,53 @@ TEST_F(DownloadFaultTest, EndAtTheDeadlineGivesOneOutcome)
     }
 }
 
+// Passes every report on; right after the end of the second chunk the station sends one
+// more data report, as a station would that answered a request twice.
+class DataAfterTheSecondEnd final : public FileDataSink
+{
+public:
+    DataAfterTheSecondEnd(FileDataSink& inner, EmulatedStation& station)
+        : m_inner(inner), m_station(station)
+    {
+    }
+    void onFileData(std::string_view text) override { m_inner.onFileData(text); }
+    bool onChunkEnd() override
+    {
+        const bool last = m_inner.onChunkEnd();
+        if (++m_ends == 2)
+            m_station.sendUnasked(Payload{'{', 'z', '}'});
+        return last;
+    }
+
+private:
+    FileDataSink& m_inner;
+    EmulatedStation& m_station;
+    int m_ends = 0; // reader thread only
+};
+
+class StationPausedFaultTest : public DownloadFaultTest
+{
+protected:
+    StationPausedFaultTest() : DownloadFaultTest(test::withStationPauses()) {}
+};
+
+TEST_F(StationPausedFaultTest, DataAfterAChunksEndTakesThatChunkBack)
+{
+    const std::string content = logContent(4 * Chunk);
+    station->putFile("big.csv", content);
+    list();
+    DataAfterTheSecondEnd extra(receiver, *station);
+    router.setFileDataSink(&extra);
+    fetch("big.csv");
+    router.setFileDataSink(&receiver);
+    EXPECT_EQ(messages.texts(), QStringList{"This file errors"});
+    EXPECT_TRUE(readFile(copyOf("big.csv")) == content.substr(0, Chunk))
+        << "the second chunk's reports may have been another request's";
+    EXPECT_EQ(observer.complete(), 0);
+    fetch("big.csv");
+    EXPECT_TRUE(readFile(copyOf("big.csv")) == content);
+}
+
 TEST_F(DownloadFaultTest, SelectWithoutAStationSaysUnconnectedAndChangesNothing)
 {
     station->putFile("20261201.csv", logContent(100));
