@@ -286,9 +286,10 @@ bool HidLink::readOnce(const std::shared_ptr<Connection>& connection)
     const int n = connection->reader->read(payload, m_timing.readTimeout);
     if (n < 0) {
         connection->broken.store(true);
-        m_replyEvent.set();
+        // Told before the waits end, so a requester woken by the break finds its owner told.
         if (LinkObserver* observer = m_observer.load())
             observer->linkBroken();
+        m_replyEvent.set();
         return false;
     }
     if (n == 0 || !m_connected.load() || currentConnection() != connection)
