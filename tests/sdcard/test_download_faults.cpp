@@ -11,10 +11,7 @@ namespace nimbra {
 namespace {
 
 using namespace std::chrono_literals;
-using test::DownloadTest;
-using test::logContent;
-using test::readFile;
-using test::writeFile;
+using namespace test;
 
 constexpr std::size_t Chunk = DownloadThread::ChunkSize;
 constexpr int ReportsPerChunk = 67; // 4096 bytes at 62 a report
@@ -192,7 +189,7 @@ TEST_F(FaultCampaignTest, EveryFaultAtSeveralChunksEndsInAByteIdenticalCopy)
 class EndAtTheDeadline final : public FileDataSink
 {
 public:
-    EndAtTheDeadline(FileDataSink& inner, HidLink& link, test::RecordingMessages& messages,
+    EndAtTheDeadline(FileDataSink& inner, HidLink& link, RecordingMessages& messages,
                      bool afterGivingUp)
         : m_inner(inner), m_link(link), m_messages(messages), m_afterGivingUp(afterGivingUp),
           m_told(messages.texts().size())
@@ -217,7 +214,7 @@ public:
 private:
     FileDataSink& m_inner;
     HidLink& m_link;
-    test::RecordingMessages& m_messages;
+    RecordingMessages& m_messages;
     const bool m_afterGivingUp;
     const qsizetype m_told; // messages before the transfer
     int m_ends = 0;         // reader thread only
@@ -283,7 +280,7 @@ private:
 class StationPausedFaultTest : public DownloadFaultTest
 {
 protected:
-    StationPausedFaultTest() : DownloadFaultTest(test::withStationPauses()) {}
+    StationPausedFaultTest() : DownloadFaultTest(withStationPauses()) {}
 };
 
 TEST_F(StationPausedFaultTest, DataAfterAChunksEndTakesThatChunkBack)
