@@ -39,6 +39,12 @@ void HidLink::stop()
         m_reader.join();
 }
 
+void HidLink::cancelExchange()
+{
+    ++m_cancels;
+    m_replyEvent.set();
+}
+
 std::shared_ptr<HidLink::Connection> HidLink::currentConnection() const
 {
     std::lock_guard lock(m_connectionMutex);
@@ -158,8 +164,9 @@ bool HidLink::settle(Millis quietAfterUnanswered)
     constexpr Millis Slice(50);
     const Millis longQuiet = std::max(quietAfterUnanswered, m_timing.lineQuiet);
     const auto limit = Clock::now() + 2 * longQuiet;
+    const unsigned cancels = m_cancels.load();
     for (;;) {
-        if (m_stopping.load())
+        if (m_stopping.load() || m_cancels.load() != cancels)
             return false;
         // Without a station nothing can come, and the request will not go out either.
         if (!m_connected.load())

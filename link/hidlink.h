@@ -84,6 +84,10 @@ public:
                               std::span<const CommandFrame> frames, Millis firstWait,
                               Millis finalWait);
 
+    // Ends the exchange under way at once, waiting for a quiet line or for its reply: a request
+    // not yet sent is not sent. For a requester that is being stopped.
+    void cancelExchange();
+
     // Stops and joins the reader thread and ends every requester's wait at once; from then on
     // exchanges return without waiting. For shutdown.
     void stop();
@@ -129,6 +133,7 @@ private:
     ManualResetEvent m_replyEvent{true};
     ManualResetEvent m_readEvent;
     std::atomic<bool> m_stopping{false};
+    std::atomic<unsigned> m_cancels{0}; // grows with every cancelExchange()
     // A request went out whose reply has not ended yet (cleared by the reader at its end).
     std::atomic<bool> m_unanswered{false};
     // The last input report or unanswered time-out, as steady-clock ticks.

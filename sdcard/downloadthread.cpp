@@ -63,7 +63,7 @@ void DownloadThread::stop()
     // Ends the worker's wait for a chunk at once; repeated, because the worker may reset the
     // event for its next request just after one signal.
     while (!m_finished.waitFor(Millis(20)))
-        m_link.ReplyEvent().set();
+        m_link.cancelExchange();
     m_thread.join();
 }
 

@@ -253,6 +253,29 @@ TEST_F(DownloadFaultTest, EndAtTheDeadlineGivesOneOutcome)
     }
 }
 
+class RealTimingFaultTest : public DownloadFaultTest
+{
+protected:
+    RealTimingFaultTest() : DownloadFaultTest(Timing{}) {}
+};
+
+// After an unanswered request the next one first waits seconds for a quiet line; closing the
+// dialog does not wait with it.
+TEST_F(RealTimingFaultTest, StopDuringTheWaitForAQuietLineIsQuick)
+{
+    station->putFile("big.csv", logContent(10000));
+    list();
+    station->setMuted(true);
+    EXPECT_TRUE(link.Exchange(CommandFrame(Command::Live), RequestKind::Live, 10ms, 10ms));
+    station->clearReceived();
+    ASSERT_TRUE(download.start("big.csv", local()));
+    std::this_thread::sleep_for(50ms);
+    const auto start = std::chrono::steady_clock::now();
+    download.stop();
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 1s);
+    EXPECT_TRUE(station->received().empty()) << "no request after the stop";
+}
+
 // Passes every report on; right after the end of the second chunk the station sends one
 // more data report, as a station would that answered a request twice.
 class DataAfterTheSecondEnd final : public FileDataSink
