@@ -51,14 +51,20 @@ public:
 
 private:
     struct Opened;
+    struct ChunkFailure
+    {
+        std::uint64_t at = 0; // the copy keeps what lies before
+        int writeError = 0;   // the system's error number when the copy could not be written
+    };
 
     void run(const std::string& name, const std::filesystem::path& folder);
     bool transfer(const std::string& name, const std::filesystem::path& localPath);
     std::optional<Opened> openLocalCopy(const std::filesystem::path& localPath);
-    // The offset of the chunk that failed; empty when the file arrived whole.
-    std::optional<std::uint64_t> fetchChunks(const std::string& name, std::uint64_t start,
-                                             std::uint64_t total);
-    void chunkFailure(int top);
+    // Where the transfer failed; empty when the file arrived whole. A chunk counts only when its
+    // reports can be its own: when more data comes after its end, it is taken back.
+    std::optional<ChunkFailure> fetchChunks(const std::string& name, std::uint64_t start,
+                                            std::uint64_t total);
+    void chunkFailure(int top, int writeError, const std::filesystem::path& localPath);
 
     HidLink& m_link;
     ChunkReceiver& m_receiver;

@@ -258,7 +258,6 @@ TEST_F(DownloadTest, StoppingMidwayKeepsThePartialCopyAndImportsNothing)
     EXPECT_TRUE(imported().empty());
 }
 
-// A second "{@}" after a chunk is no end of the next one.
 // A failure that escapes the import is told, and the worker still ends as every transfer does.
 TEST_F(DownloadTest, ImportThatThrowsIsToldAndTheWorkerEnds)
 {
@@ -283,14 +282,7 @@ TEST_F(DownloadTest, ImportThatThrowsIsToldAndTheWorkerEnds)
 class PacedDownloadTest : public DownloadTest
 {
 protected:
-    PacedDownloadTest() : DownloadTest(withStationPauses()) {}
-    static Timing withStationPauses()
-    {
-        Timing t = Timing{}.scaled(0.05);
-        t.chunkPause = Timing{}.chunkPause;
-        t.writePause = Timing{}.writePause;
-        return t;
-    }
+    PacedDownloadTest() : DownloadTest(test::withStationPauses()) {}
 };
 
 TEST_F(PacedDownloadTest, DuplicatedChunkEndIsIgnored)
