@@ -169,7 +169,7 @@ bool DownloadThread::transfer(const std::string& name, const std::filesystem::pa
         return false;
     }
     if (failedAt)
-        chunkFailure(top);
+        chunkFailure(static_cast<int>(*failedAt - opened->local));
     return true;
 }
 
@@ -203,10 +203,12 @@ std::optional<std::uint64_t> DownloadThread::fetchChunks(const std::string& name
     }
 }
 
-void DownloadThread::chunkFailure(int top)
+// The bar stays where the copy now ends, which is where the next Select resumes: a transfer
+// that failed must not look finished.
+void DownloadThread::chunkFailure(int kept)
 {
     m_link.setRequestKind(RequestKind::Idle);
-    m_observer.progress(top);
+    m_observer.progress(kept);
     m_messages.inform(m_texts.Text(246));
 }
 

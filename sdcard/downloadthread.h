@@ -55,7 +55,8 @@ private:
     // The offset of the chunk that failed; empty when the file arrived whole.
     std::optional<std::uint64_t> fetchChunks(const std::string& name, std::uint64_t start,
                                              std::uint64_t total);
-    void chunkFailure(int top);
+    // kept: the bytes of this transfer that the copy holds.
+    void chunkFailure(int kept);
 
     HidLink& m_link;
     ChunkReceiver& m_receiver;
