@@ -255,11 +255,12 @@ void Grapsh::DrawGraph()
     m_startText = FormatRangeTime(FromOleDate(start));
     m_endText = FormatRangeTime(FromOleDate(end));
     if (end < start) {
-        m_messages.inform(text(TimeErrorText));
+        m_messages.error(text(TimeErrorText));
         return;
     }
 
     m_Chart->ClearAllSeries();
+    m_Chart->SetNotice({});
     m_Chart->SetValueAxisAutomatic(false);
     m_Chart->SetTimeRange(start, end);
     const int view = m_ViewBox->currentIndex();
@@ -280,7 +281,28 @@ void Grapsh::DrawGraph()
         if (counts[series] > 0)
             FillSeries(static_cast<int>(series), columns[series], counts[series]);
     }
+    explainEmptySpan(start, end);
     m_Chart->replot();
+}
+
+void Grapsh::explainEmptySpan(double start, double end)
+{
+    for (int series = 0; series < CTchart1::SeriesCount; ++series) {
+        if (m_Chart->SeriesInUse(series) && !m_Chart->graph(series)->data()->isEmpty())
+            return;
+    }
+    const auto shown = [](double ole) { return AxisTimeText(AxisKeyFromOle(ole)); };
+    QString notice = text(NoReadingsText).arg(shown(start), shown(end)) + QLatin1Char('\n');
+    // The store has shown its message if it cannot be read; the chart then says only the first.
+    if (m_Store.Open(m_DatabasePath) < 0) {
+        m_Chart->SetNotice(notice.trimmed());
+        return;
+    }
+    if (const auto span = m_Store.ValidTimeSpan())
+        notice += text(StoreSpanText).arg(shown(span->first), shown(span->second));
+    else
+        notice += text(NothingImportedText);
+    m_Chart->SetNotice(notice);
 }
 
 // A failed count or selection leaves its series empty and the drawing goes on: the store has
