@@ -58,7 +58,8 @@ void CMy7100App::applyLanguage()
 void CMy7100App::runMainWindow()
 {
     const Timing timing;
-    StationSide station = m_options.simulate ? EmulatedStationSide() : HardwareStation(timing);
+    StationSide station =
+        m_options.simulate ? EmulatedStationSide(m_language) : HardwareStation(timing);
     ReplyRouter router;
     HidLink link(*station.transport, router, timing);
     {

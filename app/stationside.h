@@ -3,6 +3,7 @@
 #include "devicenotifier.h"
 #include "hidtransport.h"
 #include "timing.h"
+#include "uitext.h"
 
 #include <QObject>
 #include <functional>
@@ -25,6 +26,7 @@ struct StationSide
 };
 
 StationSide HardwareStation(const Timing& timing);
-StationSide EmulatedStationSide();
+// The emulator's panel speaks the given language.
+StationSide EmulatedStationSide(Language language);
 
 } // namespace nimbra
