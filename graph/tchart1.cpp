@@ -131,6 +131,9 @@ void CTchart1::buildNotice()
     m_notice->setTextAlignment(Qt::AlignCenter);
     m_notice->setPadding(QMargins(8, 6, 8, 6));
     m_notice->setColor(QColor(64, 64, 64));
+    // Opaque, so the grid does not run through the words.
+    m_notice->setBrush(QColor(255, 255, 255));
+    m_notice->setPen(QPen(QColor(192, 192, 192)));
     m_notice->setVisible(false);
 }
 
