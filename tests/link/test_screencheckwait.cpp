@@ -12,7 +12,6 @@ namespace {
 using namespace std::chrono_literals;
 using test::payloadOf;
 using test::ScriptedTransport;
-using test::TimedReply;
 
 struct Case
 {
@@ -43,7 +42,7 @@ TEST_P(ScreenCheckWait, AnAnswerCountsOnlyWithinTheWait)
 {
     const Case& c = GetParam();
     const auto answerAfter = std::chrono::duration_cast<Millis>(c.finalWait * c.answerAt);
-    bus.setResponder("A", [answerAfter](const Payload& command) -> std::vector<TimedReply> {
+    bus.setResponder("A", [answerAfter](const Payload& command) -> std::vector<test::TimedReply> {
         if (command[1] == 0x51)
             return {{payloadOf({0x51, 1}), answerAfter}};
         return {};
