@@ -64,7 +64,8 @@ void CMy7100App::runMainWindow()
 {
     const Timing timing;
     StationSide station =
-        m_options.simulate ? EmulatedStationSide(m_dataFolder) : HardwareStation(timing);
+        m_options.simulate ? EmulatedStationSide(m_dataFolder, m_language)
+                           : HardwareStation(timing);
     ReplyRouter router;
     HidLink link(*station.transport, router, timing);
     {

@@ -22,7 +22,7 @@ StationSide HardwareStation(const Timing& timing)
     return side;
 }
 
-StationSide EmulatedStationSide(const QString& dataFolder)
+StationSide EmulatedStationSide(const QString& dataFolder, Language language)
 {
     StationSide side;
     std::unique_ptr<EmulatedBus> bus = makeSimulatedBus();
@@ -34,11 +34,11 @@ StationSide EmulatedStationSide(const QString& dataFolder)
     EmulatedBus* busPointer = bus.get();
     side.notifier = bus.get();
     side.transport = std::move(bus);
-    side.companion = [busPointer](QWidget* mainWindow) {
+    side.companion = [busPointer, language](QWidget* mainWindow) {
         // A window of its own, not the main window's: the main window's dialogs block their
         // owner only, so the station can be pulled while one of them runs. It goes with the
         // main window, before the bus it drives.
-        auto* panel = new EmulatorPanel(*busPointer, SimulatedStationPath, nullptr);
+        auto* panel = new EmulatorPanel(*busPointer, SimulatedStationPath, language, nullptr);
         QObject::connect(mainWindow, &QObject::destroyed, [panel] { delete panel; });
         panel->move(mainWindow->frameGeometry().topRight() + QPoint(8, 0));
         panel->show();

@@ -3,6 +3,7 @@
 #include "devicenotifier.h"
 #include "hidtransport.h"
 #include "timing.h"
+#include "uitext.h"
 
 #include <QObject>
 #include <QString>
@@ -27,7 +28,7 @@ struct StationSide
 
 StationSide HardwareStation(const Timing& timing);
 // The emulated station keeps its settings in dataFolder, so that it comes back as it was left
-// when the program starts again (the language switch restarts it).
-StationSide EmulatedStationSide(const QString& dataFolder);
+// when the program starts again (the language switch restarts it). Its panel speaks language.
+StationSide EmulatedStationSide(const QString& dataFolder, Language language);
 
 } // namespace nimbra

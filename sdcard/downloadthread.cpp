@@ -174,7 +174,7 @@ bool DownloadThread::transfer(const std::string& name, const std::filesystem::pa
         return false;
     }
     if (failure)
-        chunkFailure(top, failure->writeError, localPath);
+        chunkFailure(static_cast<int>(failure->at - opened->local), failure->writeError, localPath);
     else
         m_observer.transferComplete();
     return true;
@@ -218,10 +218,12 @@ DownloadThread::fetchChunks(const std::string& name, std::uint64_t start, std::u
     }
 }
 
-void DownloadThread::chunkFailure(int top, int writeError, const std::filesystem::path& localPath)
+// The bar stays where the copy now ends, which is where the next Select resumes: a transfer
+// that failed must not look finished.
+void DownloadThread::chunkFailure(int kept, int writeError, const std::filesystem::path& localPath)
 {
     m_link.setRequestKind(RequestKind::Idle);
-    m_observer.progress(top);
+    m_observer.progress(kept);
     if (writeError == 0) {
         m_messages.inform(m_texts.Text(246));
         return;

@@ -64,7 +64,8 @@ private:
     // reports can be its own: when more data comes after its end, it is taken back.
     std::optional<ChunkFailure> fetchChunks(const std::string& name, std::uint64_t start,
                                             std::uint64_t total);
-    void chunkFailure(int top, int writeError, const std::filesystem::path& localPath);
+    // kept: the bytes of this transfer that the copy holds.
+    void chunkFailure(int kept, int writeError, const std::filesystem::path& localPath);
 
     HidLink& m_link;
     ChunkReceiver& m_receiver;

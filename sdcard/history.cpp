@@ -11,6 +11,7 @@
 #include <QGridLayout>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLocale>
 #include <QMouseEvent>
 #include <QProgressBar>
 #include <QPushButton>
@@ -49,6 +50,10 @@ void styleList(QTableView* list)
     rows->setDefaultSectionSize(list->fontMetrics().height() + 6);
     list->horizontalHeader()->setSectionsMovable(true);
 }
+
+// The bar's text: percentage, bytes received and bytes in all; the second once it stopped short.
+constexpr int ProgressText = 350;
+constexpr int ProgressStoppedText = 351;
 
 QString stationText(const std::string& bytes)
 {
@@ -139,6 +144,8 @@ void History::buildTopRow()
     m_selectedName->setMinimumWidth(unitsX(68));
     m_sizeLabel = new QLabel(this);
     SetItemId(m_sizeLabel, SizeLabel);
+    // Kept up to date but never shown, as in the dialog's template: the file list shows the size.
+    m_sizeLabel->hide();
 
     m_select = new QPushButton(this);
     SetItemId(m_select, SelectButton);
@@ -191,8 +198,10 @@ void History::setTexts()
     m_graph->setText(m_texts.Text(225));
     m_purge->setText(m_texts.Text(224));
     m_fileList->setHorizontalHeaderLabels({m_texts.Text(226), m_texts.Text(227)});
+    // Before the first import the columns carry their plain names: no unit is known yet.
     if (m_Records.columnCount() == 0)
-        m_Records.clear(recordTitles({}, false));
+        m_Records.clear({m_texts.Text(228), m_texts.Text(201), m_texts.Text(202),
+                         m_texts.Text(293), m_texts.Text(229)});
 }
 
 int History::DoModal()
@@ -386,12 +395,37 @@ void History::closeEvent(QCloseEvent* event)
         QDialog::closeEvent(event);
 }
 
+// The bar counts the bytes this transfer fetches and says how far it got in words, so a
+// transfer that stopped never looks finished.
+void History::showProgress(int position)
+{
+    if (!m_transferShown)
+        return;
+    m_progress->setValue(std::clamp(position, m_progress->minimum(), m_progress->maximum()));
+    showProgressText(ProgressText, std::clamp<qint64>(position, 0, m_progressTop));
+}
+
+void History::showProgressText(int textId, qint64 received)
+{
+    const QLocale locale(m_texts.language() == Language::German ? QLocale::German
+                                                                : QLocale::English);
+    const qint64 percent = qint64{m_progress->value()} * 100 / m_progress->maximum();
+    m_progressReceived = received;
+    m_progress->setFormat(StringTable(m_texts.language(), textId)
+                              .arg(percent)
+                              .arg(locale.toString(received), locale.toString(m_progressTop)));
+    m_progress->setTextVisible(true);
+}
+
 void History::progressRange(int top)
 {
     post([this, top] {
+        m_progressTop = std::max(top, 0);
+        m_transferShown = true;
+        m_transferWhole = false;
         // A range of 0..0 would turn the bar into a busy indicator.
         m_progress->setRange(0, std::max(top, 1));
-        m_progress->setValue(0);
+        showProgress(0);
     });
 }
 
@@ -400,17 +434,16 @@ void History::progress(int position)
     // One update in flight at a time: the reader may report thousands a second.
     if (m_pendingProgress.exchange(position) != -1)
         return;
-    post([this] {
-        const int latest = m_pendingProgress.exchange(-1);
-        m_progress->setValue(std::clamp(latest, m_progress->minimum(), m_progress->maximum()));
-    });
+    post([this] { showProgress(m_pendingProgress.exchange(-1)); });
 }
 
 void History::transferComplete()
 {
     post([this] {
         m_sizeLabel->setText(QStringLiteral("ok..."));
+        m_transferWhole = true;
         m_progress->setValue(m_progress->maximum());
+        showProgressText(ProgressText, m_progressTop);
     });
 }
 
@@ -419,6 +452,9 @@ void History::transferEnded()
     post([this] {
         m_Download.wait();
         setControlsEnabled(true);
+        if (m_transferShown && !m_transferWhole)
+            showProgressText(ProgressStoppedText, m_progressReceived);
+        m_transferShown = false;
     });
 }
 

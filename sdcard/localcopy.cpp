@@ -17,18 +17,17 @@ std::optional<std::filesystem::path> LocalCopyPath(const std::filesystem::path& 
     return folder / std::filesystem::path(wide.toStdU16String());
 }
 
-int ProgressPosition(std::uint64_t dataReports)
+int ProgressPosition(std::uint64_t bytes)
 {
-    constexpr std::uint64_t Step = 64;
     constexpr auto Top = static_cast<std::uint64_t>(std::numeric_limits<int>::max());
-    return dataReports > Top / Step ? static_cast<int>(Top) : static_cast<int>(dataReports * Step);
+    return bytes > Top ? static_cast<int>(Top) : static_cast<int>(bytes);
 }
 
 void ChunkReceiver::attach(CFile file)
 {
     std::lock_guard lock(m_mutex);
     m_LocalFile = std::move(file);
-    m_dataReports = 0;
+    m_progressBytes = 0;
     m_armed = false;
     m_ended = false;
     m_stray = false;
@@ -91,8 +90,10 @@ void ChunkReceiver::onFileData(std::string_view text)
     if (!text.empty() && std::fwrite(text.data(), 1, text.size(), m_LocalFile.get()) != text.size())
         noteWriteError();
     m_ReceivedBytes += text.size();
-    ++m_dataReports;
-    m_observer.progress(ProgressPosition(m_dataReports));
+    // The bar counts the bytes that arrived: it reaches its top with the last one, not before,
+    // and its percentage agrees with the byte count it shows.
+    m_progressBytes += text.size();
+    m_observer.progress(ProgressPosition(m_progressBytes));
 }
 
 bool ChunkReceiver::onChunkEnd()
@@ -106,7 +107,7 @@ bool ChunkReceiver::onChunkEnd()
     errno = 0;
     if (m_LocalFile && std::fflush(m_LocalFile.get()) != 0)
         noteWriteError();
-    m_observer.progress(ProgressPosition(m_dataReports));
+    m_observer.progress(ProgressPosition(m_progressBytes));
     return m_LastChunk;
 }
 
