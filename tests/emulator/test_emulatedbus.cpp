@@ -304,8 +304,9 @@ TEST_F(BusTest, ChunkReplyHeldBackOrTrickling)
     station->delayChunk(2, 150ms);
     station->trickleChunk(3, 100ms);
     auto request = [&] {
+        const auto asked = SteadyClock::now();
         EXPECT_TRUE(send(CommandFrame::fileChunk("20261201.csv", 0, 4096)));
-        return SteadyClock::now();
+        return asked;
     };
     request();
     EXPECT_EQ(readReports(68, 50ms).size(), 68u) << "the first reply at once";
