@@ -1,5 +1,7 @@
 #pragma once
 
+#include "uitext.h"
+
 #include <QDialog>
 #include <memory>
 
@@ -10,12 +12,22 @@ class EmulatedStation;
 
 // A small tool window beside the main window while the program runs on the emulated station:
 // it plugs and unplugs the station and puts it off its main screen, as a user would with the
-// real one.
+// real one. It speaks the user-interface language and keeps itself above the program's other
+// windows, so it stays at hand while a dialog runs.
 class EmulatorPanel final : public QDialog
 {
     Q_OBJECT
 public:
-    EmulatorPanel(EmulatedBus& bus, std::string stationPath, QWidget* parent = nullptr);
+    static constexpr int TitleText = 715;
+    static constexpr int PluggedText = 716;
+    static constexpr int BusyText = 717;
+
+    EmulatorPanel(EmulatedBus& bus, std::string stationPath, Language language,
+                  QWidget* parent = nullptr);
+    ~EmulatorPanel() override;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     EmulatedBus& m_bus;

@@ -6,7 +6,9 @@
 #include "hotplugmonitor.h"
 #include "simulatedbus.h"
 
+#include <QDir>
 #include <QWidget>
+#include <filesystem>
 
 namespace nimbra {
 
@@ -20,18 +22,23 @@ StationSide HardwareStation(const Timing& timing)
     return side;
 }
 
-StationSide EmulatedStationSide()
+StationSide EmulatedStationSide(const QString& dataFolder, Language language)
 {
     StationSide side;
     std::unique_ptr<EmulatedBus> bus = makeSimulatedBus();
+    const std::filesystem::path file =
+        QDir(dataFolder).filePath(QStringLiteral("SimulatedStation.txt")).toStdU16String();
+    bus->station(SimulatedStationPath)->edit([&file](StationModel& model) {
+        KeepSettingsInFile(model, file);
+    });
     EmulatedBus* busPointer = bus.get();
     side.notifier = bus.get();
     side.transport = std::move(bus);
-    side.companion = [busPointer](QWidget* mainWindow) {
+    side.companion = [busPointer, language](QWidget* mainWindow) {
         // A window of its own, not the main window's: the main window's dialogs block their
         // owner only, so the station can be pulled while one of them runs. It goes with the
         // main window, before the bus it drives.
-        auto* panel = new EmulatorPanel(*busPointer, SimulatedStationPath, nullptr);
+        auto* panel = new EmulatorPanel(*busPointer, SimulatedStationPath, language, nullptr);
         QObject::connect(mainWindow, &QObject::destroyed, [panel] { delete panel; });
         panel->move(mainWindow->frameGeometry().topRight() + QPoint(8, 0));
         panel->show();

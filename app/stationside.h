@@ -3,8 +3,10 @@
 #include "devicenotifier.h"
 #include "hidtransport.h"
 #include "timing.h"
+#include "uitext.h"
 
 #include <QObject>
+#include <QString>
 #include <functional>
 #include <memory>
 
@@ -25,6 +27,8 @@ struct StationSide
 };
 
 StationSide HardwareStation(const Timing& timing);
-StationSide EmulatedStationSide();
+// The emulated station keeps its settings in dataFolder, so that it comes back as it was left
+// when the program starts again (the language switch restarts it). Its panel speaks language.
+StationSide EmulatedStationSide(const QString& dataFolder, Language language);
 
 } // namespace nimbra

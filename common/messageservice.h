@@ -19,6 +19,8 @@ public:
 
     // A text with an OK button and no caption of its own. Blocks until it is dismissed.
     virtual void inform(const QString& text) = 0;
+    // The same with the error icon. A service that shows no icons informs.
+    virtual void error(const QString& text) { inform(text); }
     // OK and Cancel with the exclamation icon, Cancel as the default button.
     virtual Answer ask(const QString& text, const QString& caption = {}) = 0;
 };

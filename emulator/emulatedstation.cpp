@@ -93,6 +93,16 @@ void EmulatedStation::unplugAtDataReport(int n)
     edit([&](StationModel&) { m_faults.unplugAtDataReport(n); });
 }
 
+void EmulatedStation::delayChunk(int k, Millis delay)
+{
+    edit([&](StationModel&) { m_faults.delayChunk(k, delay); });
+}
+
+void EmulatedStation::trickleChunk(int k, Millis duration)
+{
+    edit([&](StationModel&) { m_faults.trickleChunk(k, duration); });
+}
+
 void EmulatedStation::sendUnasked(const Payload& payload)
 {
     edit([&](StationModel&) { m_replies.push_back({SteadyClock::now(), payload}); });
@@ -197,7 +207,7 @@ bool EmulatedStation::write(std::uint64_t generation,
 
     const auto due = SteadyClock::now() + m_faults.delay();
     for (const FaultPlan::Outgoing& out : m_faults.shape(reply.reports, reply.chunk))
-        m_replies.push_back({due, out.payload, out.unplug});
+        m_replies.push_back({due + out.after, out.payload, out.unplug});
     m_core->changed.notify_all();
     return true;
 }

@@ -74,6 +74,8 @@ public:
     void corruptDataReport(int n);
     void replaceDataReport(int n, const Payload& crafted);
     void unplugAtDataReport(int n);
+    void delayChunk(int k, Millis delay);
+    void trickleChunk(int k, Millis duration);
     // An input report nobody asked for, queued at once.
     void sendUnasked(const Payload& payload);
 

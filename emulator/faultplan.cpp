@@ -14,18 +14,37 @@ void FaultPlan::clear()
     m_aimed.clear();
 }
 
-void FaultPlan::aim(Aim aim, int n, Action action, const Payload& crafted)
+void FaultPlan::aim(Aim aim, int n, Action action, const Payload& crafted, Millis time)
 {
     if (n <= 0)
         return;
-    const long long base = aim == Aim::ChunkEnd ? m_chunkEnds : m_dataReports;
-    m_aimed.push_back({aim, base + n, action, crafted});
+    const long long base = aim == Aim::DataReport ? m_dataReports : m_chunkEnds;
+    m_aimed.push_back({aim, base + n, action, crafted, std::max(Millis(0), time)});
 }
 
 std::vector<FaultPlan::Aimed>::iterator FaultPlan::findAimed(Aim aim, long long count)
 {
     return std::find_if(m_aimed.begin(), m_aimed.end(),
                         [&](const Aimed& a) { return a.aim == aim && a.at == count; });
+}
+
+std::optional<FaultPlan::Aimed> FaultPlan::takeReplyTiming()
+{
+    // Asked before the reply's reports are counted: the chunk ends so far are the earlier
+    // replies'.
+    const auto aimed = findAimed(Aim::ChunkReply, m_chunkEnds + 1);
+    if (aimed == m_aimed.end())
+        return std::nullopt;
+    const Aimed hit = *aimed;
+    m_aimed.erase(aimed);
+    return hit;
+}
+
+Millis FaultPlan::Aimed::leaves(std::size_t index, std::size_t n) const
+{
+    if (action == Action::Delay)
+        return time;
+    return Millis(static_cast<Millis::rep>(index + 1) * time.count() / static_cast<Millis::rep>(n));
 }
 
 void FaultPlan::garble(Payload& payload)
@@ -51,10 +70,13 @@ std::vector<FaultPlan::Outgoing> FaultPlan::shape(const std::vector<Payload>& re
     std::vector<Outgoing> out;
     if (m_muted)
         return out;
+    const std::optional<Aimed> timing = chunkReply ? takeReplyTiming() : std::nullopt;
     for (std::size_t i = 0; i < reports.size(); ++i) {
         Outgoing sent{reports[i]};
         int copies = 1;
         if (chunkReply) {
+            if (timing)
+                sent.after = timing->leaves(i, reports.size());
             const bool end = i + 1 == reports.size();
             const long long count = end ? ++m_chunkEnds : ++m_dataReports;
             const auto aimed = findAimed(end ? Aim::ChunkEnd : Aim::DataReport, count);
@@ -76,6 +98,9 @@ std::vector<FaultPlan::Outgoing> FaultPlan::shape(const std::vector<Payload>& re
                     break;
                 case Action::Unplug:
                     sent.unplug = true;
+                    break;
+                case Action::Delay:
+                case Action::Trickle:
                     break;
                 }
             }

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <optional>
 #include <random>
 #include <vector>
 
@@ -42,6 +43,14 @@ public:
     }
     // The station vanishes where it would have sent data report n.
     void unplugAtDataReport(int n) { aim(Aim::DataReport, n, Action::Unplug); }
+    // Chunk reply k leaves the station whole, delay after its request: a late answer when that
+    // is past the requester's time-out, a slow one when within it.
+    void delayChunk(int k, Millis delay) { aim(Aim::ChunkReply, k, Action::Delay, {}, delay); }
+    // The reports of chunk reply k trickle out evenly, the last one (its "{@}") after duration.
+    void trickleChunk(int k, Millis duration)
+    {
+        aim(Aim::ChunkReply, k, Action::Trickle, {}, duration);
+    }
     // Disarms everything but pacing, which is a property of the bus, not a fault.
     void clear();
 
@@ -54,6 +63,7 @@ public:
     {
         Payload payload{};
         bool unplug = false; // the station vanishes instead of sending it
+        Millis after{0};     // how much later than the rest of the reply it leaves
     };
     // The reports of one reply as they leave the station: muted, dropped, garbled, doubled.
     std::vector<Outgoing> shape(const std::vector<Payload>& reports, bool chunkReply = false);
@@ -64,7 +74,8 @@ private:
     enum class Aim
     {
         ChunkEnd,
-        DataReport
+        DataReport,
+        ChunkReply // the whole reply; counted with the chunk ends
     };
     enum class Action
     {
@@ -72,7 +83,9 @@ private:
         Duplicate,
         Corrupt,
         Replace,
-        Unplug
+        Unplug,
+        Delay,
+        Trickle
     };
     struct Aimed
     {
@@ -80,9 +93,14 @@ private:
         long long at; // the count of its kind that it hits
         Action action;
         Payload crafted;
+        Millis time{0}; // Delay: of the whole reply; Trickle: when its last report leaves
+        // When report index of a reply of n reports leaves, relative to the reply.
+        Millis leaves(std::size_t index, std::size_t n) const;
     };
 
-    void aim(Aim aim, int n, Action action, const Payload& crafted = {});
+    void aim(Aim aim, int n, Action action, const Payload& crafted = {}, Millis time = {});
+    // The delay or trickle aimed at the chunk reply about to be shaped, removed from the plan.
+    std::optional<Aimed> takeReplyTiming();
     // The aimed fault of this kind and count, removed from the plan; Drop/... or none.
     std::vector<Aimed>::iterator findAimed(Aim aim, long long count);
     void garble(Payload& payload);

@@ -251,11 +251,12 @@ void Grapsh::DrawGraph()
     m_startText = FormatRangeTime(FromOleDate(start));
     m_endText = FormatRangeTime(FromOleDate(end));
     if (end < start) {
-        m_messages.inform(text(TimeErrorText));
+        m_messages.error(text(TimeErrorText));
         return;
     }
 
     m_Chart->ClearAllSeries();
+    m_Chart->SetNotice({});
     m_Chart->SetValueAxisAutomatic(false);
     m_Chart->SetTimeRange(start, end);
     const int view = m_ViewBox->currentIndex();
@@ -266,7 +267,28 @@ void Grapsh::DrawGraph()
 
     FillSeries(view == TemperatureView ? SetUpTemperatureView() : SetUpHumidityView());
     m_Chart->SetValueAxisAutomatic(true);
+    explainEmptySpan(start, end);
     m_Chart->replot();
+}
+
+void Grapsh::explainEmptySpan(double start, double end)
+{
+    for (int series = 0; series < CTchart1::SeriesCount; ++series) {
+        if (m_Chart->SeriesInUse(series) && !m_Chart->graph(series)->data()->isEmpty())
+            return;
+    }
+    const auto shown = [](double ole) { return AxisTimeText(AxisKeyFromOle(ole)); };
+    QString notice = text(NoReadingsText).arg(shown(start), shown(end)) + QLatin1Char('\n');
+    // The store has shown its message if it cannot be read; the chart then says only the first.
+    if (m_Store.Open(m_DatabasePath) < 0) {
+        m_Chart->SetNotice(notice.trimmed());
+        return;
+    }
+    if (const auto span = m_Store.ValidTimeSpan())
+        notice += text(StoreSpanText).arg(shown(span->first), shown(span->second));
+    else
+        notice += text(NothingImportedText);
+    m_Chart->SetNotice(notice);
 }
 
 // All series of the view come from one pass over the range, each with exactly the rows its

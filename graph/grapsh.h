@@ -45,6 +45,9 @@ public:
     static constexpr int SavePictureText = 712;
     static constexpr int NoValidTimeText = 713;
     static constexpr int SaveFailedText = 714;
+    static constexpr int NoReadingsText = 352;
+    static constexpr int StoreSpanText = 353;
+    static constexpr int NothingImportedText = 354;
 
     enum View
     {
@@ -76,6 +79,8 @@ private:
     std::span<const std::string_view> SetUpHumidityView();
     void FillSeries(std::span<const std::string_view> columns);
     void savePicture();
+    // Says on the chart when the drawn span holds no reading, and where the readings are.
+    void explainEmptySpan(double start, double end);
 
     const UiText& m_texts;
     MessageService& m_messages;

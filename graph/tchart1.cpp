@@ -31,6 +31,7 @@ CTchart1::CTchart1(QWidget* parent) : QCustomPlot(parent)
     buildTitleAndLegend();
     buildTimeAxis();
     buildCrosshair();
+    buildNotice();
     connect(xAxis, qOverload<const QCPRange&>(&QCPAxis::rangeChanged), this, [this] {
         if (m_valueAxisAutomatic)
             fitValueAxis();
@@ -118,6 +119,33 @@ void CTchart1::buildCrosshair()
     m_readout->setBrush(QColor(255, 255, 225));
     m_readout->setPen(QPen(QColor(96, 96, 96)));
     hideCrosshair();
+}
+
+void CTchart1::buildNotice()
+{
+    m_notice = new QCPItemText(this);
+    m_notice->setSelectable(false);
+    m_notice->position->setType(QCPItemPosition::ptAxisRectRatio);
+    m_notice->position->setCoords(0.5, 0.5);
+    m_notice->setPositionAlignment(Qt::AlignCenter);
+    m_notice->setTextAlignment(Qt::AlignCenter);
+    m_notice->setPadding(QMargins(8, 6, 8, 6));
+    m_notice->setColor(QColor(64, 64, 64));
+    // Opaque, so the grid does not run through the words.
+    m_notice->setBrush(QColor(255, 255, 255));
+    m_notice->setPen(QPen(QColor(192, 192, 192)));
+    m_notice->setVisible(false);
+}
+
+void CTchart1::SetNotice(const QString& text)
+{
+    m_notice->setText(text);
+    m_notice->setVisible(!text.isEmpty());
+}
+
+QString CTchart1::Notice() const
+{
+    return m_notice->visible() ? m_notice->text() : QString();
 }
 
 void CTchart1::ClearAllSeries()

@@ -32,6 +32,10 @@ public:
     // Adds count points in one step; times are OLE dates in ascending order.
     void LoadSeries(int series, int count, const double* values, const double* oleTimes);
 
+    // A word in the middle of the plot area, such as why it is empty; an empty text removes it.
+    void SetNotice(const QString& text);
+    QString Notice() const;
+
     void ResetView();
     bool SavePicture(const QString& pngPath);
 
@@ -54,6 +58,7 @@ private:
     void buildTitleAndLegend();
     void buildTimeAxis();
     void buildCrosshair();
+    void buildNotice();
     void rebuildLegend();
     void fitValueAxis();
     void showCrosshair(QPointF position);
@@ -68,6 +73,7 @@ private:
     QCPItemStraightLine* m_vertical = nullptr;
     QCPItemStraightLine* m_horizontal = nullptr;
     QCPItemText* m_readout = nullptr;
+    QCPItemText* m_notice = nullptr;
 };
 
 } // namespace nimbra

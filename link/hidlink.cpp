@@ -39,6 +39,12 @@ void HidLink::stop()
         m_reader.join();
 }
 
+void HidLink::cancelExchange()
+{
+    ++m_cancels;
+    m_replyEvent.set();
+}
+
 std::shared_ptr<HidLink::Connection> HidLink::currentConnection() const
 {
     std::lock_guard lock(m_connectionMutex);
@@ -85,6 +91,8 @@ bool HidLink::Connect()
         std::lock_guard lock(m_connectionMutex);
         m_connection = opened;
     }
+    // Nothing an earlier opening was asked can arrive on a new one.
+    m_unanswered.store(false);
     m_connected.store(opened != nullptr);
     m_readEvent.set();
     return opened != nullptr;
@@ -145,25 +153,73 @@ bool HidLink::waitReply(Millis timeout)
     }
 }
 
+void HidLink::markLineActive()
+{
+    m_lineActive.store(std::chrono::steady_clock::now().time_since_epoch().count());
+}
+
+bool HidLink::settle(Millis quietAfterUnanswered)
+{
+    using Clock = std::chrono::steady_clock;
+    constexpr Millis Slice(50);
+    const Millis longQuiet = std::max(quietAfterUnanswered, m_timing.lineQuiet);
+    const auto limit = Clock::now() + 2 * longQuiet;
+    const unsigned cancels = m_cancels.load();
+    for (;;) {
+        if (m_stopping.load() || m_cancels.load() != cancels)
+            return false;
+        // Without a station nothing can come, and the request will not go out either.
+        if (!m_connected.load())
+            return true;
+        const Millis quiet = m_unanswered.load() ? longQuiet : m_timing.lineQuiet;
+        const auto quietAt = Clock::time_point(Clock::duration(m_lineActive.load())) + quiet;
+        const auto now = Clock::now();
+        if (now >= quietAt)
+            return true;
+        if (now >= limit)
+            return false;
+        std::this_thread::sleep_until(std::min({quietAt, limit, now + Slice}));
+    }
+}
+
+bool HidLink::sendRequest(const CommandFrame& command, RequestKind kind)
+{
+    // Set before the report goes out, so that a quick reply's end always finds it to clear.
+    m_unanswered.store(kind != RequestKind::NoReply);
+    const bool sent = SendReport(command);
+    if (!sent)
+        m_unanswered.store(false);
+    return sent;
+}
+
 HidLink::Turn HidLink::exchangeTurn(const CommandFrame& command, RequestKind kind,
-                                    Millis waitBefore, Millis waitAfter)
+                                    Millis waitBefore, Millis waitAfter,
+                                    const std::function<void()>& beforeSend)
 {
     std::lock_guard turn(m_exchangeMutex);
     waitReply(waitBefore);
-    m_replyEvent.reset();
-    m_requestKind.store(kind);
     Turn result;
-    result.sent = SendReport(command);
-    result.timedOut = !waitReply(waitAfter);
+    result.timedOut = true;
+    if (settle(waitBefore)) {
+        m_replyEvent.reset();
+        if (beforeSend)
+            beforeSend();
+        m_requestKind.store(kind);
+        result.sent = sendRequest(command, kind);
+        result.timedOut = !waitReply(waitAfter);
+        // The quiet that the next request waits for starts no earlier than this time-out.
+        if (result.timedOut && m_unanswered.load())
+            markLineActive();
+    }
     m_replyEvent.reset();
     m_replyEvent.set();
     return result;
 }
 
 bool HidLink::Exchange(const CommandFrame& command, RequestKind kind, Millis waitBefore,
-                       Millis waitAfter)
+                       Millis waitAfter, const std::function<void()>& beforeSend)
 {
-    return exchangeTurn(command, kind, waitBefore, waitAfter).timedOut;
+    return exchangeTurn(command, kind, waitBefore, waitAfter, beforeSend).timedOut;
 }
 
 bool HidLink::Write(const CommandFrame& command, Millis waitBefore, Millis waitAfter)
@@ -177,6 +233,11 @@ WriteOutcome HidLink::GuardedWrite(const std::atomic<int>& screenBusy,
 {
     std::lock_guard turn(m_exchangeMutex);
     waitReply(firstWait);
+    // A line that never goes quiet would hand a stray report's byte to the screen check.
+    if (!settle(firstWait)) {
+        m_replyEvent.set();
+        return WriteOutcome::Unconnected;
+    }
     m_replyEvent.reset();
 
     const WriteOutcome outcome = checkScreenThenSend(screenBusy, frames, finalWait);
@@ -194,11 +255,12 @@ WriteOutcome HidLink::checkScreenThenSend(const std::atomic<int>& screenBusy,
     using Clock = std::chrono::steady_clock;
     const auto asked = Clock::now();
     m_requestKind.store(RequestKind::ScreenCheck);
-    if (!SendReport(CommandFrame(Command::ScreenCheck)))
+    if (!sendRequest(CommandFrame(Command::ScreenCheck), RequestKind::ScreenCheck))
         return WriteOutcome::Unconnected;
     // The station answers within a few milliseconds; the spare time covers a busy bus. The
     // pause is never shorter than the station's own 50 ms.
-    waitReply(std::max(m_timing.screenCheck, finalWait));
+    if (!waitReply(std::max(m_timing.screenCheck, finalWait)) && m_unanswered.load())
+        markLineActive();
     std::this_thread::sleep_until(asked + m_timing.screenCheck);
     if (screenBusy.load() != 0)
         return WriteOutcome::ScreenBusy;
@@ -231,20 +293,24 @@ bool HidLink::readOnce(const std::shared_ptr<Connection>& connection)
     const int n = connection->reader->read(payload, m_timing.readTimeout);
     if (n < 0) {
         connection->broken.store(true);
-        m_replyEvent.set();
+        // Told before the waits end, so a requester woken by the break finds its owner told.
         if (LinkObserver* observer = m_observer.load())
             observer->linkBroken();
+        m_replyEvent.set();
         return false;
     }
     if (n == 0 || !m_connected.load() || currentConnection() != connection)
         return false;
 
+    markLineActive();
     const DispatchResult result =
         m_router.dispatch(m_requestKind.load(), payload, static_cast<std::size_t>(n));
     if (result.backToIdle)
         m_requestKind.store(RequestKind::Idle);
-    if (result.signal)
+    if (result.signal) {
+        m_unanswered.store(false);
         m_replyEvent.set();
+    }
     return true;
 }
 

@@ -9,6 +9,8 @@
 #include "timing.h"
 
 #include <atomic>
+#include <chrono>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <span>
@@ -64,9 +66,13 @@ public:
     // Returns whether the report went out: false without a station or once its opening broke.
     bool SendReport(const CommandFrame& command);
     // One request and its reply. Only one exchange is under way at a time; a second requester
-    // waits its turn. Returns whether the wait for the reply timed out.
+    // waits its turn. Replies carry no id, so the request goes out only once the line is quiet:
+    // briefly after an answered request, for waitBefore after one whose reply never ended (that
+    // reply may still come and must not be taken for this one's). A line that does not go quiet
+    // within twice waitBefore gets no request. beforeSend runs after that, just before the
+    // request goes out. Returns whether the wait for the reply timed out (also: nothing sent).
     bool Exchange(const CommandFrame& command, RequestKind kind, Millis waitBefore,
-                  Millis waitAfter);
+                  Millis waitAfter, const std::function<void()>& beforeSend = {});
     // A command the station does not answer, as an exchange of kind NoReply; the second wait
     // gives the station time to take it. Returns whether the frame went out.
     bool Write(const CommandFrame& command, Millis waitBefore, Millis waitAfter);
@@ -77,6 +83,10 @@ public:
     WriteOutcome GuardedWrite(const std::atomic<int>& screenBusy,
                               std::span<const CommandFrame> frames, Millis firstWait,
                               Millis finalWait);
+
+    // Ends the exchange under way at once, waiting for a quiet line or for its reply: a request
+    // not yet sent is not sent. For a requester that is being stopped.
+    void cancelExchange();
 
     // Stops and joins the reader thread and ends every requester's wait at once; from then on
     // exchanges return without waiting. For shutdown.
@@ -98,13 +108,16 @@ private:
     std::shared_ptr<Connection> openStation(const std::string& path);
     void ReaderThread();
     bool waitReply(Millis timeout);
+    bool settle(Millis quietAfterUnanswered);
+    void markLineActive();
+    bool sendRequest(const CommandFrame& command, RequestKind kind);
     struct Turn
     {
         bool sent = false;
         bool timedOut = false;
     };
     Turn exchangeTurn(const CommandFrame& command, RequestKind kind, Millis waitBefore,
-                      Millis waitAfter);
+                      Millis waitAfter, const std::function<void()>& beforeSend = {});
     bool readOnce(const std::shared_ptr<Connection>& connection);
     WriteOutcome checkScreenThenSend(const std::atomic<int>& screenBusy,
                                      std::span<const CommandFrame> frames, Millis finalWait);
@@ -120,6 +133,11 @@ private:
     ManualResetEvent m_replyEvent{true};
     ManualResetEvent m_readEvent;
     std::atomic<bool> m_stopping{false};
+    std::atomic<unsigned> m_cancels{0}; // grows with every cancelExchange()
+    // A request went out whose reply has not ended yet (cleared by the reader at its end).
+    std::atomic<bool> m_unanswered{false};
+    // The last input report or unanswered time-out, as steady-clock ticks.
+    std::atomic<std::chrono::steady_clock::rep> m_lineActive{0};
     bool m_accessDeniedTold = false; // Connect's thread only
 
     mutable std::mutex m_connectionMutex;

@@ -11,11 +11,11 @@ Timing Timing::scaled(double factor) const
         m = std::max(Millis(1), Millis(static_cast<Millis::rep>(m.count() * factor)));
     };
     for (Millis* m :
-         {&t.settings,       &t.interval,       &t.alarmPage,   &t.calibration,   &t.live,
-          &t.fileListBefore, &t.fileListAfter,  &t.fileChunk,   &t.chunkPause,    &t.deleteBefore,
-          &t.deleteAfter,    &t.setInterval,    &t.setClock,    &t.guardedFirst,  &t.guardedFinal,
-          &t.syncFirst,      &t.syncFinal,      &t.writePause,  &t.sequencePause, &t.screenCheck,
-          &t.pollPass,       &t.dialogOpenWait, &t.readTimeout, &t.rescan})
+         {&t.settings,       &t.interval,       &t.alarmPage,  &t.calibration,   &t.live,
+          &t.fileListBefore, &t.fileListAfter,  &t.fileChunk,  &t.chunkPause,    &t.deleteBefore,
+          &t.deleteAfter,    &t.setInterval,    &t.setClock,   &t.guardedFirst,  &t.guardedFinal,
+          &t.syncFirst,      &t.syncFinal,      &t.writePause, &t.sequencePause, &t.screenCheck,
+          &t.pollPass,       &t.dialogOpenWait, &t.lineQuiet,  &t.readTimeout,   &t.rescan})
         scale(*m);
     return t;
 }

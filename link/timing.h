@@ -39,6 +39,10 @@ struct Timing
     int pollEveryPasses{40}; // the counter grows by 2 a pass while polling: about 20 s
     Millis dialogOpenWait{3000};
 
+    // How long the line must have been silent before a request goes out: whatever the station
+    // had already sent has arrived by then and is not taken for the new request's answer.
+    Millis lineQuiet{10};
+
     Millis readTimeout{50}; // one blocking read, so the reader can be stopped
     Millis rescan{1000};    // re-enumeration when no hot-plug monitor is available
 

@@ -2,6 +2,7 @@
 
 #include "messageservice.h"
 
+#include <cerrno>
 #include <exception>
 #include <system_error>
 
@@ -62,7 +63,7 @@ void DownloadThread::stop()
     // Ends the worker's wait for a chunk at once; repeated, because the worker may reset the
     // event for its next request just after one signal.
     while (!m_finished.waitFor(Millis(20)))
-        m_link.ReplyEvent().set();
+        m_link.cancelExchange();
     m_thread.join();
 }
 
@@ -78,7 +79,10 @@ void DownloadThread::run(const std::string& name, const std::filesystem::path& f
     try {
         const std::optional<std::filesystem::path> localPath = LocalCopyPath(folder, name);
         bool import = false;
-        if (name.size() > MaxFetchNameLength)
+        // Without a station nothing is asked and nothing changes: the copy and the store stay.
+        if (!m_link.Connected())
+            m_messages.inform(m_texts.Text(232));
+        else if (name.size() > MaxFetchNameLength)
             m_messages.inform(
                 StringTable(m_texts.language(), 301).arg(static_cast<int>(MaxFetchNameLength)));
         else if (!localPath)
@@ -154,29 +158,33 @@ bool DownloadThread::transfer(const std::string& name, const std::filesystem::pa
     std::fseek(opened->file.get(), 0, SEEK_END);
     m_receiver.attach(std::move(opened->file));
 
-    const std::optional<std::uint64_t> failedAt =
+    const std::optional<ChunkFailure> failure =
         fetchChunks(name, opened->local, static_cast<std::uint64_t>(total));
     m_receiver.close();
-    if (failedAt) {
+    m_copyComplete = !failure;
+    if (failure) {
         // What arrived of a failed chunk may have gaps (a lost or garbled report), and a resume
         // starts at the copy's size: the copy keeps the complete chunks only.
         std::error_code error;
-        if (std::filesystem::file_size(localPath, error) > *failedAt && !error)
-            std::filesystem::resize_file(localPath, *failedAt, error);
+        if (std::filesystem::file_size(localPath, error) > failure->at && !error)
+            std::filesystem::resize_file(localPath, failure->at, error);
     }
     if (m_cancelled.load()) {
         m_link.setRequestKind(RequestKind::Idle);
         return false;
     }
-    if (failedAt)
-        chunkFailure(top);
+    if (failure)
+        chunkFailure(static_cast<int>(failure->at - opened->local), failure->writeError, localPath);
+    else
+        m_observer.transferComplete();
     return true;
 }
 
-std::optional<std::uint64_t> DownloadThread::fetchChunks(const std::string& name,
-                                                         std::uint64_t start, std::uint64_t total)
+std::optional<DownloadThread::ChunkFailure>
+DownloadThread::fetchChunks(const std::string& name, std::uint64_t start, std::uint64_t total)
 {
     const Timing& timing = m_link.timing();
+    std::optional<std::uint64_t> previous; // where the chunk before this one began
     for (;;) {
         std::uint64_t end = start + ChunkSize;
         std::uint64_t expected = ChunkSize;
@@ -185,29 +193,49 @@ std::optional<std::uint64_t> DownloadThread::fetchChunks(const std::string& name
             end = total;
             expected = total - start;
         }
-        m_receiver.arm(expected, last);
+        bool doubt = false;
         // Without a station the chunk fails at once instead of waiting out its time.
-        bool timedOut = true;
         if (m_link.Connected() && !m_cancelled.load())
-            timedOut =
-                m_link.Exchange(CommandFrame::fileChunk(name, static_cast<std::uint32_t>(start),
-                                                        static_cast<std::uint32_t>(end)),
-                                RequestKind::FileData, timing.fileChunk, timing.fileChunk);
+            m_link.Exchange(CommandFrame::fileChunk(name, static_cast<std::uint32_t>(start),
+                                                    static_cast<std::uint32_t>(end)),
+                            RequestKind::FileData, timing.fileChunk, timing.fileChunk, [&] {
+                                doubt = m_receiver.takeStray();
+                                m_receiver.arm(last);
+                            });
+        // Decided here once: an end that comes later belongs to no chunk, one that came before
+        // completes this one even when the wait ran out at that moment.
         const ChunkResult result = m_receiver.finish();
-        if (m_cancelled.load() || timedOut || result.writeFailed || result.received != expected)
-            return start;
+        if (doubt && previous)
+            return ChunkFailure{*previous};
+        if (m_cancelled.load() || !result.ended || result.writeError != 0 ||
+            result.received != expected)
+            return ChunkFailure{start, result.writeError};
         if (last)
             return std::nullopt;
         std::this_thread::sleep_for(timing.chunkPause);
+        previous = start;
         start += ChunkSize;
     }
 }
 
-void DownloadThread::chunkFailure(int top)
+// The bar stays where the copy now ends, which is where the next Select resumes: a transfer
+// that failed must not look finished.
+void DownloadThread::chunkFailure(int kept, int writeError, const std::filesystem::path& localPath)
 {
     m_link.setRequestKind(RequestKind::Idle);
-    m_observer.progress(top);
-    m_messages.inform(m_texts.Text(246));
+    m_observer.progress(kept);
+    if (writeError == 0) {
+        m_messages.inform(m_texts.Text(246));
+        return;
+    }
+    bool full = writeError == ENOSPC;
+#ifdef EDQUOT
+    full = full || writeError == EDQUOT;
+#endif
+    const QString path = QString::fromStdU16String(localPath.u16string());
+    const QString reason =
+        QString::fromLocal8Bit(std::generic_category().message(writeError).c_str());
+    m_messages.inform(StringTable(m_texts.language(), full ? 320 : 321).arg(path, reason));
 }
 
 } // namespace nimbra

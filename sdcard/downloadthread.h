@@ -45,17 +45,27 @@ public:
     // Joins a worker that has ended by itself.
     void wait();
     bool running() const { return m_running.load(); }
+    // For the import step, on the worker: whether the copy holds the whole file. After a
+    // failed transfer its last line may be cut.
+    bool copyComplete() const { return m_copyComplete; }
 
 private:
     struct Opened;
+    struct ChunkFailure
+    {
+        std::uint64_t at = 0; // the copy keeps what lies before
+        int writeError = 0;   // the system's error number when the copy could not be written
+    };
 
     void run(const std::string& name, const std::filesystem::path& folder);
     bool transfer(const std::string& name, const std::filesystem::path& localPath);
     std::optional<Opened> openLocalCopy(const std::filesystem::path& localPath);
-    // The offset of the chunk that failed; empty when the file arrived whole.
-    std::optional<std::uint64_t> fetchChunks(const std::string& name, std::uint64_t start,
-                                             std::uint64_t total);
-    void chunkFailure(int top);
+    // Where the transfer failed; empty when the file arrived whole. A chunk counts only when its
+    // reports can be its own: when more data comes after its end, it is taken back.
+    std::optional<ChunkFailure> fetchChunks(const std::string& name, std::uint64_t start,
+                                            std::uint64_t total);
+    // kept: the bytes of this transfer that the copy holds.
+    void chunkFailure(int kept, int writeError, const std::filesystem::path& localPath);
 
     HidLink& m_link;
     ChunkReceiver& m_receiver;
@@ -64,6 +74,7 @@ private:
     TransferObserver& m_observer;
     const ImportStep m_import;
     UiText m_texts;                       // set before start, read by the worker
+    bool m_copyComplete = false;          // worker only
     std::atomic<bool> m_running{false};   // a worker is between start and its end
     std::atomic<bool> m_cancelled{false}; // stop() asked the worker to end
     ManualResetEvent m_finished{true};    // the worker has returned

@@ -11,6 +11,7 @@
 #include <QGridLayout>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLocale>
 #include <QMouseEvent>
 #include <QProgressBar>
 #include <QPushButton>
@@ -50,6 +51,10 @@ void styleList(QTableView* list)
     list->horizontalHeader()->setSectionsMovable(true);
 }
 
+// The bar's text: percentage, bytes received and bytes in all; the second once it stopped short.
+constexpr int ProgressText = 350;
+constexpr int ProgressStoppedText = 351;
+
 QString stationText(const std::string& bytes)
 {
     return QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size()));
@@ -70,7 +75,7 @@ History::History(HidLink& link, ReplyRouter& router, MessageService& messages, c
       m_settingsPage(std::move(settingsPage)),
       m_Download(link, m_Receiver, m_Files, m_workerMessages, *this,
                  [this](const std::filesystem::path& copy, const std::string& name) {
-                     ImportLocalFile(copy, name);
+                     ImportLocalFile(copy, name, m_Download.copyComplete());
                  })
 {
     SetItemId(this, ResourceId);
@@ -139,6 +144,8 @@ void History::buildTopRow()
     m_selectedName->setMinimumWidth(unitsX(68));
     m_sizeLabel = new QLabel(this);
     SetItemId(m_sizeLabel, SizeLabel);
+    // Kept up to date but never shown, as in the dialog's template: the file list shows the size.
+    m_sizeLabel->hide();
 
     m_select = new QPushButton(this);
     SetItemId(m_select, SelectButton);
@@ -191,10 +198,10 @@ void History::setTexts()
     m_graph->setText(m_texts.Text(225));
     m_purge->setText(m_texts.Text(224));
     m_fileList->setHorizontalHeaderLabels({m_texts.Text(226), m_texts.Text(227)});
+    // Before the first import the columns carry their plain names: no unit is known yet.
     if (m_Records.columnCount() == 0)
-        m_Records.setRecords(nullptr, RecordColumnTitles(m_texts.Text(228), m_texts.Text(201),
-                                                         m_texts.Text(202), m_texts.Text(293),
-                                                         m_texts.Text(229), {}, false));
+        m_Records.clear({m_texts.Text(228), m_texts.Text(201), m_texts.Text(202),
+                         m_texts.Text(293), m_texts.Text(229)});
 }
 
 int History::DoModal()
@@ -316,6 +323,8 @@ void History::OnDelete()
     // The first row's name is picked without being highlighted: Select fetches that file.
     m_fileList->clearSelection();
     selectRow(m_fileList->rowCount() > 0 ? 0 : -1);
+    // The list shows what the store holds, which is nothing from now on.
+    m_Records.clear(recordTitles(m_UnitLabel, m_IsIndoorFile));
     RecordStore store(m_messages);
     if (store.Open(m_DatabasePath) == 0)
         store.ClearAll();
@@ -331,26 +340,38 @@ void History::PurgeLocalCopies()
         m_messages.inform(QStringLiteral("ok"));
 }
 
-void History::ImportLocalFile(const std::filesystem::path& localCopy, const std::string& name)
+QStringList History::recordTitles(const QString& unitLabel, bool indoor) const
 {
+    return RecordColumnTitles(m_texts.Text(228), m_texts.Text(201), m_texts.Text(202),
+                              m_texts.Text(293), m_texts.Text(229), unitLabel, indoor);
+}
+
+void History::ImportLocalFile(const std::filesystem::path& localCopy, const std::string& name,
+                              bool complete)
+{
+    // No rows while the import replaces them.
     post([this] { m_Records.clear(); });
-    auto texts = std::make_shared<RecordTexts>();
     const Page settings = m_settingsPage();
     const DateOrder order =
         settings == Page{} ? DateOrder::Unknown : DateOrderFromSettings(settings[4]);
+    const Language language = m_texts.language();
     const ImportResult result = ImportLogFile(localCopy, name, m_DatabasePath, order,
-                                              m_workerMessages, *texts, m_texts.language());
+                                              m_workerMessages, {complete, language});
     if (!result.opened) {
         m_workerMessages.inform(QStringLiteral("Open Error2"));
         return;
     }
-    post([this, texts, result] {
+    if (const QString summary = ImportSummary(result, stationText(name), language);
+        !summary.isEmpty())
+        m_workerMessages.inform(summary);
+    post([this, result] {
         m_UnitLabel = result.unitLabel;
         m_IsIndoorFile = result.indoor;
-        m_Records.setRecords(texts,
-                             RecordColumnTitles(m_texts.Text(228), m_texts.Text(201),
-                                                m_texts.Text(202), m_texts.Text(293),
-                                                m_texts.Text(229), m_UnitLabel, m_IsIndoorFile));
+        const QStringList titles = recordTitles(m_UnitLabel, m_IsIndoorFile);
+        if (result.stored)
+            m_Records.setRecords(m_DatabasePath, titles, result.order, result.indoor);
+        else
+            m_Records.clear(titles);
     });
 }
 
@@ -374,12 +395,37 @@ void History::closeEvent(QCloseEvent* event)
         QDialog::closeEvent(event);
 }
 
+// The bar counts the bytes this transfer fetches and says how far it got in words, so a
+// transfer that stopped never looks finished.
+void History::showProgress(int position)
+{
+    if (!m_transferShown)
+        return;
+    m_progress->setValue(std::clamp(position, m_progress->minimum(), m_progress->maximum()));
+    showProgressText(ProgressText, std::clamp<qint64>(position, 0, m_progressTop));
+}
+
+void History::showProgressText(int textId, qint64 received)
+{
+    const QLocale locale(m_texts.language() == Language::German ? QLocale::German
+                                                                : QLocale::English);
+    const qint64 percent = qint64{m_progress->value()} * 100 / m_progress->maximum();
+    m_progressReceived = received;
+    m_progress->setFormat(StringTable(m_texts.language(), textId)
+                              .arg(percent)
+                              .arg(locale.toString(received), locale.toString(m_progressTop)));
+    m_progress->setTextVisible(true);
+}
+
 void History::progressRange(int top)
 {
     post([this, top] {
+        m_progressTop = std::max(top, 0);
+        m_transferShown = true;
+        m_transferWhole = false;
         // A range of 0..0 would turn the bar into a busy indicator.
         m_progress->setRange(0, std::max(top, 1));
-        m_progress->setValue(0);
+        showProgress(0);
     });
 }
 
@@ -388,17 +434,16 @@ void History::progress(int position)
     // One update in flight at a time: the reader may report thousands a second.
     if (m_pendingProgress.exchange(position) != -1)
         return;
-    post([this] {
-        const int latest = m_pendingProgress.exchange(-1);
-        m_progress->setValue(std::clamp(latest, m_progress->minimum(), m_progress->maximum()));
-    });
+    post([this] { showProgress(m_pendingProgress.exchange(-1)); });
 }
 
 void History::transferComplete()
 {
     post([this] {
         m_sizeLabel->setText(QStringLiteral("ok..."));
+        m_transferWhole = true;
         m_progress->setValue(m_progress->maximum());
+        showProgressText(ProgressText, m_progressTop);
     });
 }
 
@@ -407,6 +452,9 @@ void History::transferEnded()
     post([this] {
         m_Download.wait();
         setControlsEnabled(true);
+        if (m_transferShown && !m_transferWhole)
+            showProgressText(ProgressStoppedText, m_progressReceived);
+        m_transferShown = false;
     });
 }
 

@@ -85,7 +85,12 @@ private:
     void fillFileList();
     void selectRow(int row);
     void setControlsEnabled(bool enabled);
-    void ImportLocalFile(const std::filesystem::path& localCopy, const std::string& name);
+    void showProgress(int position);
+    void showProgressText(int textId, qint64 received);
+    // complete: the transfer fetched the whole file.
+    void ImportLocalFile(const std::filesystem::path& localCopy, const std::string& name,
+                         bool complete);
+    QStringList recordTitles(const QString& unitLabel, bool indoor) const;
     template <typename F> void post(F&& onUiThread);
 
     // TransferObserver: reader and worker threads.
@@ -107,8 +112,13 @@ private:
     int m_SelectedRow = -1;                                 // user-interface thread
     QString m_UnitLabel;                                    // user-interface thread
     bool m_IsIndoorFile = false;                            // user-interface thread
-    RecordListModel m_Records;
+    RecordListModel m_Records{m_messages};                  // user-interface thread
     std::atomic<int> m_pendingProgress{-1}; // the newest position not shown yet; -1 none
+    // The bar of the running transfer; user-interface thread.
+    bool m_transferShown = false;  // a transfer has set the bar's range and not ended yet
+    bool m_transferWhole = false;  // it ended complete
+    qint64 m_progressTop = 0;      // the bytes it fetches
+    qint64 m_progressReceived = 0; // the bytes the bar's text names
     ChunkReceiver m_Receiver{*this};
     DownloadThread m_Download;
 

@@ -1,6 +1,9 @@
 #include "localcopy.h"
 
 #include <QString>
+#include <cerrno>
+#include <limits>
+#include <utility>
 
 namespace nimbra {
 
@@ -14,29 +17,45 @@ std::optional<std::filesystem::path> LocalCopyPath(const std::filesystem::path& 
     return folder / std::filesystem::path(wide.toStdU16String());
 }
 
+int ProgressPosition(std::uint64_t bytes)
+{
+    constexpr auto Top = static_cast<std::uint64_t>(std::numeric_limits<int>::max());
+    return bytes > Top ? static_cast<int>(Top) : static_cast<int>(bytes);
+}
+
 void ChunkReceiver::attach(CFile file)
 {
     std::lock_guard lock(m_mutex);
     m_LocalFile = std::move(file);
-    m_ProgressPos = 0;
+    m_progressBytes = 0;
     m_armed = false;
-    m_writeFailed = false;
+    m_ended = false;
+    m_stray = false;
+    m_writeError = 0;
 }
 
-void ChunkReceiver::arm(std::uint64_t expected, bool last)
+void ChunkReceiver::arm(bool last)
 {
     std::lock_guard lock(m_mutex);
     m_ReceivedBytes = 0;
-    m_expected = expected;
     m_LastChunk = last;
+    m_ended = false;
     m_armed = true;
 }
 
 ChunkResult ChunkReceiver::finish()
 {
     std::lock_guard lock(m_mutex);
+    const ChunkResult result{m_ReceivedBytes, m_ended, m_writeError};
     m_armed = false;
-    return {m_ReceivedBytes, m_writeFailed};
+    m_ended = false;
+    return result;
+}
+
+bool ChunkReceiver::takeStray()
+{
+    std::lock_guard lock(m_mutex);
+    return std::exchange(m_stray, false);
 }
 
 void ChunkReceiver::close()
@@ -52,16 +71,29 @@ bool ChunkReceiver::isOpen() const
     return m_LocalFile != nullptr;
 }
 
+void ChunkReceiver::noteWriteError()
+{
+    if (m_writeError == 0)
+        m_writeError = errno != 0 ? errno : EIO;
+}
+
 void ChunkReceiver::onFileData(std::string_view text)
 {
     std::lock_guard lock(m_mutex);
-    if (!m_armed || !m_LocalFile)
+    if (!m_LocalFile)
         return;
+    if (!m_armed) {
+        m_stray = true;
+        return;
+    }
+    errno = 0;
     if (!text.empty() && std::fwrite(text.data(), 1, text.size(), m_LocalFile.get()) != text.size())
-        m_writeFailed = true;
+        noteWriteError();
     m_ReceivedBytes += text.size();
-    m_ProgressPos += 64;
-    m_observer.progress(m_ProgressPos);
+    // The bar counts the bytes that arrived: it reaches its top with the last one, not before,
+    // and its percentage agrees with the byte count it shows.
+    m_progressBytes += text.size();
+    m_observer.progress(ProgressPosition(m_progressBytes));
 }
 
 bool ChunkReceiver::onChunkEnd()
@@ -70,16 +102,13 @@ bool ChunkReceiver::onChunkEnd()
     if (!m_armed)
         return false;
     m_armed = false;
-    m_observer.progress(m_ProgressPos);
-    if (!m_LastChunk)
-        return false;
-    // The copy is complete only when it is on disk: a failed flush is a failed transfer.
+    m_ended = true;
+    // A chunk counts only once it is on disk: a full disk shows here at the latest.
+    errno = 0;
     if (m_LocalFile && std::fflush(m_LocalFile.get()) != 0)
-        m_writeFailed = true;
-    m_LocalFile.reset();
-    if (m_ReceivedBytes == m_expected && !m_writeFailed)
-        m_observer.transferComplete();
-    return true;
+        noteWriteError();
+    m_observer.progress(ProgressPosition(m_progressBytes));
+    return m_LastChunk;
 }
 
 } // namespace nimbra

@@ -38,16 +38,22 @@ public:
     virtual void transferEnded() = 0;
 };
 
+// The progress bar's position after this many bytes, held at the top of an int (the bar's own
+// type) however long the transfer runs.
+int ProgressPosition(std::uint64_t bytes);
+
 struct ChunkResult
 {
     std::uint64_t received = 0;
-    bool writeFailed = false;
+    bool ended = false; // its "{@}" came while it was armed
+    int writeError = 0; // the system's error number of a failed write or flush, 0 for none
 };
 
 // The receiving end of a transfer: the reader thread appends each data report to the local
 // copy, exactly the bytes received. Reports count only while the worker has a chunk request
 // out; anything else (a late report after a failed chunk closed the copy, a second "{@}")
-// writes to no file and ends no chunk.
+// writes to no file and ends no chunk. Whether a chunk is complete is decided once, by the
+// worker's finish(): an end that comes after it belongs to no chunk.
 class ChunkReceiver final : public FileDataSink
 {
 public:
@@ -55,10 +61,14 @@ public:
 
     // Worker: the copy to append to; the progress starts at 0.
     void attach(CFile file);
-    // Worker: a chunk request for expected bytes is about to go out.
-    void arm(std::uint64_t expected, bool last);
+    // Worker: a chunk request is about to go out; last: it asks for the end of the file.
+    void arm(bool last);
     // Worker: after the exchange; the chunk is over either way.
     ChunkResult finish();
+    // Worker: whether data came while no chunk was armed since attach() or the last call. After
+    // a chunk's end that means the line held more than that chunk asked for: its reports may
+    // belong to another request.
+    bool takeStray();
     // Worker: closes the copy (a failed or abandoned transfer).
     void close();
     bool isOpen() const;
@@ -68,15 +78,18 @@ public:
     bool onChunkEnd() override;
 
 private:
+    void noteWriteError();
+
     TransferObserver& m_observer;
     mutable std::mutex m_mutex;
     CFile m_LocalFile;                 // guarded by m_mutex
     std::uint64_t m_ReceivedBytes = 0; // guarded by m_mutex
-    std::uint64_t m_expected = 0;      // guarded by m_mutex
-    int m_ProgressPos = 0;             // guarded by m_mutex
+    std::uint64_t m_progressBytes = 0;  // guarded by m_mutex: since attach, for the progress
     bool m_LastChunk = false;          // guarded by m_mutex
     bool m_armed = false;              // guarded by m_mutex
-    bool m_writeFailed = false;        // guarded by m_mutex
+    bool m_ended = false;              // guarded by m_mutex
+    bool m_stray = false;              // guarded by m_mutex
+    int m_writeError = 0;              // guarded by m_mutex
 };
 
 } // namespace nimbra

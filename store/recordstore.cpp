@@ -443,3 +443,53 @@ std::optional<std::pair<double, double>> RecordStore::ValidTimeSpan()
 }
 
 } // namespace nimbra
+
+namespace nimbra {
+
+std::optional<std::pair<std::int64_t, std::int64_t>> RecordStore::StoredRowids()
+{
+    m_cursor.reset();
+    m_cursorKind = Cursor::None;
+    m_hasRow = false;
+    sqlite3_stmt* raw = nullptr;
+    if (!connected() || sqlite3_prepare_v2(m_db.get(), "SELECT min(rowid), max(rowid) FROM Records",
+                                           -1, &raw, nullptr) != SQLITE_OK)
+        return std::nullopt;
+    const Statement query(raw);
+    if (sqlite3_step(raw) != SQLITE_ROW || sqlite3_column_type(raw, 0) == SQLITE_NULL)
+        return std::nullopt;
+    return std::pair(sqlite3_column_int64(raw, 0), sqlite3_column_int64(raw, 1));
+}
+
+int RecordStore::ReadStoredRows(std::int64_t first, std::size_t count, std::vector<RecordRow>& rows)
+{
+    m_cursor.reset();
+    m_cursorKind = Cursor::None;
+    m_hasRow = false;
+    rows.clear();
+    sqlite3_stmt* raw = nullptr;
+    if (!connected() ||
+        sqlite3_prepare_v2(m_db.get(),
+                           "SELECT Time, Temperature, Humidity, Dewpoint, Heatindex FROM Records "
+                           "WHERE rowid>=?1 ORDER BY rowid LIMIT ?2",
+                           -1, &raw, nullptr) != SQLITE_OK)
+        return 1;
+    // Finalised on return: a statement left open would hold a read lock that keeps the next
+    // import from committing.
+    const Statement query(raw);
+    sqlite3_bind_int64(raw, 1, first);
+    sqlite3_bind_int64(raw, 2, static_cast<sqlite3_int64>(count));
+    int result = SQLITE_ROW;
+    while ((result = sqlite3_step(raw)) == SQLITE_ROW)
+        rows.push_back(
+            {sqlite3_column_double(raw, 0), static_cast<float>(sqlite3_column_double(raw, 1)),
+             sqlite3_column_int(raw, 2), static_cast<float>(sqlite3_column_double(raw, 3)),
+             static_cast<float>(sqlite3_column_double(raw, 4))});
+    if (result != SQLITE_DONE) {
+        rows.clear();
+        return 1;
+    }
+    return 0;
+}
+
+} // namespace nimbra

@@ -109,6 +109,14 @@ public:
     // none or the store cannot be read (message shown).
     std::optional<std::pair<double, double>> ValidTimeSpan();
 
+    // The rows in the order they were stored, for a view that reads them on demand. Silent:
+    // a view asks for rows while it paints, where no message box may open.
+    // The first and last rowid; nullopt when the table is empty or cannot be read.
+    std::optional<std::pair<std::int64_t, std::int64_t>> StoredRowids();
+    // Up to count rows from rowid first on, in rowid order, into rows (replaced). 0 done; 1 the
+    // store could not be read (busy with an import's commit, say).
+    int ReadStoredRows(std::int64_t first, std::size_t count, std::vector<RecordRow>& rows);
+
     RecordRow* CurrentRow = nullptr; // not owned; AppendRow reads it
 
 private:

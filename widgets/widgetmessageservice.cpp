@@ -15,13 +15,23 @@ template <typename F> void WidgetMessageService::onUiThread(F&& show)
         QMetaObject::invokeMethod(app, std::forward<F>(show), Qt::BlockingQueuedConnection);
 }
 
-void WidgetMessageService::inform(const QString& text)
+void WidgetMessageService::show(int icon, const QString& text)
 {
-    onUiThread([this, &text] {
-        QMessageBox box(QMessageBox::NoIcon, QCoreApplication::applicationName(), text,
-                        QMessageBox::Ok, m_parent);
+    onUiThread([this, icon, &text] {
+        QMessageBox box(static_cast<QMessageBox::Icon>(icon), QCoreApplication::applicationName(),
+                        text, QMessageBox::Ok, m_parent);
         box.exec();
     });
+}
+
+void WidgetMessageService::inform(const QString& text)
+{
+    show(QMessageBox::NoIcon, text);
+}
+
+void WidgetMessageService::error(const QString& text)
+{
+    show(QMessageBox::Critical, text);
 }
 
 MessageService::Answer WidgetMessageService::ask(const QString& text, const QString& caption)

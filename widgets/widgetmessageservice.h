@@ -15,10 +15,12 @@ public:
     explicit WidgetMessageService(QWidget* parent) : m_parent(parent) {}
 
     void inform(const QString& text) override;
+    void error(const QString& text) override;
     Answer ask(const QString& text, const QString& caption = {}) override;
 
 private:
     template <typename F> void onUiThread(F&& show);
+    void show(int icon, const QString& text);
 
     QPointer<QWidget> m_parent;
 };

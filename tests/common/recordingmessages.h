@@ -8,19 +8,25 @@
 
 namespace nimbra::test {
 
-// Records every message and answers questions from a script (Cancel when it runs dry).
+// Records every message with its kind and answers questions from a script (Cancel when it runs
+// dry).
 class RecordingMessages final : public MessageService
 {
 public:
-    void inform(const QString& text) override
+    enum class Kind
     {
-        std::lock_guard lock(m_mutex);
-        m_texts << text;
-    }
+        Information,
+        Error,
+        Question
+    };
+
+    void inform(const QString& text) override { record(text, Kind::Information); }
+    void error(const QString& text) override { record(text, Kind::Error); }
     Answer ask(const QString& text, const QString& caption = {}) override
     {
         std::lock_guard lock(m_mutex);
         m_texts << text;
+        m_kinds << Kind::Question;
         m_captions << caption;
         if (m_answers.empty())
             return Answer::Cancel;
@@ -44,10 +50,24 @@ public:
         std::lock_guard lock(m_mutex);
         return m_captions;
     }
+    // One entry for each of texts(), in the same order.
+    QList<Kind> kinds() const
+    {
+        std::lock_guard lock(m_mutex);
+        return m_kinds;
+    }
 
 private:
+    void record(const QString& text, Kind kind)
+    {
+        std::lock_guard lock(m_mutex);
+        m_texts << text;
+        m_kinds << kind;
+    }
+
     mutable std::mutex m_mutex;
     QStringList m_texts;          // guarded by m_mutex
+    QList<Kind> m_kinds;          // guarded by m_mutex
     QStringList m_captions;       // guarded by m_mutex
     std::deque<Answer> m_answers; // guarded by m_mutex
 };

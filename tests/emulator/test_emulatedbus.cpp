@@ -297,6 +297,35 @@ TEST_F(BusTest, FaultsAimedAtSingleReportsOfAChunk)
     }
 }
 
+// A chunk reply is held back whole or spread out over time; the replies around it are not.
+TEST_F(BusTest, ChunkReplyHeldBackOrTrickling)
+{
+    station->putFile("20261201.csv", std::string(10000, 'x'));
+    station->delayChunk(2, 150ms);
+    station->trickleChunk(3, 100ms);
+    auto request = [&] {
+        EXPECT_TRUE(send(CommandFrame::fileChunk("20261201.csv", 0, 4096)));
+        return SteadyClock::now();
+    };
+    request();
+    EXPECT_EQ(readReports(68, 50ms).size(), 68u) << "the first reply at once";
+
+    auto asked = request();
+    EXPECT_TRUE(readReports(1, 100ms).empty());
+    EXPECT_EQ(readReports(68).size(), 68u);
+    EXPECT_GE(since(asked), 149ms) << "the second all at once, late";
+
+    asked = request();
+    Payload payload{};
+    EXPECT_EQ(reader->read(payload, 50ms), int(PayloadSize)) << "the third begins at once";
+    EXPECT_EQ(readReports(67).size(), 67u);
+    EXPECT_GE(since(asked), 99ms) << "and ends after its whole duration";
+    EXPECT_EQ(payload[1], 'x');
+
+    request();
+    EXPECT_EQ(readReports(68, 50ms).size(), 68u) << "the fourth at once again";
+}
+
 TEST_F(BusTest, UnaskedReportArrivesWithoutARequest)
 {
     const Payload unasked{'{', 'z', '}'};

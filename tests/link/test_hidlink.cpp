@@ -162,7 +162,7 @@ TEST_F(HidLinkTest, StationThatNeverAnswersRunsEveryWaitToItsEnd)
     EXPECT_TRUE(link.ReplyEvent().isSet());
 }
 
-TEST_F(HidLinkTest, LateReplyLandsUnderTheKindSetLast)
+TEST_F(HidLinkTest, LateReplyLandsUnderItsOwnKindAndAnswersNoLaterRequest)
 {
     bus.addStation("A", pagesAnswer(300ms));
     ASSERT_TRUE(link.Connect());
@@ -173,17 +173,37 @@ TEST_F(HidLinkTest, LateReplyLandsUnderTheKindSetLast)
     EXPECT_EQ(router.buffer().page(0)[0], 0x03);
     EXPECT_EQ(link.requestKind(), RequestKind::Idle);
 
-    // A new kind set meanwhile: the late live reply is stored as calibration.
+    // The next request waits for the line to go quiet: the late live reply still lands as
+    // live readings and is never taken for the calibration page.
     bus.setResponder("A", [](const Payload& command) -> std::vector<TimedReply> {
         if (command[1] == 0x03)
             return {{payloadOf({0x03, 0x99}), 200ms}};
         return {};
     });
     EXPECT_TRUE(link.Exchange(CommandFrame(Command::Live), RequestKind::Live, 1s, 20ms));
-    EXPECT_FALSE(
-        link.Exchange(CommandFrame(Command::Calibration), RequestKind::Calibration, 1s, 1s))
-        << "the stray reply ends the calibration wait";
-    EXPECT_EQ(router.buffer().page(2)[1], 0x99);
+    EXPECT_TRUE(
+        link.Exchange(CommandFrame(Command::Calibration), RequestKind::Calibration, 1s, 100ms))
+        << "the stray reply is no answer";
+    EXPECT_EQ(router.buffer().page(0)[1], 0x99);
+    EXPECT_EQ(router.buffer().page(2), Page{});
+    EXPECT_EQ(bus.written("A").size(), 3u);
+}
+
+// A reply that never ends keeps the line busy: while it goes on, no request is sent, so none
+// of its reports can pass for the answer to a new one.
+TEST_F(HidLinkTest, LineThatNeverGoesQuietGetsNoRequest)
+{
+    bus.addStation("A", silent());
+    ASSERT_TRUE(link.Connect());
+    EXPECT_TRUE(link.Exchange(CommandFrame(Command::FileList), RequestKind::FileList,
+                              timing.fileListBefore, timing.fileListAfter));
+    for (int i = 0; i < 100; ++i)
+        bus.inject("A", test::textPayload("LINE.CSV 1"), timing.live / 10 * i);
+    const auto start = Clock::now();
+    EXPECT_TRUE(
+        link.Exchange(CommandFrame(Command::Live), RequestKind::Live, timing.live, timing.live));
+    EXPECT_LT(since(start), timing.live * 4) << "the wait is bounded";
+    EXPECT_EQ(bus.written("A").size(), 1u) << "only the list request went out";
 }
 
 TEST_F(HidLinkTest, ReportsWhileNoReplyChangeNothing)

@@ -78,6 +78,16 @@ inline std::string logContent(std::size_t n)
     return text;
 }
 
+// Scaled waits, but the station's own pauses between reports and chunks at their real length,
+// so that what a station sends right after a chunk's end has arrived before the next request.
+inline Timing withStationPauses()
+{
+    Timing t = Timing{}.scaled(0.05);
+    t.chunkPause = Timing{}.chunkPause;
+    t.writePause = Timing{}.writePause;
+    return t;
+}
+
 // A station on an emulated bus, the real link, the dialog's file table and a download.
 class DownloadTest : public ::testing::Test
 {
