@@ -452,7 +452,10 @@ std::optional<std::pair<std::int64_t, std::int64_t>> RecordStore::StoredRowids()
     m_cursorKind = Cursor::None;
     m_hasRow = false;
     sqlite3_stmt* raw = nullptr;
-    if (!connected() || sqlite3_prepare_v2(m_db.get(), "SELECT min(rowid), max(rowid) FROM Records",
+    // Each bound on its own is one step down the table; both in one select walk every row.
+    if (!connected() || sqlite3_prepare_v2(m_db.get(),
+                                           "SELECT (SELECT min(rowid) FROM Records), "
+                                           "(SELECT max(rowid) FROM Records)",
                                            -1, &raw, nullptr) != SQLITE_OK)
         return std::nullopt;
     const Statement query(raw);
