@@ -226,14 +226,8 @@ void MainWindowTest::downloadResumesAfterTheStationCameBack()
 
     rig.station->unplugAtDataReport(150);
     select->click();
-    QTRY_VERIFY_WITH_TIMEOUT(select->isEnabled() && rig.messages.texts().size() == 2, 3000);
-    // The first line is the header; the cut last line is left out.
-    const auto whole = std::count(content.begin(), content.begin() + 8192, '\n') - 1;
-    QCOMPARE(rig.messages.texts(),
-             (QStringList{QStringLiteral("This file errors"),
-                          QStringLiteral("%1 rows were imported from the incomplete copy of "
-                                         "20261201.csv.")
-                              .arg(whole)}));
+    QTRY_VERIFY_WITH_TIMEOUT(select->isEnabled() && !rig.messages.texts().isEmpty(), 3000);
+    QCOMPARE(rig.messages.texts(), QStringList{QStringLiteral("This file errors")});
     QTRY_COMPARE_WITH_TIMEOUT(statusText(rig.window), QStringLiteral("Unconnected"), 1000);
     QCOMPARE(std::filesystem::file_size(copy), std::uintmax_t(8192));
 
@@ -244,7 +238,7 @@ void MainWindowTest::downloadResumesAfterTheStationCameBack()
     std::ifstream in(copy, std::ios::binary);
     const std::string copied((std::istreambuf_iterator<char>(in)), {});
     QVERIFY(copied == content);
-    QCOMPARE(rig.messages.texts().size(), 2);
+    QCOMPARE(rig.messages.texts().size(), 1);
     QCOMPARE(dialog.records().rowCount(),
              int(std::count(content.begin(), content.end(), '\n')) - 1);
 }
