@@ -369,7 +369,7 @@ void History::ImportLocalFile(const std::filesystem::path& localCopy, const std:
         m_IsIndoorFile = result.indoor;
         const QStringList titles = recordTitles(m_UnitLabel, m_IsIndoorFile);
         if (result.stored)
-            m_Records.setRecords(m_DatabasePath, titles, result.order, result.indoor);
+            m_Records.setRecords(m_DatabasePath, titles, result.stamps, result.indoor);
         else
             m_Records.clear(titles);
     });

@@ -6,7 +6,6 @@
 #include "recordstore.h"
 #include "rowpipe.h"
 
-#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <exception>
@@ -85,11 +84,6 @@ template <typename OnLine> LinesRead ForEachLine(std::FILE* file, bool complete,
     }
 }
 
-bool IsAsciiDigit(char c)
-{
-    return c >= '0' && c <= '9';
-}
-
 QString Describe(const std::exception_ptr& failure)
 {
     if (!failure)
@@ -101,13 +95,6 @@ QString Describe(const std::exception_ptr& failure)
     } catch (...) {
         return {};
     }
-}
-
-// "2026-12-01 ...": a stamp that begins with four digits and a date separator.
-bool StartsWithYear(std::string_view line)
-{
-    return line.size() > 4 && std::all_of(line.begin(), line.begin() + 4, IsAsciiDigit) &&
-           (line[4] == '-' || line[4] == '/');
 }
 
 RecordRow ParseRow(std::string_view line, bool indoor, DateOrder order)
@@ -202,7 +189,7 @@ public:
         LinesRead lines;
         std::size_t rows = 0;
         QString unitLabel;
-        bool yearFirst = false;     // the first reading's stamp starts with its year
+        StampForm stamps;           // of the first reading
         std::exception_ptr failure; // what the thread threw (out of memory, say)
     };
     // Waits for the end of the file.
@@ -225,7 +212,7 @@ private:
                     return;
                 }
                 if (m_outcome.rows + batch.size() == 0)
-                    m_outcome.yearFirst = StartsWithYear(line);
+                    m_outcome.stamps = StampFormOf(line.substr(0, line.find(',')), order);
                 batch.push_back(ParseRow(line, indoor, order));
                 if (batch.size() == RowPipe::BatchRows) {
                     m_outcome.rows += batch.size();
@@ -263,7 +250,6 @@ ImportResult ImportLogFile(const std::filesystem::path& localCopy,
     // Ambiguous stamps are resolved once, not per line.
     if (order != DateOrder::MonthDayYear && order != DateOrder::DayMonthYear)
         order = SystemDateOrder();
-    result.order = order;
 
     ParsingThread parser(file.get(), options.complete, result.indoor, order);
     Replacement store(database, messages);
@@ -275,8 +261,7 @@ ImportResult ImportLogFile(const std::filesystem::path& localCopy,
     const ParsingThread::Outcome& outcome = parser.finish();
     result.rows = outcome.rows;
     result.unitLabel = outcome.unitLabel;
-    if (outcome.yearFirst)
-        result.order = DateOrder::YearMonthDay;
+    result.stamps = outcome.rows > 0 ? outcome.stamps : StampForm{order};
     const QString copyName = QString::fromStdU16String(localCopy.u16string());
     QString problem;
     if (outcome.failure || outcome.lines.end == LinesRead::End::Failed) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "logdate.h"
+#include "recordtext.h"
 #include "uitext.h"
 
 #include <QString>
@@ -31,9 +32,7 @@ struct ImportResult
     bool indoor = false;  // three fields a line
     bool stored = false;  // the store holds exactly these rows; otherwise its previous ones
     bool complete = true; // as ImportOptions::complete
-    // The stamps' form: YearMonthDay when the first one begins with its year, else the order
-    // in which ambiguous stamps were read.
-    DateOrder order = DateOrder::YearMonthDay;
+    StampForm stamps;     // the form of the first reading's stamp, ambiguous ones read by order
     std::size_t tooLongLine = 0; // the number of a line refused for its length (1 = header)
 };
 

@@ -25,7 +25,7 @@ void RecordListModel::clear(QStringList titles)
 }
 
 void RecordListModel::setRecords(const std::filesystem::path& database, QStringList titles,
-                                 DateOrder order, bool indoor)
+                                 const StampForm& stamps, bool indoor)
 {
     // Opened before the reset: a failure's message box must not find the view mid-reset.
     auto store = std::make_unique<RecordStore>(m_messages);
@@ -33,7 +33,7 @@ void RecordListModel::setRecords(const std::filesystem::path& database, QStringL
     beginResetModel();
     m_pages.clear();
     m_titles = std::move(titles);
-    m_order = order;
+    m_stamps = stamps;
     m_indoor = indoor;
     m_rows = 0;
     m_store.reset();
@@ -89,7 +89,7 @@ QVariant RecordListModel::data(const QModelIndex& index, int role) const
     if (role != Qt::DisplayRole)
         return {};
     const RecordRow* stored = row(index.row());
-    return stored ? RecordCellText(*stored, index.column(), m_order, m_indoor) : QString();
+    return stored ? RecordCellText(*stored, index.column(), m_stamps, m_indoor) : QString();
 }
 
 QVariant RecordListModel::headerData(int section, Qt::Orientation orientation, int role) const

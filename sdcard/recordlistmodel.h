@@ -1,7 +1,7 @@
 #pragma once
 
-#include "logdate.h"
 #include "recordstore.h"
+#include "recordtext.h"
 
 #include <QAbstractTableModel>
 #include <QStringList>
@@ -31,10 +31,10 @@ public:
     // store, so the import never waits for this model.
     void clear(QStringList titles = {});
     // The rows the store at database holds after an import, with their titles (three for an
-    // indoor file); order is the stamp form the time column is shown in. A store that cannot
+    // indoor file); stamps is the form the time column is shown in. A store that cannot
     // be opened says so once and shows no rows.
-    void setRecords(const std::filesystem::path& database, QStringList titles, DateOrder order,
-                    bool indoor);
+    void setRecords(const std::filesystem::path& database, QStringList titles,
+                    const StampForm& stamps, bool indoor);
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
@@ -57,7 +57,7 @@ private:
     std::int64_t m_firstRowid = 0;
     int m_rows = 0;
     QStringList m_titles;
-    DateOrder m_order = DateOrder::YearMonthDay;
+    StampForm m_stamps;
     bool m_indoor = false;
     mutable std::vector<Page> m_pages; // the most recently used last
 };

@@ -2,6 +2,7 @@
 
 #include "oledate.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cstring>
 
@@ -20,7 +21,7 @@ char* PutNumber(char* out, long long value, int width = 1)
     return out + (end - digits);
 }
 
-QString TimeText(double time, DateOrder order)
+QString TimeText(double time, const StampForm& form)
 {
     if (time == NotADate || time == DateOutOfRange)
         return {};
@@ -34,18 +35,29 @@ QString TimeText(double time, DateOrder order)
         *out++ = '-';
         out = PutNumber(out, third, thirdWidth);
     };
-    if (order == DateOrder::MonthDayYear)
+    if (form.order == DateOrder::MonthDayYear)
         datePart(parts.month, 2, parts.day, parts.year, 4);
-    else if (order == DateOrder::DayMonthYear)
+    else if (form.order == DateOrder::DayMonthYear)
         datePart(parts.day, 2, parts.month, parts.year, 4);
     else
         datePart(parts.year, 4, parts.month, parts.day, 2);
     *out++ = ' ';
-    out = PutNumber(out, parts.hour);
+    const bool twelve = form.clock != StampForm::Clock::TwentyFourHour;
+    const char* marker = parts.hour < 12 ? "AM " : "PM ";
+    if (form.clock == StampForm::Clock::MarkerFirst)
+        out = std::copy_n(marker, 3, out);
+    // The twelve-hour clock runs 12, 1, ..., 11.
+    out = PutNumber(out, twelve && parts.hour % 12 == 0 ? 12
+                         : twelve                       ? parts.hour % 12
+                                                        : parts.hour);
     *out++ = ':';
     out = PutNumber(out, parts.minute, 2);
     *out++ = ':';
     out = PutNumber(out, parts.second, 2);
+    if (form.clock == StampForm::Clock::MarkerLast) {
+        *out++ = ' ';
+        out = std::copy_n(marker, 2, out);
+    }
     return QString::fromLatin1(text, out - text);
 }
 
@@ -75,11 +87,28 @@ QString IntegerText(int value)
 
 } // namespace
 
-QString RecordCellText(const RecordRow& row, int column, DateOrder order, bool indoor)
+StampForm StampFormOf(std::string_view stamp, DateOrder order)
+{
+    StampForm form;
+    const auto digit = [](char c) { return c >= '0' && c <= '9'; };
+    const bool yearFirst = stamp.size() > 4 &&
+                           std::all_of(stamp.begin(), stamp.begin() + 4, digit) &&
+                           (stamp[4] == '-' || stamp[4] == '/');
+    form.order = yearFirst ? DateOrder::YearMonthDay : order;
+    auto marker = stamp.find("AM");
+    if (marker == std::string_view::npos)
+        marker = stamp.find("PM");
+    if (marker != std::string_view::npos)
+        form.clock =
+            marker < stamp.find(':') ? StampForm::Clock::MarkerFirst : StampForm::Clock::MarkerLast;
+    return form;
+}
+
+QString RecordCellText(const RecordRow& row, int column, const StampForm& form, bool indoor)
 {
     switch (column) {
     case 0:
-        return TimeText(row.Time, order);
+        return TimeText(row.Time, form);
     case 1:
         return FloatText(row.Temperature);
     case 2:

@@ -130,7 +130,7 @@ void CheckLine(const std::string& line, DateOrder order)
     const RecordRow row{time, ReadLogFloat(fields.field[1]), ReadLogInteger(fields.field[2]),
                         ReadLogFloat(fields.field[3]), ReadLogFloat(fields.field[4])};
     for (int column = 1; column < RecordColumns; ++column)
-        ASSERT_FALSE(RecordCellText(row, column, order, false).isEmpty()) << line;
+        ASSERT_FALSE(RecordCellText(row, column, {order}, false).isEmpty()) << line;
 }
 
 } // namespace

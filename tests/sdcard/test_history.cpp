@@ -161,6 +161,7 @@ void HistoryTest::theRecordListShowsTheFileAsTheStationWroteIt()
     recipe.start = std::chrono::sys_days{std::chrono::year{2026} / 12 / 3};
     recipe.rows = 3 * RecordListModel::PageRows + 5;
     recipe.missingEvery = 7;
+    recipe.timeFormat = 2; // "9:05:00 PM"
     const std::string log = generateLog(recipe);
     rig.station->putFile("20261203.csv", log);
     rig.router.m_RouteListToMain = false;

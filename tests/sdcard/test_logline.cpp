@@ -118,41 +118,68 @@ TEST(LogLine, IndoorFilesCarryInInTheirName)
 
 TEST(RecordCells, ShowTheStoredRowAsTheStationWritesIt)
 {
+    using Clock = StampForm::Clock;
     const double nine = ToOleDate({2026, 12, 1, 9, 5, 0});
     const RecordRow row{nine, 21.3f, 55, -3.0f, 100.0f};
+    const StampForm ymd{DateOrder::YearMonthDay};
     struct Case
     {
         RecordRow row;
         int column;
-        DateOrder order;
+        StampForm form;
         bool indoor;
         const char* text;
     };
     const Case cases[] = {
-        {row, 0, DateOrder::YearMonthDay, false, "2026-12-01 9:05:00"},
-        {row, 0, DateOrder::MonthDayYear, false, "12-01-2026 9:05:00"},
-        {row, 0, DateOrder::DayMonthYear, true, "01-12-2026 9:05:00"},
+        {row, 0, ymd, false, "2026-12-01 9:05:00"},
+        {row, 0, {DateOrder::MonthDayYear, Clock::MarkerFirst}, false, "12-01-2026 AM 9:05:00"},
+        {row, 0, {DateOrder::DayMonthYear, Clock::MarkerLast}, true, "01-12-2026 9:05:00 AM"},
+        {{ToOleDate({1999, 1, 2, 23, 59, 59})}, 0, ymd, false, "1999-01-02 23:59:59"},
         {{ToOleDate({1999, 1, 2, 23, 59, 59})},
          0,
-         DateOrder::YearMonthDay,
+         {DateOrder::YearMonthDay, Clock::MarkerLast},
          false,
-         "1999-01-02 23:59:59"},
-        {{NotADate}, 0, DateOrder::YearMonthDay, false, ""},
-        {{DateOutOfRange}, 0, DateOrder::YearMonthDay, false, ""},
-        {row, 1, DateOrder::YearMonthDay, false, "21.3"},
-        {row, 2, DateOrder::YearMonthDay, false, "55"},
-        {row, 3, DateOrder::YearMonthDay, false, "-3.0"},
-        {row, 4, DateOrder::YearMonthDay, false, "100.0"},
-        {row, 3, DateOrder::YearMonthDay, true, ""},
-        {row, 4, DateOrder::YearMonthDay, true, ""},
-        {{nine, 65535.0f, 65535, 65535.0f, 0.05f}, 1, DateOrder::YearMonthDay, false, "--"},
-        {{nine, 65535.0f, 65535, 65535.0f, 0.05f}, 2, DateOrder::YearMonthDay, false, "--"},
-        {{nine, 65535.0f, 65535, 65535.0f, 0.05f}, 4, DateOrder::YearMonthDay, false, "0.05"},
-        {{nine, HUGE_VALF, -4, 1e30f}, 1, DateOrder::YearMonthDay, false, "inf"},
-        {{nine, HUGE_VALF, -4, 1e30f}, 2, DateOrder::YearMonthDay, false, "-4"},
-        {{nine, HUGE_VALF, -4, 1e30f}, 3, DateOrder::YearMonthDay, false, "1e+30"},
+         "1999-01-02 11:59:59 PM"},
+        {{ToOleDate({1999, 1, 2, 0, 1, 0})},
+         0,
+         {DateOrder::YearMonthDay, Clock::MarkerFirst},
+         false,
+         "1999-01-02 AM 12:01:00"},
+        {{ToOleDate({1999, 1, 2, 12, 1, 0})},
+         0,
+         {DateOrder::YearMonthDay, Clock::MarkerLast},
+         false,
+         "1999-01-02 12:01:00 PM"},
+        {{NotADate}, 0, ymd, false, ""},
+        {{DateOutOfRange}, 0, ymd, false, ""},
+        {row, 1, ymd, false, "21.3"},
+        {row, 2, ymd, false, "55"},
+        {row, 3, ymd, false, "-3.0"},
+        {row, 4, ymd, false, "100.0"},
+        {row, 3, ymd, true, ""},
+        {row, 4, ymd, true, ""},
+        {{nine, 65535.0f, 65535, 65535.0f, 0.05f}, 1, ymd, false, "--"},
+        {{nine, 65535.0f, 65535, 65535.0f, 0.05f}, 2, ymd, false, "--"},
+        {{nine, 65535.0f, 65535, 65535.0f, 0.05f}, 4, ymd, false, "0.05"},
+        {{nine, HUGE_VALF, -4, 1e30f}, 1, ymd, false, "inf"},
+        {{nine, HUGE_VALF, -4, 1e30f}, 2, ymd, false, "-4"},
+        {{nine, HUGE_VALF, -4, 1e30f}, 3, ymd, false, "1e+30"},
     };
     for (const Case& c : cases)
-        EXPECT_EQ(RecordCellText(c.row, c.column, c.order, c.indoor).toStdString(), c.text)
+        EXPECT_EQ(RecordCellText(c.row, c.column, c.form, c.indoor).toStdString(), c.text)
             << "column " << c.column;
+}
+
+TEST(RecordCells, TakeTheStampFormOfTheLog)
+{
+    using Clock = StampForm::Clock;
+    const std::pair<const char*, StampForm> cases[] = {
+        {"2026-12-01 9:05:00", {DateOrder::YearMonthDay, Clock::TwentyFourHour}},
+        {"2026/12/01 PM 9:05:00", {DateOrder::YearMonthDay, Clock::MarkerFirst}},
+        {"12-01-2026 9:05:00 AM", {DateOrder::DayMonthYear, Clock::MarkerLast}},
+        {"202-12-01 9:05:00", {DateOrder::DayMonthYear, Clock::TwentyFourHour}},
+        {"", {DateOrder::DayMonthYear, Clock::TwentyFourHour}},
+    };
+    for (const auto& [stamp, form] : cases)
+        EXPECT_TRUE(StampFormOf(stamp, DateOrder::DayMonthYear) == form) << stamp;
 }
