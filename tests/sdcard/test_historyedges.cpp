@@ -213,7 +213,9 @@ void HistoryEdgesTest::barReportsAFailedTransferWhereItStopped()
         rig.dialog.OnInitDialog();
         rig.pick(0);
         rig.selectAndWait();
-        QTRY_COMPARE(rig.messages.texts(), QStringList{rig.text(246)});
+        // The import of what arrived follows with its own word.
+        QTRY_VERIFY(rig.messages.texts().size() == 2);
+        QCOMPARE(rig.messages.texts().first(), rig.text(246));
         auto* bar = rig.at<QProgressBar>(History::ProgressBar);
         QCOMPARE(bar->maximum(), 10000);
         QCOMPARE(bar->value(), 4096);
@@ -237,10 +239,11 @@ void HistoryEdgesTest::barReportsACompleteTransfer()
     QCOMPARE(bar->value(), bar->maximum());
     QCOMPARE(bar->text(),
              rig.text(350).arg(100).arg(QStringLiteral("10,000"), QStringLiteral("10,000")));
+    QVERIFY(rig.messages.texts().isEmpty());
     rig.pick(1);
     rig.selectAndWait();
     QCOMPARE(bar->text(), rig.text(350).arg(100).arg(QStringLiteral("0"), QStringLiteral("0")));
-    QVERIFY(rig.messages.texts().isEmpty());
+    QVERIFY(!rig.messages.texts().contains(rig.text(246)));
 }
 
 QTEST_MAIN(HistoryEdgesTest)
