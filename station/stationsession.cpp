@@ -63,10 +63,18 @@ bool StationSession::poll()
     return true;
 }
 
+std::optional<int> StationSession::readInterval()
+{
+    if (!request(Command::Interval, RequestKind::Interval, m_link.timing().interval))
+        return std::nullopt;
+    return m_router.m_IntervalReply.load();
+}
+
 std::optional<SetupPages> StationSession::readSetup()
 {
     const Timing& t = m_link.timing();
-    if (!readSettings() || !request(Command::Interval, RequestKind::Interval, t.interval) ||
+    const std::optional<int> interval = readInterval();
+    if (!interval || !readSettings() ||
         !request(Command::AlarmPage1, RequestKind::AlarmPage1, t.alarmPage) ||
         !request(Command::AlarmPage3, RequestKind::AlarmPage3, t.alarmPage) ||
         !request(Command::AlarmPage4, RequestKind::AlarmPage4, t.alarmPage) ||
@@ -75,7 +83,7 @@ std::optional<SetupPages> StationSession::readSetup()
     const ReplyBuffer& pages = m_router.buffer();
     SetupPages setup;
     setup.settings = pages.page(SettingsPageIndex);
-    setup.intervalMinutes = m_router.m_IntervalReply.load();
+    setup.intervalMinutes = *interval;
     setup.alarms = {pages.page(3), pages.page(4), pages.page(5), pages.page(6)};
     setup.calibration = pages.page(2);
     return setup;

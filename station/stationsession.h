@@ -51,6 +51,8 @@ public:
     bool readSettings();
     // Settings and live pages into readings(). False when the station did not answer.
     bool poll();
+    // The logging interval in minutes; empty when the station did not answer.
+    std::optional<int> readInterval();
     // Everything the setup dialogs show. Empty when the station did not answer.
     std::optional<SetupPages> readSetup();
 
