@@ -232,6 +232,24 @@ TEST_F(HeadlessTest, TheNightlyFetchTakesOnlyWhatChanged)
         << stats.out;
 }
 
+TEST_F(HeadlessTest, AStationPulledMidFetchIsResumedByTheNextRun)
+{
+    m_station->unplugAtDataReport(30); // within the first file's first chunk
+    const Outcome pulled = run(Words("fetch --all --new"));
+    EXPECT_EQ(pulled.status, 1);
+    EXPECT_NE(pulled.out.find("20261129.csv: incomplete"), std::string::npos) << pulled.out;
+    EXPECT_FALSE(pulled.err.empty());
+
+    m_bus.plug(Path);
+    m_station->clearReceived();
+    const Outcome resumed = run(Words("fetch --all --new"));
+    ASSERT_EQ(resumed.status, 0) << resumed.err;
+    EXPECT_EQ(Archive(archive()).Stats().rows, 288 + 100 + 40);
+    const auto asked = chunkRequests();
+    ASSERT_FALSE(asked.empty());
+    EXPECT_EQ(asked[0].first, "20261129.csv");
+}
+
 TEST_F(HeadlessTest, TheWindowKeepsTheStation)
 {
     SingleInstanceLock window(m_lockFolder.path());
