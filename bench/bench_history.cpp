@@ -27,15 +27,17 @@ constexpr std::int64_t RowsPerFile = 500'000;
 constexpr int SourceBoxId = 1053; // the graph's choice of what it draws
 const QDate FirstDay(2006, 1, 1);
 
-class ConsoleMessages final : public MessageService
+// The graph's messages: any one voids the figures, and the benchmark stops with it.
+class VoidingMessages final : public MessageService
 {
 public:
-    void inform(const QString& text) override { std::fprintf(stderr, "%s\n", qPrintable(text)); }
+    void inform(const QString& text) override { last = text; }
     Answer ask(const QString& text, const QString&) override
     {
-        inform(text);
+        last = text;
         return Answer::Cancel;
     }
+    QString last;
 };
 
 // The data folder with its store and a history of TotalRows readings, made once.
@@ -133,7 +135,7 @@ void OneYearGraph(benchmark::State& state)
         return;
     }
     UiText texts;
-    ConsoleMessages messages;
+    VoidingMessages messages;
     Grapsh dialog(texts, messages, History().path(), QStringLiteral("(°C)"));
     dialog.resize(820, 480);
     dialog.show();
@@ -148,6 +150,8 @@ void OneYearGraph(benchmark::State& state)
         dialog.chart()->repaint();
     }
     state.counters["points"] = dialog.chart()->graph(0)->dataCount() * 2.0;
+    if (!messages.last.isEmpty())
+        state.SkipWithError(qPrintable(messages.last));
 }
 BENCHMARK(OneYearGraph)->Unit(benchmark::kMillisecond)->Iterations(5)->UseRealTime();
 
