@@ -67,10 +67,6 @@ std::optional<int> WholeNumber(const QString& text, int low, int high)
     return value;
 }
 
-} // namespace nimbra
-
-namespace nimbra {
-
 bool StationAccess::open()
 {
     if (m_session.open() == SessionOpening::Opened)

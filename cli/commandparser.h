@@ -1,14 +1,14 @@
 #pragma once
 
 #include "headless.h"
+#include "singleinstance.h"
+#include "stationsession.h"
 
 #include <QCommandLineParser>
 #include <QString>
 #include <optional>
 
 namespace nimbra {
-
-class StationSession;
 
 // One station command's line: its options besides the ones every command takes
 // (--data-folder, --simulate, --help), read with Qt's parser.
@@ -49,13 +49,6 @@ void PrintLine(std::FILE* file, const QString& text);
 
 // A whole number operand in [low, high], or empty.
 std::optional<int> WholeNumber(const QString& text, int low, int high);
-
-} // namespace nimbra
-
-#include "singleinstance.h"
-#include "stationsession.h"
-
-namespace nimbra {
 
 // The station for one command: the window's lock and a session over the chosen transport.
 class StationAccess
