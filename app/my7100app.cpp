@@ -33,7 +33,12 @@ bool CMy7100App::InitInstance()
     }
     m_options = command.options;
     // A second copy ends silently and leaves the running one alone.
-    if (!m_instanceLock.acquire())
+    const QString lockFolder = DefaultLockFolder();
+    if (lockFolder.isEmpty())
+        std::fprintf(stderr, "nimbra: no private folder for the single-instance lock (another "
+                             "user's or open to others); starting without it\n");
+    m_instanceLock.emplace(lockFolder, LockName(m_options.dataFolder));
+    if (!m_instanceLock->acquire())
         return false;
     m_dataFolder = m_options.dataFolder;
     SetUpDataFolder(m_dataFolder, TemplateFolder(ProgramFolder()));
@@ -58,7 +63,8 @@ void CMy7100App::applyLanguage()
 void CMy7100App::runMainWindow()
 {
     const Timing timing;
-    StationSide station = m_options.simulate ? EmulatedStationSide() : HardwareStation(timing);
+    StationSide station =
+        m_options.simulate ? EmulatedStationSide(m_dataFolder) : HardwareStation(timing);
     ReplyRouter router;
     HidLink link(*station.transport, router, timing);
     {
@@ -67,7 +73,7 @@ void CMy7100App::runMainWindow()
         window.setDataFolder(m_dataFolder, DatabasePath(m_dataFolder));
         // The new copy gets what the user gave this one: data folder, emulator.
         window.setRestarter([this] {
-            return StartNewCopy(m_instanceLock, QCoreApplication::applicationFilePath(),
+            return StartNewCopy(*m_instanceLock, QCoreApplication::applicationFilePath(),
                                 QCoreApplication::arguments().mid(1));
         });
         if (station.companion)

@@ -8,6 +8,7 @@
 #include <QString>
 #include <QTranslator>
 #include <memory>
+#include <optional>
 
 namespace nimbra {
 
@@ -34,7 +35,7 @@ private:
 
     QApplication m_application;
     StartOptions m_options;
-    SingleInstanceLock m_instanceLock;
+    std::optional<SingleInstanceLock> m_instanceLock; // set once the data folder is known
     QString m_dataFolder;
     Language m_language = Language::English;
     int m_exitStatus = 0;

@@ -6,7 +6,9 @@
 #include "hotplugmonitor.h"
 #include "simulatedbus.h"
 
+#include <QDir>
 #include <QWidget>
+#include <filesystem>
 
 namespace nimbra {
 
@@ -20,10 +22,15 @@ StationSide HardwareStation(const Timing& timing)
     return side;
 }
 
-StationSide EmulatedStationSide()
+StationSide EmulatedStationSide(const QString& dataFolder)
 {
     StationSide side;
     std::unique_ptr<EmulatedBus> bus = makeSimulatedBus();
+    const std::filesystem::path file =
+        QDir(dataFolder).filePath(QStringLiteral("SimulatedStation.txt")).toStdU16String();
+    bus->station(SimulatedStationPath)->edit([&file](StationModel& model) {
+        KeepSettingsInFile(model, file);
+    });
     EmulatedBus* busPointer = bus.get();
     side.notifier = bus.get();
     side.transport = std::move(bus);

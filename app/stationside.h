@@ -5,6 +5,7 @@
 #include "timing.h"
 
 #include <QObject>
+#include <QString>
 #include <functional>
 #include <memory>
 
@@ -25,6 +26,8 @@ struct StationSide
 };
 
 StationSide HardwareStation(const Timing& timing);
-StationSide EmulatedStationSide();
+// The emulated station keeps its settings in dataFolder, so that it comes back as it was left
+// when the program starts again (the language switch restarts it).
+StationSide EmulatedStationSide(const QString& dataFolder);
 
 } // namespace nimbra

@@ -122,10 +122,13 @@ std::optional<double> Time(const Scanned& scanned, const QString& name, QString&
 QString OnlyOptions(const Scanned& scanned, const QString& verb,
                     std::initializer_list<const char*> names)
 {
-    for (const auto& [name, value] : scanned.values)
+    // Not a structured binding: clang 14 cannot capture one in the lambda.
+    for (const auto& option : scanned.values) {
+        const QString& name = option.first;
         if (std::none_of(names.begin(), names.end(),
                          [&](const char* n) { return name == QLatin1String(n); }))
             return QStringLiteral("%1 takes no --%2").arg(verb, name);
+    }
     return {};
 }
 

@@ -144,9 +144,8 @@ private:
     // On the download worker, once the transfer has ended.
     void importCopy(const std::filesystem::path& copy, const std::string& name)
     {
-        RecordTexts texts;
-        const ImportResult result =
-            ImportLogFile(copy, name, m_database, m_order, m_messages, texts);
+        const ImportResult result = ImportLogFile(copy, name, m_database, m_order, m_messages,
+                                                  {m_download.copyComplete(), Language::English});
         if (!result.opened) {
             m_messages.inform(QStringLiteral("cannot read %1").arg(StationName(name)));
             return;
@@ -158,6 +157,10 @@ private:
         m_imported = QStringLiteral(", %1 rows imported").arg(result.rows);
         if (added)
             m_imported += QStringLiteral(", %1 new in the history").arg(*added);
+        // Not a failure of its own: an incomplete copy has failed already, an empty file is fine.
+        if (const QString summary = ImportSummary(result, StationName(name), Language::English);
+            !summary.isEmpty())
+            m_imported += QStringLiteral(" (%1)").arg(summary);
     }
 
     HeadlessEnvironment& m_env;

@@ -1,7 +1,6 @@
 // nimbractl: the record store from scripts and machines without a display.
 
 #include "archive.h"
-#include "cfile.h"
 #include "ctlarguments.h"
 #include "datafolder.h"
 #include "headless.h"
@@ -10,7 +9,9 @@
 #include "recordexport.h"
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QFileInfo>
+#include <QSaveFile>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
@@ -57,14 +58,16 @@ int Import(const CtlCommand& command, const QString& dataFolder)
         return Fail(QStringLiteral("cannot read %1").arg(command.file));
 
     StderrMessages messages;
-    RecordTexts texts;
     const ImportResult result = ImportLogFile(
         FileSystemPath(log.absoluteFilePath()), log.fileName().toLatin1().toStdString(),
-        FileSystemPath(DatabasePath(dataFolder)), command.order, messages, texts);
+        FileSystemPath(DatabasePath(dataFolder)), command.order, messages);
     if (!result.opened)
         return Fail(QStringLiteral("cannot read %1").arg(command.file));
     if (!result.stored)
-        return 1; // the store has said why
+        return 1; // the import has said why
+    if (const QString summary = ImportSummary(result, command.file, Language::English);
+        !summary.isEmpty())
+        messages.inform(summary);
     if (!ArchiveImport(FileSystemPath(DatabasePath(dataFolder)),
                        log.fileName().toLatin1().toStdString(), result.indoor,
                        result.unitLabel.toStdString(), messages))
@@ -78,26 +81,30 @@ int Export(const CtlCommand& command, const QString& dataFolder)
 {
     StderrMessages messages;
     RecordStore store(messages);
-    // The store first: a store that cannot be opened leaves an earlier output file whole.
     if (store.Open(FileSystemPath(DatabasePath(dataFolder))) != 0)
         return 1;
-    CFile file;
-    if (!command.file.isEmpty()) {
-        file = OpenCFile(FileSystemPath(command.file), "wb");
-        if (!file)
-            return Fail(QStringLiteral("cannot write %1").arg(command.file));
-    }
-    std::FILE* out = file ? file.get() : stdout;
+    // Written beside the output and put in its place only when the export is whole: a store
+    // that fails at its first read (it opens lazily) leaves an earlier file as it was.
+    QSaveFile file(command.file);
+    QFile standardOutput;
+    const bool toFile = !command.file.isEmpty();
+    QIODevice& out = toFile ? static_cast<QIODevice&>(file) : standardOutput;
+    const bool opened = toFile ? file.open(QIODevice::WriteOnly)
+                               : standardOutput.open(stdout, QIODevice::WriteOnly);
+    const QString outName = toFile ? command.file : QStringLiteral("the output");
+    if (!opened)
+        return Fail(QStringLiteral("cannot write %1: %2").arg(outName, out.errorString()));
+    long rows = SelectionFailed;
     try {
-        if (ExportRecords(store, command.from.value_or(-HUGE_VAL), command.to.value_or(HUGE_VAL),
-                          out) < 0)
-            return 1;
+        rows = ExportRecords(store, command.from.value_or(-HUGE_VAL), command.to.value_or(HUGE_VAL),
+                             out);
     } catch (const StoreError& error) {
         return Fail(QString::fromStdString(error.what()));
     }
-    if (std::fflush(out) != 0 || std::ferror(out))
-        return Fail(QStringLiteral("cannot write %1")
-                        .arg(command.file.isEmpty() ? QStringLiteral("the output") : command.file));
+    if (rows == SelectionFailed)
+        return 1;
+    if (rows == WriteFailed || !(toFile ? file.commit() : standardOutput.flush()))
+        return Fail(QStringLiteral("cannot write %1: %2").arg(outName, out.errorString()));
     return 0;
 }
 

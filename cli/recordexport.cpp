@@ -53,19 +53,24 @@ std::string FormatExportLine(const RecordRow& row)
     return line;
 }
 
-long ExportRecords(RecordStore& store, double from, double to, std::FILE* out)
+long ExportRecords(RecordStore& store, double from, double to, QIODevice& out)
 {
     if (store.SelectStored(from, to) != 0)
-        return -1;
-    std::fprintf(out, "%s\n", ExportHeader);
+        return SelectionFailed;
+    const auto put = [&out](std::string line) {
+        line += '\n';
+        return out.write(line.data(), static_cast<qint64>(line.size())) ==
+               static_cast<qint64>(line.size());
+    };
+    if (!put(ExportHeader))
+        return WriteFailed;
     long rows = 0;
     for (; !store.AtEnd(); store.MoveNext(), ++rows) {
         const RecordRow row{store.ReadDate("Time"), store.ReadFloat("Temperature"),
                             HumidityFrom(store.ReadDate("Humidity")), store.ReadFloat("Dewpoint"),
                             store.ReadFloat("Heatindex")};
-        const std::string line = FormatExportLine(row);
-        std::fwrite(line.data(), 1, line.size(), out);
-        std::fputc('\n', out);
+        if (!put(FormatExportLine(row)))
+            return WriteFailed;
     }
     return rows;
 }

@@ -2,7 +2,7 @@
 
 #include "recordstore.h"
 
-#include <cstdio>
+#include <QIODevice>
 #include <string>
 
 namespace nimbra {
@@ -14,9 +14,13 @@ extern const char* const ExportHeader;
 // form that reads back to the same single float, an empty field for no value.
 std::string FormatExportLine(const RecordRow& row);
 
+// What ExportRecords returns when the selection failed (the store has said why) and when out
+// refused a write (out's errorString says why).
+inline constexpr long SelectionFailed = -1;
+inline constexpr long WriteFailed = -2;
+
 // Writes the header and the rows from <= Time <= to of an opened store to out. Returns the
-// number of rows, or -1 when the selection failed (the store has said why); a failed write
-// shows as ferror(out).
-long ExportRecords(RecordStore& store, double from, double to, std::FILE* out);
+// number of rows, or one of the failures above.
+long ExportRecords(RecordStore& store, double from, double to, QIODevice& out);
 
 } // namespace nimbra

@@ -222,7 +222,9 @@ int EmulatedStation::read(std::uint64_t generation, Payload& payload, Millis tim
             if (ready <= now) {
                 payload = m_replies.front().payload;
                 m_replies.pop_front();
-                m_lastDelivery = now;
+                // The bus's slot, not the moment of reading: a wake-up that overshoots its
+                // slot does not push every later report back with it.
+                m_lastDelivery = ready;
                 if (m_faults.inputReportDelivered())
                     vanishLocked();
                 return static_cast<int>(PayloadSize);

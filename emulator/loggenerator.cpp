@@ -1,6 +1,7 @@
 #include "loggenerator.h"
 
 #include "channelsim.h"
+#include "decimaltext.h"
 
 #include <cmath>
 #include <cstdio>
@@ -38,13 +39,6 @@ double toFahrenheit(double celsius)
     return celsius * 1.8 + 32.0;
 }
 
-std::string decimal(double value)
-{
-    char text[32];
-    std::snprintf(text, sizeof text, "%.1f", value);
-    return text;
-}
-
 struct Line
 {
     std::string temperature = "--";
@@ -63,15 +57,15 @@ Line readingLine(const ChannelReading& reading, bool fahrenheit, int gapKind)
     const double celsius = reading.tenths.value_or(0) / 10.0;
     const int humidity = reading.humidity.value_or(0);
     if (hasTemperature)
-        line.temperature = decimal(fahrenheit ? toFahrenheit(celsius) : celsius);
+        line.temperature = OneDecimal(fahrenheit ? toFahrenheit(celsius) : celsius);
     if (hasHumidity)
         line.humidity = std::to_string(humidity);
     // The dew point of a dry 0 % has no value.
     if (hasTemperature && hasHumidity && humidity > 0 && gapKind < 0) {
         const double dew = dewPoint(celsius, humidity);
         const double heat = heatIndexFahrenheit(toFahrenheit(celsius), humidity);
-        line.dewPoint = decimal(fahrenheit ? toFahrenheit(dew) : dew);
-        line.heatIndex = decimal(fahrenheit ? heat : (heat - 32.0) / 1.8);
+        line.dewPoint = OneDecimal(fahrenheit ? toFahrenheit(dew) : dew);
+        line.heatIndex = OneDecimal(fahrenheit ? heat : (heat - 32.0) / 1.8);
     }
     return line;
 }

@@ -1,6 +1,9 @@
 #include "stationmodel.h"
 
 #include <algorithm>
+#include <array>
+#include <charconv>
+#include <fstream>
 
 namespace nimbra {
 
@@ -301,7 +304,124 @@ StationReply StationModel::write(Command code, std::span<const std::uint8_t> par
     default:
         return {};
     }
+    if (m_keeper)
+        m_keeper(savedSettings());
     return applied();
+}
+
+namespace {
+
+// The pages in the order of the saved text.
+constexpr std::string_view PageNames[] = {"settings", "calibration", "alarmSwitches",
+                                          "temperatureLimits", "humidityLimits"};
+
+std::string hex(const Payload& page)
+{
+    constexpr char digits[] = "0123456789ABCDEF";
+    std::string text;
+    for (const std::uint8_t byte : page) {
+        text += digits[byte >> 4];
+        text += digits[byte & 0xF];
+    }
+    return text;
+}
+
+std::optional<Payload> fromHex(std::string_view text)
+{
+    Payload page{};
+    if (text.size() != 2 * page.size())
+        return std::nullopt;
+    for (std::size_t i = 0; i < page.size(); ++i) {
+        const auto [end, error] =
+            std::from_chars(text.data() + 2 * i, text.data() + 2 * i + 2, page[i], 16);
+        if (error != std::errc{} || end != text.data() + 2 * i + 2)
+            return std::nullopt;
+    }
+    return page;
+}
+
+std::optional<std::uint8_t> byteValue(std::string_view text)
+{
+    std::uint8_t value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (text.empty() || error != std::errc{} || end != text.data() + text.size())
+        return std::nullopt;
+    return value;
+}
+
+} // namespace
+
+std::string StationModel::savedSettings() const
+{
+    const Payload* pages[] = {&m_settings, &m_calibration, &m_alarmSwitches, &m_tempLimits,
+                              &m_humiLimits};
+    std::string text;
+    for (std::size_t i = 0; i < std::size(pages); ++i)
+        text += std::string(PageNames[i]) + ' ' + hex(*pages[i]) + '\n';
+    text += "interval " + std::to_string(m_interval) + '\n';
+    text += "language " + std::to_string(m_language) + '\n';
+    return text;
+}
+
+bool StationModel::restoreSettings(std::string_view saved)
+{
+    std::array<std::optional<Payload>, std::size(PageNames)> pages;
+    std::optional<std::uint8_t> interval;
+    std::optional<std::uint8_t> language;
+    while (!saved.empty()) {
+        const std::size_t end = std::min(saved.find('\n'), saved.size());
+        const std::string_view line = saved.substr(0, end);
+        saved.remove_prefix(std::min(end + 1, saved.size()));
+        const std::size_t space = line.find(' ');
+        if (space == std::string_view::npos)
+            return false;
+        const std::string_view name = line.substr(0, space);
+        const std::string_view value = line.substr(space + 1);
+        const auto page = std::find(std::begin(PageNames), std::end(PageNames), name);
+        if (page != std::end(PageNames))
+            pages[static_cast<std::size_t>(page - std::begin(PageNames))] = fromHex(value);
+        else if (name == "interval")
+            interval = byteValue(value);
+        else if (name == "language")
+            language = byteValue(value);
+    }
+    const bool whole = std::all_of(pages.begin(), pages.end(), [](const auto& p) { return p; });
+    if (!whole || !interval || *interval < 5 || *interval > 240 || !language || *language > 1)
+        return false;
+    Payload* targets[] = {&m_settings, &m_calibration, &m_alarmSwitches, &m_tempLimits,
+                          &m_humiLimits};
+    for (std::size_t i = 0; i < pages.size(); ++i)
+        *targets[i] = *pages[i];
+    setIntervalMinutes(*interval);
+    m_language = *language;
+    return true;
+}
+
+void KeepSettingsInFile(StationModel& model, const std::filesystem::path& file)
+{
+    // A few hundred bytes; anything much larger is not this file.
+    constexpr std::streamsize Limit = 4096;
+    std::string saved(Limit, '\0');
+    std::ifstream in(file, std::ios::binary);
+    in.read(saved.data(), Limit);
+    saved.resize(static_cast<std::size_t>(in.gcount()));
+    if (in.gcount() < Limit)
+        model.restoreSettings(saved);
+    // Written aside and renamed over the file, so a program killed while it writes leaves the
+    // last whole set. The emulator's memory is a convenience: a folder that refuses it changes
+    // nothing else.
+    model.keepSettingsWith([file](const std::string& text) {
+        std::filesystem::path aside = file;
+        aside += ".new";
+        {
+            std::ofstream out(aside, std::ios::binary | std::ios::trunc);
+            out << text;
+            if (!out.flush())
+                return;
+        }
+        std::error_code error;
+        std::filesystem::rename(aside, file, error);
+    });
 }
 
 StationReply StationModel::setClock(std::span<const std::uint8_t> params)

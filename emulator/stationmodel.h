@@ -8,8 +8,12 @@
 
 #include <chrono>
 #include <cstdint>
+#include <filesystem>
+#include <functional>
 #include <optional>
 #include <span>
+#include <string>
+#include <string_view>
 #include <vector>
 
 namespace nimbra {
@@ -66,6 +70,17 @@ public:
     void setScreenBusy(bool busy) { m_screenBusy = busy; }
     int endOfWriteCount() const { return m_endOfWrites; }
 
+    // What the station keeps through a power cycle (its pages, interval and language) as text,
+    // and back. restoreSettings takes all or nothing: false, and nothing changed, for a text
+    // that is not a whole set.
+    std::string savedSettings() const;
+    bool restoreSettings(std::string_view saved);
+    // Called with savedSettings() after every write that changed them.
+    void keepSettingsWith(std::function<void(const std::string& saved)> keeper)
+    {
+        m_keeper = std::move(keeper);
+    }
+
     StationClock& clock() { return m_clock; }
     const StationClock& clock() const { return m_clock; }
     ChannelSimulator& channels() { return m_channels; }
@@ -98,7 +113,13 @@ private:
     ChannelSimulator m_channels;
     SdCard m_card;
     std::optional<std::chrono::sys_seconds> m_nextLog; // empty: schedule from the clock's now
+    std::function<void(const std::string&)> m_keeper;
 };
+
+// Keeps model's settings in file: restores them from it now, when it holds a whole set, and
+// rewrites it after every write that changes them, so a program started again on the same
+// file finds the station as it left it.
+void KeepSettingsInFile(StationModel& model, const std::filesystem::path& file);
 
 // The parameters of a framed command: the bytes between the code and the closing "@}" that
 // is followed by zeros only. Empty optional for a payload that is not framed that way.

@@ -43,7 +43,6 @@ constexpr int TimeErrorText = 248;
 constexpr std::array<std::string_view, 3> TemperatureColumns{"Temperature", "DewPoint",
                                                              "Heatindex"};
 constexpr std::string_view HumidityColumn = "Humidity";
-constexpr std::string_view TimeColumn = "Time";
 
 // What the graph draws from: the last import (the record store) or the kept history of every
 // import, whose outdoor readings the store's queries read alike.
@@ -247,8 +246,8 @@ void Grapsh::UpdateData(bool fromPickers)
     m_endTimePicker->setTime(OleTimeOfDay(m_EndTime));
 }
 
-// Titles and in-use flags of the temperature view, then the count of each of its series.
-void Grapsh::SetUpTemperatureView(SeriesColumns& columns, SeriesCounts& counts)
+// Titles and in-use flags of the temperature view.
+std::span<const std::string_view> Grapsh::SetUpTemperatureView()
 {
     m_Chart->SetTitleText(text(TemperatureText));
     m_Chart->SetSeriesTitle(0, text(TemperatureText));
@@ -257,21 +256,18 @@ void Grapsh::SetUpTemperatureView(SeriesColumns& columns, SeriesCounts& counts)
     m_Chart->SetSeriesInUse(1, true);
     m_Chart->SetSeriesInUse(2, true);
     m_Chart->SetSeriesInUse(3, false);
-    columns = TemperatureColumns;
-    for (std::size_t series = 0; series < columns.size(); ++series)
-        counts[series] = CountRows(columns[series]);
     m_Chart->SetValueAxisTitle(m_UnitLabel);
+    return TemperatureColumns;
 }
 
-void Grapsh::SetUpHumidityView(SeriesColumns& columns, SeriesCounts& counts)
+std::span<const std::string_view> Grapsh::SetUpHumidityView()
 {
     m_Chart->SetTitleText(text(HumidityText));
     m_Chart->SetSeriesTitle(0, text(HumidityText));
     for (int series = 1; series < CTchart1::SeriesCount; ++series)
         m_Chart->SetSeriesInUse(series, false);
-    columns[0] = HumidityColumn;
-    counts[0] = CountRows(HumidityColumn);
     m_Chart->SetValueAxisTitle(QStringLiteral(" (%)"));
+    return {&HumidityColumn, 1};
 }
 
 void Grapsh::DrawGraph()
@@ -295,62 +291,29 @@ void Grapsh::DrawGraph()
         return;
     }
 
-    SeriesColumns columns{};
-    SeriesCounts counts{};
-    if (view == TemperatureView)
-        SetUpTemperatureView(columns, counts);
-    else
-        SetUpHumidityView(columns, counts);
+    FillSeries(view == TemperatureView ? SetUpTemperatureView() : SetUpHumidityView());
     m_Chart->SetValueAxisAutomatic(true);
-
-    for (std::size_t series = 0; series < columns.size(); ++series) {
-        if (counts[series] > 0)
-            FillSeries(static_cast<int>(series), columns[series], counts[series]);
-    }
     m_Chart->replot();
 }
 
-// A failed count or selection leaves its series empty and the drawing goes on: the store has
-// shown why, or, for a failure it raises, the message is shown here.
-int Grapsh::CountRows(std::string_view column)
-{
-    if (m_Store.Open(SourcePath(this, m_DatabasePath)) < 0)
-        return 0;
-    if (m_Store.CountRange(m_startText, m_endText, column) != 0)
-        return 0;
-    try {
-        return std::max(0, m_Store.ReadCount());
-    } catch (const StoreError& error) {
-        m_messages.inform(QString::fromStdString(error.what()));
-        return 0;
-    }
-}
-
-void Grapsh::FillSeries(int series, std::string_view column, int count)
+// All series of the view come from one pass over the range, each with exactly the rows its
+// own count and selection would give. A failure leaves the series empty and the drawing goes
+// on: the store has shown why.
+void Grapsh::FillSeries(std::span<const std::string_view> columns)
 {
     if (m_Store.Open(SourcePath(this, m_DatabasePath)) < 0)
         return;
-    if (m_Store.SelectRange(m_startText, m_endText, column) != 0)
+    std::vector<SeriesPoints> series;
+    if (m_Store.ReadSeries(m_startText, m_endText, columns, series) != 0)
         return;
-    std::vector<double> times(count);
-    std::vector<double> values(count);
-    // The count only sizes the arrays: a selection that returns more rows stops at its end,
-    // one that returns fewer hands over what it found.
-    int filled = 0;
-    try {
-        while (filled < count && !m_Store.AtEnd()) {
-            times[filled] = m_Store.ReadDate(TimeColumn);
-            values[filled] = m_Store.ReadFloat(column);
-            ++filled;
-            m_Store.MoveNext();
-        }
-        // A selection stopped short of its end still holds the store's read lock.
-        m_Store.CloseCursor();
-    } catch (const StoreError& error) {
-        m_messages.inform(QString::fromStdString(error.what()));
-        return;
+    for (std::size_t i = 0; i < series.size(); ++i) {
+        SeriesPoints& points = series[i];
+        if (!points.times.empty())
+            m_Chart->LoadSeries(static_cast<int>(i), static_cast<int>(points.times.size()),
+                                points.values.data(), points.times.data());
+        // Let go once the chart holds its copy: a large range is held twice one series at a time.
+        points = {};
     }
-    m_Chart->LoadSeries(series, filled, values.data(), times.data());
 }
 
 void Grapsh::ShowWholeLog()

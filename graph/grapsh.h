@@ -5,8 +5,8 @@
 
 #include <QDialog>
 #include <QString>
-#include <array>
 #include <filesystem>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -71,12 +71,10 @@ private:
     QString text(int id) const;
     // true: pickers into the four values; false: the values into the pickers.
     void UpdateData(bool fromPickers);
-    using SeriesColumns = std::array<std::string_view, 3>;
-    using SeriesCounts = std::array<int, 3>;
-    void SetUpTemperatureView(SeriesColumns& columns, SeriesCounts& counts);
-    void SetUpHumidityView(SeriesColumns& columns, SeriesCounts& counts);
-    int CountRows(std::string_view column);
-    void FillSeries(int series, std::string_view column, int count);
+    // The columns of Series0, Series1, ... that the view fills.
+    std::span<const std::string_view> SetUpTemperatureView();
+    std::span<const std::string_view> SetUpHumidityView();
+    void FillSeries(std::span<const std::string_view> columns);
     void savePicture();
 
     const UiText& m_texts;

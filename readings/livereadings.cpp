@@ -1,6 +1,7 @@
 #include "livereadings.h"
 
-#include <charconv>
+#include "decimaltext.h"
+
 #include <cmath>
 #include <string_view>
 
@@ -30,16 +31,6 @@ float wireTemperature(std::uint8_t hi, std::uint8_t lo)
 bool inRange(float temperature)
 {
     return temperature >= MinTemperature && temperature <= MaxTemperature;
-}
-
-// The number in "%0.1f" form. printf would follow LC_NUMERIC, which the Qt application sets
-// from the environment, and print a decimal comma under a German locale.
-std::string oneDecimal(double value)
-{
-    char text[64];
-    const auto result =
-        std::to_chars(std::begin(text), std::end(text), value, std::chars_format::fixed, 1);
-    return std::string(text, result.ptr);
 }
 
 void eraseAll(std::string& text, std::string_view part)
@@ -110,13 +101,13 @@ float ComputeDewPoint(float temperature, int humidity)
 std::string FormatTemperature(float value, int mode, bool fahrenheit)
 {
     if (mode == TextDifference)
-        return oneDecimal(fahrenheit ? value * 1.8 : double{value});
+        return OneDecimal(fahrenheit ? value * 1.8 : double{value});
     const std::string unit = fahrenheit ? "  \u00B0F" : "  \u00B0C";
     std::string text;
     if (value == NoValueTemperature)
         text = "--" + unit;
     else
-        text = oneDecimal(fahrenheit ? value * 1.8 + 32 : double{value}) + unit;
+        text = OneDecimal(fahrenheit ? value * 1.8 + 32 : double{value}) + unit;
     if (mode == TextWithoutUnit) {
         eraseAll(text, "\u00B0C");
         eraseAll(text, "\u00B0F");

@@ -157,6 +157,7 @@ bool DownloadThread::transfer(const std::string& name, const std::filesystem::pa
     const std::optional<std::uint64_t> failedAt =
         fetchChunks(name, opened->local, static_cast<std::uint64_t>(total));
     m_receiver.close();
+    m_copyComplete = !failedAt;
     if (failedAt) {
         // What arrived of a failed chunk may have gaps (a lost or garbled report), and a resume
         // starts at the copy's size: the copy keeps the complete chunks only.

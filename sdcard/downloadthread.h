@@ -45,6 +45,9 @@ public:
     // Joins a worker that has ended by itself.
     void wait();
     bool running() const { return m_running.load(); }
+    // For the import step, on the worker: whether the copy holds the whole file. After a
+    // failed transfer its last line may be cut.
+    bool copyComplete() const { return m_copyComplete; }
 
 private:
     struct Opened;
@@ -64,6 +67,7 @@ private:
     TransferObserver& m_observer;
     const ImportStep m_import;
     UiText m_texts;                       // set before start, read by the worker
+    bool m_copyComplete = false;          // worker only
     std::atomic<bool> m_running{false};   // a worker is between start and its end
     std::atomic<bool> m_cancelled{false}; // stop() asked the worker to end
     ManualResetEvent m_finished{true};    // the worker has returned

@@ -71,7 +71,7 @@ History::History(HidLink& link, ReplyRouter& router, MessageService& messages, c
       m_settingsPage(std::move(settingsPage)),
       m_Download(link, m_Receiver, m_Files, m_workerMessages, *this,
                  [this](const std::filesystem::path& copy, const std::string& name) {
-                     ImportLocalFile(copy, name);
+                     ImportLocalFile(copy, name, m_Download.copyComplete());
                  })
 {
     SetItemId(this, ResourceId);
@@ -193,9 +193,7 @@ void History::setTexts()
     m_purge->setText(m_texts.Text(224));
     m_fileList->setHorizontalHeaderLabels({m_texts.Text(226), m_texts.Text(227)});
     if (m_Records.columnCount() == 0)
-        m_Records.setRecords(nullptr, RecordColumnTitles(m_texts.Text(228), m_texts.Text(201),
-                                                         m_texts.Text(202), m_texts.Text(293),
-                                                         m_texts.Text(229), {}, false));
+        m_Records.clear(recordTitles({}, false));
 }
 
 int History::DoModal()
@@ -317,6 +315,8 @@ void History::OnDelete()
     // The first row's name is picked without being highlighted: Select fetches that file.
     m_fileList->clearSelection();
     selectRow(m_fileList->rowCount() > 0 ? 0 : -1);
+    // The list shows what the store holds, which is nothing from now on.
+    m_Records.clear(recordTitles(m_UnitLabel, m_IsIndoorFile));
     RecordStore store(m_messages);
     if (store.Open(m_DatabasePath) == 0)
         store.ClearAll();
@@ -332,29 +332,41 @@ void History::PurgeLocalCopies()
         m_messages.inform(QStringLiteral("ok"));
 }
 
-void History::ImportLocalFile(const std::filesystem::path& localCopy, const std::string& name)
+QStringList History::recordTitles(const QString& unitLabel, bool indoor) const
 {
+    return RecordColumnTitles(m_texts.Text(228), m_texts.Text(201), m_texts.Text(202),
+                              m_texts.Text(293), m_texts.Text(229), unitLabel, indoor);
+}
+
+void History::ImportLocalFile(const std::filesystem::path& localCopy, const std::string& name,
+                              bool complete)
+{
+    // No rows while the import replaces them.
     post([this] { m_Records.clear(); });
-    auto texts = std::make_shared<RecordTexts>();
     const Page settings = m_settingsPage();
     const DateOrder order =
         settings == Page{} ? DateOrder::Unknown : DateOrderFromSettings(settings[4]);
+    const Language language = m_texts.language();
     const ImportResult result = ImportLogFile(localCopy, name, m_DatabasePath, order,
-                                              m_workerMessages, *texts, m_texts.language());
+                                              m_workerMessages, {complete, language});
     if (!result.opened) {
         m_workerMessages.inform(QStringLiteral("Open Error2"));
         return;
     }
+    if (const QString summary = ImportSummary(result, stationText(name), language);
+        !summary.isEmpty())
+        m_workerMessages.inform(summary);
     if (result.stored)
         ArchiveImport(m_DatabasePath, name, result.indoor, result.unitLabel.toStdString(),
                       m_workerMessages);
-    post([this, texts, result] {
+    post([this, result] {
         m_UnitLabel = result.unitLabel;
         m_IsIndoorFile = result.indoor;
-        m_Records.setRecords(texts,
-                             RecordColumnTitles(m_texts.Text(228), m_texts.Text(201),
-                                                m_texts.Text(202), m_texts.Text(293),
-                                                m_texts.Text(229), m_UnitLabel, m_IsIndoorFile));
+        const QStringList titles = recordTitles(m_UnitLabel, m_IsIndoorFile);
+        if (result.stored)
+            m_Records.setRecords(m_DatabasePath, titles, result.order, result.indoor);
+        else
+            m_Records.clear(titles);
     });
 }
 

@@ -85,7 +85,10 @@ private:
     void fillFileList();
     void selectRow(int row);
     void setControlsEnabled(bool enabled);
-    void ImportLocalFile(const std::filesystem::path& localCopy, const std::string& name);
+    // complete: the transfer fetched the whole file.
+    void ImportLocalFile(const std::filesystem::path& localCopy, const std::string& name,
+                         bool complete);
+    QStringList recordTitles(const QString& unitLabel, bool indoor) const;
     template <typename F> void post(F&& onUiThread);
 
     // TransferObserver: reader and worker threads.
@@ -107,7 +110,7 @@ private:
     int m_SelectedRow = -1;                                 // user-interface thread
     QString m_UnitLabel;                                    // user-interface thread
     bool m_IsIndoorFile = false;                            // user-interface thread
-    RecordListModel m_Records;
+    RecordListModel m_Records{m_messages};                  // user-interface thread
     std::atomic<int> m_pendingProgress{-1}; // the newest position not shown yet; -1 none
     ChunkReceiver m_Receiver{*this};
     DownloadThread m_Download;

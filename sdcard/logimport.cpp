@@ -6,6 +6,7 @@
 #include "recordstore.h"
 #include "rowpipe.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <exception>
@@ -19,45 +20,80 @@ namespace {
 
 constexpr std::size_t ReadChunk = std::size_t(1) << 20;
 
-// Hands every line of a file, its line end (LF, or CR LF) removed, to a callback, reading in
-// large chunks so that a file of any size needs little memory. False on a read error.
-template <typename OnLine> bool ForEachLine(std::FILE* file, OnLine&& onLine)
+struct LinesRead
 {
-    std::vector<char> buffer(ReadChunk);
-    std::size_t kept = 0; // the unfinished line at the front of buffer
+    enum class End
+    {
+        Done,
+        Failed,  // a read error
+        TooLong, // line `number` is longer than MaxLogLineLength
+    };
+    End end = End::Done;
+    std::size_t number = 0; // lines handed over, or the number of the line that was too long
+};
+
+// Hands every line of a file to a callback, its line end (LF, CR LF or a lone CR) removed,
+// reading in large chunks into one buffer that never grows: a line longer than
+// MaxLogLineLength stops the reading. complete false: a last line without a line end is the
+// cut of a transfer and is left out.
+template <typename OnLine> LinesRead ForEachLine(std::FILE* file, bool complete, OnLine&& onLine)
+{
+    std::vector<char> buffer(MaxLogLineLength + ReadChunk);
+    char* const data = buffer.data();
+    LinesRead lines;
+    std::size_t kept = 0;      // the unfinished line at the front of the buffer
+    bool skipLineFeed = false; // the last line ended in CR, which may be half of CR LF
     for (;;) {
-        if (kept == buffer.size())
-            buffer.resize(buffer.size() * 2);
-        const std::size_t read = std::fread(buffer.data() + kept, 1, buffer.size() - kept, file);
-        const std::size_t filled = kept + read;
-        std::size_t start = 0;
-        for (std::size_t at = kept; at < filled; ++at) {
-            if (buffer[at] != '\n')
-                continue;
-            std::size_t end = at;
-            if (end > start && buffer[end - 1] == '\r')
-                --end;
-            onLine(std::string_view(buffer.data() + start, end - start));
-            start = at + 1;
+        const std::size_t read = std::fread(data + kept, 1, buffer.size() - kept, file);
+        const char* const filled = data + kept + read;
+        const char* start = data;
+        const char* at = data + kept;
+        if (skipLineFeed && at < filled) {
+            if (*at == '\n')
+                start = ++at;
+            skipLineFeed = false;
         }
-        kept = filled - start;
-        std::memmove(buffer.data(), buffer.data() + start, kept);
+        for (;;) {
+            while (at < filled && *at != '\n' && *at != '\r')
+                ++at;
+            if (at == filled)
+                break;
+            if (static_cast<std::size_t>(at - start) > MaxLogLineLength)
+                return {LinesRead::End::TooLong, lines.number + 1};
+            ++lines.number;
+            onLine(std::string_view(start, static_cast<std::size_t>(at - start)));
+            const bool carriageReturn = *at++ == '\r';
+            if (carriageReturn && at == filled)
+                skipLineFeed = true;
+            else if (carriageReturn && *at == '\n')
+                ++at;
+            start = at;
+        }
+        kept = static_cast<std::size_t>(filled - start);
+        if (kept > MaxLogLineLength)
+            return {LinesRead::End::TooLong, lines.number + 1};
+        std::memmove(data, start, kept);
         if (read == 0) {
             if (std::ferror(file))
-                return false;
-            if (kept > 0) { // the last line has no line end
-                std::size_t end = kept;
-                if (buffer[end - 1] == '\r')
-                    --end;
-                onLine(std::string_view(buffer.data(), end));
+                return {LinesRead::End::Failed, lines.number};
+            if (kept > 0 && complete) {
+                ++lines.number;
+                onLine(std::string_view(data, kept));
             }
-            return true;
+            return lines;
         }
     }
 }
 
+bool IsAsciiDigit(char c)
+{
+    return c >= '0' && c <= '9';
+}
+
 QString Describe(const std::exception_ptr& failure)
 {
+    if (!failure)
+        return {};
     try {
         std::rethrow_exception(failure);
     } catch (const std::exception& error) {
@@ -65,6 +101,13 @@ QString Describe(const std::exception_ptr& failure)
     } catch (...) {
         return {};
     }
+}
+
+// "2026-12-01 ...": a stamp that begins with four digits and a date separator.
+bool StartsWithYear(std::string_view line)
+{
+    return line.size() > 4 && std::all_of(line.begin(), line.begin() + 4, IsAsciiDigit) &&
+           (line[4] == '-' || line[4] == '/');
 }
 
 RecordRow ParseRow(std::string_view line, bool indoor, DateOrder order)
@@ -136,13 +179,12 @@ private:
 };
 
 // Reads and parses the log on a thread of its own while the caller stores the rows, so parsing
-// and storing share the two cores. texts and the header's label belong to the thread until
-// finish() has joined it.
+// and storing share the two cores.
 class ParsingThread
 {
 public:
-    ParsingThread(std::FILE* file, bool indoor, DateOrder order, RecordTexts& texts)
-        : m_thread([this, file, indoor, order, &texts] { run(file, indoor, order, texts); })
+    ParsingThread(std::FILE* file, bool complete, bool indoor, DateOrder order)
+        : m_thread([=, this] { run(file, complete, indoor, order); })
     {
     }
     // Also on the way out of an exception: the thread must not wait for a consumer that left.
@@ -155,51 +197,52 @@ public:
 
     RowPipe& pipe() { return m_pipe; }
 
-    // Waits for the end of the file: false after a read error or when the thread failed (out
-    // of memory, say); then failure holds what it threw, if it says.
-    bool finish(QString& unitLabel, QString& failure)
+    struct Outcome
+    {
+        LinesRead lines;
+        std::size_t rows = 0;
+        QString unitLabel;
+        bool yearFirst = false;     // the first reading's stamp starts with its year
+        std::exception_ptr failure; // what the thread threw (out of memory, say)
+    };
+    // Waits for the end of the file.
+    const Outcome& finish()
     {
         m_thread.join();
-        if (m_failure) {
-            failure = Describe(m_failure);
-            return false;
-        }
-        unitLabel = m_unitLabel;
-        return m_read;
+        return m_outcome;
     }
 
 private:
-    void run(std::FILE* file, bool indoor, DateOrder order, RecordTexts& texts)
+    void run(std::FILE* file, bool complete, bool indoor, DateOrder order)
     {
         try {
-            RowPipe::Batch batch;
+            RowPipe::Batch batch = m_pipe.take();
             bool header = true;
-            m_read = ForEachLine(file, [&](std::string_view line) {
+            m_outcome.lines = ForEachLine(file, complete, [&](std::string_view line) {
                 if (header) {
-                    m_unitLabel = UnitLabelFromHeader(line);
+                    m_outcome.unitLabel = UnitLabelFromHeader(line);
                     header = false;
                     return;
                 }
-                texts.append(line);
-                if (batch.empty())
-                    batch.reserve(RowPipe::BatchRows);
+                if (m_outcome.rows + batch.size() == 0)
+                    m_outcome.yearFirst = StartsWithYear(line);
                 batch.push_back(ParseRow(line, indoor, order));
-                if (batch.size() == RowPipe::BatchRows)
-                    m_pipe.push(std::exchange(batch, {}));
+                if (batch.size() == RowPipe::BatchRows) {
+                    m_outcome.rows += batch.size();
+                    m_pipe.push(std::exchange(batch, m_pipe.take()));
+                }
             });
+            m_outcome.rows += batch.size();
             if (!batch.empty())
                 m_pipe.push(std::move(batch));
         } catch (...) {
-            m_failure = std::current_exception();
+            m_outcome.failure = std::current_exception();
         }
         m_pipe.close();
     }
 
     RowPipe m_pipe;
-    // Written by the thread, read after it has been joined.
-    QString m_unitLabel;
-    bool m_read = false;
-    std::exception_ptr m_failure;
+    Outcome m_outcome;    // written by the thread, read after it has been joined
     std::thread m_thread; // last, so it starts after everything it uses
 };
 
@@ -208,39 +251,64 @@ private:
 ImportResult ImportLogFile(const std::filesystem::path& localCopy,
                            const std::string& stationFileName,
                            const std::filesystem::path& database, DateOrder order,
-                           MessageService& messages, RecordTexts& texts, Language language)
+                           MessageService& messages, const ImportOptions& options)
 {
     ImportResult result;
+    result.complete = options.complete;
     const CFile file = OpenCFile(localCopy, "rb");
     if (!file)
         return result;
     result.opened = true;
     result.indoor = IsIndoorFileName(stationFileName);
-    texts.clear(result.indoor);
     // Ambiguous stamps are resolved once, not per line.
     if (order != DateOrder::MonthDayYear && order != DateOrder::DayMonthYear)
         order = SystemDateOrder();
+    result.order = order;
 
-    ParsingThread parser(file.get(), result.indoor, order, texts);
+    ParsingThread parser(file.get(), options.complete, result.indoor, order);
     Replacement store(database, messages);
-    while (const auto batch = parser.pipe().pop())
+    while (auto batch = parser.pipe().pop()) {
         for (const RecordRow& row : *batch)
             store.append(row);
-    QString failure;
-    const bool read = parser.finish(result.unitLabel, failure);
-    result.rows = texts.size();
-    if (!read) {
+        parser.pipe().giveBack(std::move(*batch));
+    }
+    const ParsingThread::Outcome& outcome = parser.finish();
+    result.rows = outcome.rows;
+    result.unitLabel = outcome.unitLabel;
+    if (outcome.yearFirst)
+        result.order = DateOrder::YearMonthDay;
+    const QString copyName = QString::fromStdU16String(localCopy.u16string());
+    QString problem;
+    if (outcome.failure || outcome.lines.end == LinesRead::End::Failed) {
+        problem = StringTable(options.language, 303).arg(copyName);
+        if (const QString why = Describe(outcome.failure); !why.isEmpty())
+            problem += QStringLiteral(" (") + why + u')';
+    } else if (outcome.lines.end == LinesRead::End::TooLong) {
+        result.tooLongLine = outcome.lines.number;
+        problem = StringTable(options.language, 342)
+                      .arg(outcome.lines.number)
+                      .arg(copyName)
+                      .arg(MaxLogLineLength / 1024);
+    }
+    if (!problem.isEmpty()) {
         // Half a file must not replace a whole one.
         store.abandon();
-        QString text =
-            StringTable(language, 303).arg(QString::fromStdU16String(localCopy.u16string()));
-        if (!failure.isEmpty())
-            text += QStringLiteral(" (") + failure + u')';
-        messages.inform(text);
+        messages.inform(problem);
         return result;
     }
     result.stored = store.commit();
     return result;
+}
+
+QString ImportSummary(const ImportResult& result, const QString& fileName, Language language)
+{
+    if (!result.stored)
+        return {};
+    if (!result.complete)
+        return StringTable(language, 340).arg(result.rows).arg(fileName);
+    if (result.rows == 0)
+        return StringTable(language, 341).arg(fileName);
+    return {};
 }
 
 } // namespace nimbra

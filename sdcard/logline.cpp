@@ -2,10 +2,12 @@
 
 #include "novalue.h"
 
+#include <algorithm>
 #include <cfloat>
 #include <charconv>
 #include <climits>
 #include <cmath>
+#include <optional>
 
 namespace nimbra {
 
@@ -82,15 +84,32 @@ std::size_t NumberLength(std::string_view text)
     return length;
 }
 
-// Whether a number outside a double's range lies below it (strtod's zero) rather than above
-// it (infinity): a negative exponent or no non-zero digit before the point.
-bool TooSmall(std::string_view number)
+// The power of ten of a decimal number's first significant digit, plus one: 3 for 123.4, 0 for
+// 0.5, -2 for 0.001e0, 400 for 0.1e401; saturated far beyond any double. nullopt when every
+// digit is 0. Only asked of numbers that overflow or underflow a double, so its sign alone says
+// which: positive is above the range, anything else below it.
+std::optional<long long> DecimalMagnitude(std::string_view number)
 {
-    const auto exponent = number.find_first_of("eE");
-    if (exponent != std::string_view::npos && number[exponent + 1] == '-')
-        return true;
-    const std::string_view whole = number.substr(0, number.find_first_of(".eE"));
-    return whole.find_first_not_of('0') == std::string_view::npos;
+    constexpr long long Saturated = 1'000'000'000;
+    const std::size_t mantissaEnd = std::min(number.find_first_of("eE"), number.size());
+    const std::string_view mantissa = number.substr(0, mantissaEnd);
+    const std::size_t point = std::min(mantissa.find('.'), mantissa.size());
+    const std::size_t first = mantissa.find_first_of("123456789");
+    if (first == std::string_view::npos)
+        return std::nullopt;
+    long long magnitude = first < point ? static_cast<long long>(point - first)
+                                        : -static_cast<long long>(first - point - 1);
+    if (mantissaEnd < number.size()) {
+        std::string_view exponent = number.substr(mantissaEnd + 1);
+        const bool negative = exponent.front() == '-';
+        if (exponent.front() == '+' || negative)
+            exponent.remove_prefix(1);
+        long long value = 0;
+        for (const char digit : exponent)
+            value = std::min(Saturated, value * 10 + (digit - '0'));
+        magnitude += negative ? -value : value;
+    }
+    return magnitude;
 }
 
 } // namespace
@@ -126,7 +145,7 @@ float ReadLogFloat(std::string_view field)
     double value = 0.0;
     const auto [end, error] = std::from_chars(field.data(), field.data() + length, value);
     if (error == std::errc::result_out_of_range)
-        value = TooSmall(field.substr(0, length)) ? 0.0 : HUGE_VAL;
+        value = DecimalMagnitude(field.substr(0, length)).value_or(0) > 0 ? HUGE_VAL : 0.0;
     if (negative)
         value = -value;
     if (std::fabs(value) > FLT_MAX)

@@ -1,29 +1,78 @@
 #include "recordlistmodel.h"
 
+#include "recordtext.h"
+
+#include <algorithm>
 #include <limits>
 
 namespace nimbra {
 
-void RecordListModel::setRecords(std::shared_ptr<const RecordTexts> texts, QStringList titles)
+RecordListModel::RecordListModel(MessageService& messages, QObject* parent)
+    : QAbstractTableModel(parent), m_messages(messages)
+{
+}
+
+RecordListModel::~RecordListModel() = default;
+
+void RecordListModel::clear(QStringList titles)
 {
     beginResetModel();
-    m_texts = std::move(texts);
+    m_store.reset();
+    m_pages.clear();
+    m_rows = 0;
     m_titles = std::move(titles);
     endResetModel();
 }
 
-void RecordListModel::clear()
+void RecordListModel::setRecords(const std::filesystem::path& database, QStringList titles,
+                                 DateOrder order, bool indoor)
 {
-    setRecords(nullptr, {});
+    // Opened before the reset: a failure's message box must not find the view mid-reset.
+    auto store = std::make_unique<RecordStore>(m_messages);
+    const auto rowids = store->Open(database) == 0 ? store->StoredRowids() : std::nullopt;
+    beginResetModel();
+    m_pages.clear();
+    m_titles = std::move(titles);
+    m_order = order;
+    m_indoor = indoor;
+    m_rows = 0;
+    m_store.reset();
+    if (rowids) {
+        // An import stores its rows under consecutive rowids, so list row i is rowid first + i.
+        // A view counts rows in int; a longer list shows its first 2^31 - 1 rows.
+        m_firstRowid = rowids->first;
+        m_rows = static_cast<int>(std::min<std::int64_t>(rowids->second - rowids->first + 1,
+                                                         std::numeric_limits<int>::max()));
+        m_store = std::move(store);
+    }
+    endResetModel();
+}
+
+const RecordRow* RecordListModel::row(int listRow) const
+{
+    const int index = listRow / PageRows;
+    auto found = std::find_if(m_pages.begin(), m_pages.end(),
+                              [index](const Page& page) { return page.index == index; });
+    if (found == m_pages.end()) {
+        Page page{index, {}};
+        if (m_store->ReadStoredRows(m_firstRowid + std::int64_t(index) * PageRows, PageRows,
+                                    page.rows) != 0)
+            return nullptr;
+        if (m_pages.size() == CachedPages)
+            m_pages.erase(m_pages.begin());
+        m_pages.push_back(std::move(page));
+        found = m_pages.end() - 1;
+    } else if (found != m_pages.end() - 1) {
+        std::rotate(found, found + 1, m_pages.end());
+        found = m_pages.end() - 1;
+    }
+    const auto offset = static_cast<std::size_t>(listRow % PageRows);
+    return offset < found->rows.size() ? &found->rows[offset] : nullptr;
 }
 
 int RecordListModel::rowCount(const QModelIndex& parent) const
 {
-    if (parent.isValid() || !m_texts)
-        return 0;
-    // A view counts rows in int; a longer list shows its first 2^31 - 1 lines.
-    return static_cast<int>(
-        std::min<std::size_t>(m_texts->size(), std::numeric_limits<int>::max()));
+    return parent.isValid() ? 0 : m_rows;
 }
 
 int RecordListModel::columnCount(const QModelIndex& parent) const
@@ -33,13 +82,14 @@ int RecordListModel::columnCount(const QModelIndex& parent) const
 
 QVariant RecordListModel::data(const QModelIndex& index, int role) const
 {
-    if (!m_texts || !index.isValid())
+    if (!m_store || !index.isValid() || index.row() >= m_rows)
         return {};
     if (role == Qt::TextAlignmentRole)
         return QVariant::fromValue(Qt::AlignCenter);
     if (role != Qt::DisplayRole)
         return {};
-    return m_texts->cell(static_cast<std::size_t>(index.row()), index.column());
+    const RecordRow* stored = row(index.row());
+    return stored ? RecordCellText(*stored, index.column(), m_order, m_indoor) : QString();
 }
 
 QVariant RecordListModel::headerData(int section, Qt::Orientation orientation, int role) const

@@ -1,60 +1,96 @@
 #include "recordtext.h"
 
-#include "logline.h"
+#include "oledate.h"
 
-#include <algorithm>
+#include <charconv>
 #include <cstring>
-#include <stdexcept>
 
 namespace nimbra {
 
 namespace {
 
-// Large enough that a million lines need few allocations, small enough that the last block's
-// unused tail does not matter.
-constexpr std::size_t BlockSize = std::size_t(1) << 20;
+// Appends value with at least `width` digits (zeros in front).
+char* PutNumber(char* out, long long value, int width = 1)
+{
+    char digits[24];
+    const auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
+    for (auto length = end - digits; length < width; ++length)
+        *out++ = '0';
+    std::memcpy(out, digits, static_cast<std::size_t>(end - digits));
+    return out + (end - digits);
+}
+
+QString TimeText(double time, DateOrder order)
+{
+    if (time == NotADate || time == DateOutOfRange)
+        return {};
+    const DateTimeParts parts = FromOleDate(time);
+    char text[64];
+    char* out = text;
+    auto datePart = [&](int first, int firstWidth, int second, int third, int thirdWidth) {
+        out = PutNumber(out, first, firstWidth);
+        *out++ = '-';
+        out = PutNumber(out, second, 2);
+        *out++ = '-';
+        out = PutNumber(out, third, thirdWidth);
+    };
+    if (order == DateOrder::MonthDayYear)
+        datePart(parts.month, 2, parts.day, parts.year, 4);
+    else if (order == DateOrder::DayMonthYear)
+        datePart(parts.day, 2, parts.month, parts.year, 4);
+    else
+        datePart(parts.year, 4, parts.month, parts.day, 2);
+    *out++ = ' ';
+    out = PutNumber(out, parts.hour);
+    *out++ = ':';
+    out = PutNumber(out, parts.minute, 2);
+    *out++ = ':';
+    out = PutNumber(out, parts.second, 2);
+    return QString::fromLatin1(text, out - text);
+}
+
+// The shortest text that reads back as the stored float, with at least one decimal as the
+// station writes its "%.1f" readings.
+QString FloatText(float value)
+{
+    if (value == float(NoValue))
+        return QStringLiteral("--");
+    char text[32];
+    char* end = std::to_chars(text, text + sizeof text - 2, value).ptr;
+    const std::string_view written(text, static_cast<std::size_t>(end - text));
+    if (written.find_first_of(".einf") == std::string_view::npos) {
+        *end++ = '.';
+        *end++ = '0';
+    }
+    return QString::fromLatin1(text, end - text);
+}
+
+QString IntegerText(int value)
+{
+    if (value == NoValue)
+        return QStringLiteral("--");
+    char text[16];
+    return QString::fromLatin1(text, PutNumber(text, value) - text);
+}
 
 } // namespace
 
-void RecordTexts::clear(bool indoor)
+QString RecordCellText(const RecordRow& row, int column, DateOrder order, bool indoor)
 {
-    m_blocks.clear();
-    m_lines.clear();
-    m_lines.shrink_to_fit();
-    m_used = 0;
-    m_blockSize = 0;
-    m_indoor = indoor;
-}
-
-void RecordTexts::append(std::string_view line)
-{
-    if (line.size() > UINT32_MAX)
-        throw std::length_error("log line longer than 4 GiB");
-    if (m_blocks.empty() || m_used + line.size() > m_blockSize) {
-        // A line longer than a block gets a block of its own size.
-        m_blockSize = std::max(BlockSize, line.size());
-        m_blocks.push_back(std::make_unique_for_overwrite<char[]>(m_blockSize));
-        m_used = 0;
-    }
-    if (!line.empty())
-        std::memcpy(m_blocks.back().get() + m_used, line.data(), line.size());
-    m_lines.push_back({static_cast<std::uint32_t>(m_blocks.size() - 1),
-                       static_cast<std::uint32_t>(m_used),
-                       static_cast<std::uint32_t>(line.size())});
-    m_used += line.size();
-}
-
-std::string_view RecordTexts::line(std::size_t row) const
-{
-    const Line& entry = m_lines.at(row);
-    return {m_blocks[entry.block].get() + entry.offset, entry.length};
-}
-
-std::string_view RecordTexts::field(std::size_t row, int column) const
-{
-    if (column < 0 || column >= Columns || (m_indoor && column >= 3))
+    switch (column) {
+    case 0:
+        return TimeText(row.Time, order);
+    case 1:
+        return FloatText(row.Temperature);
+    case 2:
+        return IntegerText(row.Humidity);
+    case 3:
+        return indoor ? QString() : FloatText(row.Dewpoint);
+    case 4:
+        return indoor ? QString() : FloatText(row.Heatindex);
+    default:
         return {};
-    return SplitLogLine(line(row), m_indoor).field[static_cast<std::size_t>(column)];
+    }
 }
 
 } // namespace nimbra

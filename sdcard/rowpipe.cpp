@@ -2,6 +2,30 @@
 
 namespace nimbra {
 
+RowPipe::Batch RowPipe::take()
+{
+    {
+        std::lock_guard lock(m_mutex);
+        if (!m_spare.empty()) {
+            Batch batch = std::move(m_spare.back());
+            m_spare.pop_back();
+            batch.clear();
+            return batch;
+        }
+    }
+    Batch batch;
+    batch.reserve(BatchRows);
+    return batch;
+}
+
+void RowPipe::giveBack(Batch batch)
+{
+    std::lock_guard lock(m_mutex);
+    // Never more than the pipe's capacity plus the one being filled and the one being stored.
+    if (m_spare.size() < Capacity + 2)
+        m_spare.push_back(std::move(batch));
+}
+
 void RowPipe::push(Batch batch)
 {
     std::unique_lock lock(m_mutex);

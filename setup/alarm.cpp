@@ -202,6 +202,10 @@ void Alarm::OnSaveAlarms()
         m_messages.inform(m_texts.Text(240));
         return;
     }
+    if (write.check == AlarmCheck::TempNoValue) {
+        m_messages.inform(QStringLiteral(" CH%1 %2.").arg(write.channel).arg(m_texts.Text(330)));
+        return;
+    }
     if (m_link.Connected())
         SaveToStation(m_link, m_data.m_ScreenBusy, write.frames, m_texts, m_messages);
     accept();

@@ -69,16 +69,19 @@ AlarmWrite AlarmFrames(const AlarmForm& entered, const AlarmPages& shown, bool f
         const std::optional<int> t = entered.temps[i] == asShown.temps[i]
                                          ? std::optional(pageTenths(shown, i))
                                          : ParseLimit(entered.temps[i], false, fahrenheit);
-        const bool none = t && *t == NoLimit;
+        const bool none = entered.temps[i] == NoValueText;
         if (!t || (!none && (*t < MinTempTenths || *t > MaxTempTenths)))
-            return {AlarmCheck::TempError, {}};
+            return {AlarmCheck::TempError, i / 2 + 1, {}};
+        // -0.1 °C would leave as FF FF: the limit the user set would be dropped unseen.
+        if (!none && !StationHoldsTenths(*t))
+            return {AlarmCheck::TempNoValue, i / 2 + 1, {}};
         temps[i] = *t;
     }
     std::array<std::uint8_t, LimitCount> humis{};
     for (int i = 0; i < LimitCount; ++i) {
         const std::optional<int> h = ParseWhole(entered.humis[i]);
         if (!h || *h < HumiLow || *h > HumiHigh)
-            return {AlarmCheck::HumiError, {}};
+            return {AlarmCheck::HumiError, i / 2 + 1, {}};
         humis[i] = static_cast<std::uint8_t>(*h);
     }
 

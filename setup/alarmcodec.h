@@ -55,12 +55,14 @@ enum class AlarmCheck
 {
     Ok,
     TempError,
-    HumiError
+    HumiError,
+    TempNoValue // a typed limit the station would read as no limit
 };
 
 struct AlarmWrite
 {
     AlarmCheck check = AlarmCheck::Ok;
+    int channel = 0;                  // 1..8, the channel of a refused limit
     std::vector<CommandFrame> frames; // 0x12, 0x14, 0x15 when the check passed
 };
 

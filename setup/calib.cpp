@@ -113,7 +113,10 @@ void Calib::OnSaveCalibration()
 {
     const CalibWrite write = CalibFrame(readForm(), m_OffsetPage, m_data.m_Readings, m_fahrenheit);
     if (write.check != CalibWrite::Check::Ok) {
-        const int text = write.check == CalibWrite::Check::TempOutOfRange ? 241 : 242;
+        using Check = CalibWrite::Check;
+        const int text = write.check == Check::TempOutOfRange   ? 241
+                         : write.check == Check::HumiOutOfRange ? 242
+                                                                : 330;
         m_messages.inform(QStringLiteral(" CH%1 %2.").arg(write.channel).arg(m_texts.Text(text)));
         return;
     }

@@ -69,9 +69,12 @@ CalibWrite CalibFrame(const CalibForm& entered, const Page& shown, const CalibRe
     std::array<int, ChannelCount> temps{};
     for (int c = 1; c <= ChannelCount; ++c) {
         const std::string& text = entered.temps[c - 1];
-        const std::optional<int> offset = text == asShown.temps[c - 1]
-                                              ? std::optional(pageTenths(shown, c))
-                                              : ParseOffset(text, false, fahrenheit);
+        const bool typed = text != asShown.temps[c - 1];
+        const std::optional<int> offset =
+            typed ? ParseOffset(text, false, fahrenheit) : std::optional(pageTenths(shown, c));
+        // -0.1 °C would leave as FF FF and the station would drop the offset.
+        if (typed && text != NoValueText && offset && !StationHoldsTenths(*offset))
+            return stop(Check::TempNoValue, c);
         if (!readings.hasTemperature(c)) {
             temps[c - 1] = offset.value_or(pageTenths(shown, c));
             continue;
@@ -94,11 +97,13 @@ CalibWrite CalibFrame(const CalibForm& entered, const Page& shown, const CalibRe
             humis[c - 1] = offset.value_or(static_cast<std::int8_t>(shown[humiAt(c)]));
             continue;
         }
-        const int old = ParseWhole(asShown.humis[c - 1]).value_or(0);
-        const int corrected = readings.m_ReadingHumi[c - 1] + offset.value_or(0) - old;
         // The offset travels as one signed byte; a larger one would arrive as another number.
-        if (!offset || *offset < -128 || *offset > 127 || corrected < HumiLow ||
-            corrected > HumiHigh)
+        // Checked before the sum, which could overflow with a typed offset near INT_MAX.
+        if (!offset || *offset < -128 || *offset > 127)
+            return stop(Check::HumiOutOfRange, c);
+        const int old = ParseWhole(asShown.humis[c - 1]).value_or(0);
+        const int corrected = readings.m_ReadingHumi[c - 1] + *offset - old;
+        if (corrected < HumiLow || corrected > HumiHigh)
             return stop(Check::HumiOutOfRange, c);
         humis[c - 1] = *offset;
     }

@@ -45,7 +45,8 @@ struct CalibWrite
     {
         Ok,
         TempOutOfRange,
-        HumiOutOfRange
+        HumiOutOfRange,
+        TempNoValue // a typed offset the station would read as no offset
     };
     Check check = Check::Ok;
     int channel = 0; // 1..8, the channel the check stopped at

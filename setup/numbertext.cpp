@@ -1,8 +1,8 @@
 #include "numbertext.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
-#include <cstdio>
 
 namespace nimbra {
 
@@ -35,7 +35,9 @@ template <typename T> std::optional<T> parse(std::string_view text, auto... form
 
 std::optional<double> ParseDecimal(std::string_view text)
 {
-    const auto value = parse<double>(text, std::chars_format::fixed);
+    std::string dotted(text);
+    std::replace(dotted.begin(), dotted.end(), ',', '.');
+    const auto value = parse<double>(dotted, std::chars_format::fixed);
     if (!value || !std::isfinite(*value))
         return std::nullopt;
     return value;
@@ -62,13 +64,6 @@ std::optional<int> ParseTenthsField(std::string_view text, bool humidity,
     if (std::abs(tenths) > 1e6)
         return tenths < 0 ? -1000000 : 1000000;
     return static_cast<int>(tenths);
-}
-
-std::string OneDecimal(double value)
-{
-    char text[64];
-    std::snprintf(text, sizeof text, "%0.1f", value);
-    return text;
 }
 
 } // namespace nimbra

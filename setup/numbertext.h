@@ -1,5 +1,7 @@
 #pragma once
 
+#include "decimaltext.h"
+
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -8,7 +10,8 @@
 namespace nimbra {
 
 // Numbers typed into the setup dialogs. A text that is not wholly a number (blanks around it
-// aside) gives no value: it is refused, never read as 0 and written to the station.
+// aside) gives no value: it is refused, never read as 0 and written to the station. A decimal
+// may use "," or "." as its separator, whatever the locale.
 std::optional<double> ParseDecimal(std::string_view text);
 std::optional<int> ParseWhole(std::string_view text);
 
@@ -18,9 +21,6 @@ std::optional<int> ParseWhole(std::string_view text);
 std::optional<int> ParseTenthsField(std::string_view text, bool humidity,
                                     double (*toTenths)(double number, bool fahrenheit),
                                     bool fahrenheit);
-
-// "%0.1f"
-std::string OneDecimal(double value);
 
 // Multi-byte numbers on the wire are big-endian.
 inline std::uint16_t BigEndian16(const std::uint8_t* bytes)
@@ -46,6 +46,12 @@ inline constexpr int NoLimit = 65535;
 inline int TenthsOrNone(std::uint16_t raw)
 {
     return raw == 0xFFFF || raw == 0x7FFF ? NoLimit : static_cast<std::int16_t>(raw);
+}
+// Whether a typed temperature in tenths reaches the station as that number: only 16 bits
+// travel, and FF FF (-1) and 7F FF read as no value there.
+inline bool StationHoldsTenths(int tenths)
+{
+    return tenths >= INT16_MIN && tenths <= INT16_MAX && tenths != -1 && tenths != 0x7FFF;
 }
 // Back to the wire: no value as FF FF, anything else as its low 16 bits.
 inline std::uint16_t TenthsOnWire(int value)

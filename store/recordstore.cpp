@@ -2,6 +2,7 @@
 
 #include "messageservice.h"
 #include "oledate.h"
+#include "seriesreader.h"
 
 #include <algorithm>
 #include <array>
@@ -34,11 +35,14 @@ constexpr const char* SelectStatements[] = {
 constexpr auto StoredOrderStatement =
     "SELECT Time, Temperature, Humidity, Dewpoint, Heatindex FROM Records "
     "WHERE Time>=?1 AND Time<=?2 ORDER BY rowid";
+// Each bound on its own, so that each is one step down the index rather than a walk over it.
+constexpr auto ValidTimeSpanStatement = "SELECT (SELECT min(Time) FROM Records WHERE Time>0), "
+                                        "(SELECT max(Time) FROM Records WHERE Time>0)";
+constexpr auto DeferredIndexesStatement =
+    "SELECT name, sql FROM sqlite_schema WHERE type='index' AND tbl_name='Records' "
+    "AND sql IS NOT NULL";
 constexpr auto InsertStatement = "INSERT INTO Records (Time, Temperature, Humidity, Dewpoint, "
                                  "Heatindex) VALUES (?1, ?2, ?3, ?4, ?5)";
-
-// Another connection (the graph's, or a second program) may hold the file for a moment.
-constexpr int BusyTimeoutMs = 5000;
 
 // ASCII case folding, as SQLite compares column names; no locale is asked, because a reader
 // names its column once per row.
@@ -96,6 +100,7 @@ int RecordStore::Open(const std::filesystem::path& database)
     m_cursorKind = Cursor::None;
     m_hasRow = false;
     m_replacing = false;
+    m_droppedIndexes.clear();
     m_db.reset();
     sqlite3* raw = nullptr;
     const std::u8string name = database.u8string(); // SQLite takes UTF-8 on every platform
@@ -135,7 +140,48 @@ int RecordStore::BeginReplace()
     if (sqlite3_exec(m_db.get(), "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) != SQLITE_OK)
         return report(1, lastError());
     m_replacing = true;
+    if (!deferIndexes()) {
+        const std::string text = lastError();
+        RollbackReplace();
+        return report(1, text);
+    }
     return 0;
+}
+
+// Rows appended to a table without indexes cost a fraction of rows that also update an index
+// at every step, and an index built from all rows at once is sorted in one go. The index
+// statements are kept as the file has them, so a store made by an older template keeps its own.
+bool RecordStore::deferIndexes()
+{
+    sqlite3_stmt* raw = nullptr;
+    if (sqlite3_prepare_v2(m_db.get(), DeferredIndexesStatement, -1, &raw, nullptr) != SQLITE_OK)
+        return false;
+    const Statement query(raw);
+    std::vector<std::string> names;
+    int result = SQLITE_OK;
+    while ((result = sqlite3_step(raw)) == SQLITE_ROW) {
+        names.emplace_back(reinterpret_cast<const char*>(sqlite3_column_text(raw, 0)));
+        m_droppedIndexes.emplace_back(reinterpret_cast<const char*>(sqlite3_column_text(raw, 1)));
+    }
+    if (result != SQLITE_DONE)
+        return false;
+    for (const std::string& name : names) {
+        const std::unique_ptr<char, decltype(&sqlite3_free)> drop(
+            sqlite3_mprintf("DROP INDEX \"%w\"", name.c_str()), &sqlite3_free);
+        if (!drop || sqlite3_exec(m_db.get(), drop.get(), nullptr, nullptr, nullptr) != SQLITE_OK)
+            return false;
+    }
+    return true;
+}
+
+bool RecordStore::rebuildIndexes()
+{
+    for (const std::string& create : m_droppedIndexes) {
+        if (sqlite3_exec(m_db.get(), create.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK)
+            return false;
+    }
+    m_droppedIndexes.clear();
+    return true;
 }
 
 int RecordStore::CommitReplace()
@@ -144,7 +190,8 @@ int RecordStore::CommitReplace()
     m_cursorKind = Cursor::None;
     if (!connected() || !m_replacing)
         return report(1, ComErrorText(SQLITE_MISUSE, "no replacement is running"));
-    if (sqlite3_exec(m_db.get(), "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK) {
+    if (!rebuildIndexes() ||
+        sqlite3_exec(m_db.get(), "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK) {
         const std::string text = lastError();
         RollbackReplace();
         return report(1, text);
@@ -160,6 +207,7 @@ void RecordStore::RollbackReplace()
     if (connected() && !sqlite3_get_autocommit(m_db.get()))
         sqlite3_exec(m_db.get(), "ROLLBACK", nullptr, nullptr, nullptr);
     m_replacing = false;
+    m_droppedIndexes.clear();
 }
 
 void RecordStore::OpenForAppend()
@@ -282,6 +330,51 @@ int RecordStore::SelectStored(double from, double to)
     return result;
 }
 
+int RecordStore::ReadSeries(const std::string& start, const std::string& end,
+                            std::span<const std::string_view> columns,
+                            std::vector<SeriesPoints>& series)
+{
+    m_cursor.reset();
+    m_cursorKind = Cursor::None;
+    m_hasRow = false;
+    series.assign(columns.size(), {});
+    if (readSeries(start, end, columns, series))
+        return 0;
+    series.assign(columns.size(), {});
+    return 1;
+}
+
+bool RecordStore::readSeries(const std::string& start, const std::string& end,
+                             std::span<const std::string_view> columns,
+                             std::vector<SeriesPoints>& series)
+{
+    std::vector<std::string_view> names;
+    for (std::string_view column : columns) {
+        const int index = FindColumn(column);
+        if (index < 1) {
+            report(1, ComErrorText(SQLITE_ERROR, "no such value column: " + std::string(column)));
+            return false;
+        }
+        names.push_back(Columns[index]);
+    }
+    const auto from = ParseRangeTime(start);
+    const auto to = ParseRangeTime(end);
+    if (!from || !to) {
+        report(1, ComErrorText(SQLITE_ERROR, "not a date and time: " + (from ? end : start)));
+        return false;
+    }
+    if (!connected()) {
+        report(1, lastError());
+        return false;
+    }
+    const std::string failure = ReadSeriesPoints(m_db.get(), names, *from, *to, series);
+    if (!failure.empty()) {
+        report(1, failure);
+        return false;
+    }
+    return true;
+}
+
 bool RecordStore::AtEnd()
 {
     if (m_cursorKind != Cursor::Select)
@@ -335,8 +428,7 @@ std::optional<std::pair<double, double>> RecordStore::ValidTimeSpan()
         return std::nullopt;
     }
     sqlite3_stmt* raw = nullptr;
-    if (sqlite3_prepare_v2(m_db.get(), "SELECT min(Time), max(Time) FROM Records WHERE Time>0", -1,
-                           &raw, nullptr) != SQLITE_OK) {
+    if (sqlite3_prepare_v2(m_db.get(), ValidTimeSpanStatement, -1, &raw, nullptr) != SQLITE_OK) {
         report(1, lastError());
         return std::nullopt;
     }
@@ -348,6 +440,56 @@ std::optional<std::pair<double, double>> RecordStore::ValidTimeSpan()
     if (sqlite3_column_type(raw, 0) == SQLITE_NULL)
         return std::nullopt;
     return std::pair(sqlite3_column_double(raw, 0), sqlite3_column_double(raw, 1));
+}
+
+} // namespace nimbra
+
+namespace nimbra {
+
+std::optional<std::pair<std::int64_t, std::int64_t>> RecordStore::StoredRowids()
+{
+    m_cursor.reset();
+    m_cursorKind = Cursor::None;
+    m_hasRow = false;
+    sqlite3_stmt* raw = nullptr;
+    if (!connected() || sqlite3_prepare_v2(m_db.get(), "SELECT min(rowid), max(rowid) FROM Records",
+                                           -1, &raw, nullptr) != SQLITE_OK)
+        return std::nullopt;
+    const Statement query(raw);
+    if (sqlite3_step(raw) != SQLITE_ROW || sqlite3_column_type(raw, 0) == SQLITE_NULL)
+        return std::nullopt;
+    return std::pair(sqlite3_column_int64(raw, 0), sqlite3_column_int64(raw, 1));
+}
+
+int RecordStore::ReadStoredRows(std::int64_t first, std::size_t count, std::vector<RecordRow>& rows)
+{
+    m_cursor.reset();
+    m_cursorKind = Cursor::None;
+    m_hasRow = false;
+    rows.clear();
+    sqlite3_stmt* raw = nullptr;
+    if (!connected() ||
+        sqlite3_prepare_v2(m_db.get(),
+                           "SELECT Time, Temperature, Humidity, Dewpoint, Heatindex FROM Records "
+                           "WHERE rowid>=?1 ORDER BY rowid LIMIT ?2",
+                           -1, &raw, nullptr) != SQLITE_OK)
+        return 1;
+    // Finalised on return: a statement left open would hold a read lock that keeps the next
+    // import from committing.
+    const Statement query(raw);
+    sqlite3_bind_int64(raw, 1, first);
+    sqlite3_bind_int64(raw, 2, static_cast<sqlite3_int64>(count));
+    int result = SQLITE_ROW;
+    while ((result = sqlite3_step(raw)) == SQLITE_ROW)
+        rows.push_back(
+            {sqlite3_column_double(raw, 0), static_cast<float>(sqlite3_column_double(raw, 1)),
+             sqlite3_column_int(raw, 2), static_cast<float>(sqlite3_column_double(raw, 3)),
+             static_cast<float>(sqlite3_column_double(raw, 4))});
+    if (result != SQLITE_DONE) {
+        rows.clear();
+        return 1;
+    }
+    return 0;
 }
 
 } // namespace nimbra

@@ -6,10 +6,12 @@
 #include <cstdint>
 #include <filesystem>
 #include <optional>
+#include <span>
 #include <stdexcept>
 #include <string>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 namespace nimbra {
 
@@ -36,6 +38,13 @@ public:
     using std::runtime_error::runtime_error;
 };
 
+// The points of one value column: OLE dates and values, ascending in time.
+struct SeriesPoints
+{
+    std::vector<double> times;
+    std::vector<double> values;
+};
+
 // The engine's text for a failure: SQLite's message followed by its result code.
 std::string ComErrorText(int code, std::string_view message);
 
@@ -46,6 +55,9 @@ std::string ComErrorText(int code, std::string_view message);
 class RecordStore
 {
 public:
+    // Another connection (the graph's, or a second program) may hold the file for a moment.
+    static constexpr int BusyTimeoutMs = 5000;
+
     explicit RecordStore(MessageService& messages);
     ~RecordStore();
     RecordStore(const RecordStore&) = delete;
@@ -60,7 +72,8 @@ public:
 
     // Replacing the whole contents is one transaction: BeginReplace, ClearAll, OpenForAppend,
     // AppendRow per row, CloseCursor, CommitReplace. Until the commit other connections (and,
-    // after a crash, everyone) see the previous rows. 0 done; 1 failed, message shown.
+    // after a crash, everyone) see the previous rows. The indexes of Records are dropped at the
+    // begin and built again, as they were, before the commit. 0 done; 1 failed, message shown.
     int BeginReplace();
     int CommitReplace();
     // Drops what the running replacement has written; silent, also when none runs.
@@ -81,6 +94,11 @@ public:
     // Every row with from <= Time <= to, no-value fields included, in the order they were
     // appended (the file's order). 0 done; 1 failed, message shown.
     int SelectStored(double from, double to);
+    // For each column, in one pass over the range, exactly the rows that SelectRange gives for
+    // it, in the same order: its Time and its value widened from a single float. series
+    // receives one entry per column. 0 done; 1 failed, message shown, and every series empty.
+    int ReadSeries(const std::string& start, const std::string& end,
+                   std::span<const std::string_view> columns, std::vector<SeriesPoints>& series);
     bool AtEnd();
     // Time or a value column of the current row.
     double ReadDate(std::string_view column);
@@ -90,6 +108,14 @@ public:
     // The first and last Time of the rows with a real time (above 0); nullopt when there are
     // none or the store cannot be read (message shown).
     std::optional<std::pair<double, double>> ValidTimeSpan();
+
+    // The rows in the order they were stored, for a view that reads them on demand. Silent:
+    // a view asks for rows while it paints, where no message box may open.
+    // The first and last rowid; nullopt when the table is empty or cannot be read.
+    std::optional<std::pair<std::int64_t, std::int64_t>> StoredRowids();
+    // Up to count rows from rowid first on, in rowid order, into rows (replaced). 0 done; 1 the
+    // store could not be read (busy with an import's commit, say).
+    int ReadStoredRows(std::int64_t first, std::size_t count, std::vector<RecordRow>& rows);
 
     RecordRow* CurrentRow = nullptr; // not owned; AppendRow reads it
 
@@ -108,6 +134,10 @@ private:
     int openRange(const char* const statements[], const std::string& start, const std::string& end,
                   std::string_view column);
     int openCursor(const char* statement, double from, double to);
+    bool deferIndexes();
+    bool rebuildIndexes();
+    bool readSeries(const std::string& start, const std::string& end,
+                    std::span<const std::string_view> columns, std::vector<SeriesPoints>& series);
     void requireRow() const;
     void step();
 
@@ -118,6 +148,8 @@ private:
     bool m_hasRow = false;    // the cursor stands on a row
     int m_count = 0;          // what the last CountRange found
     bool m_replacing = false; // a transaction of BeginReplace is open
+    // The statements that create the indexes BeginReplace dropped; CommitReplace runs them.
+    std::vector<std::string> m_droppedIndexes;
 };
 
 } // namespace nimbra

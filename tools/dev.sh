@@ -3,7 +3,8 @@
 # emulator or builds and runs the whole test suite.
 #
 #   tools/dev.sh run    install what is missing, build, start "nimbra --simulate"
-#   tools/dev.sh test   install what is missing, then the normal, ASan+UBSan and TSan test runs
+#   tools/dev.sh test   install what is missing, then the normal, ASan+UBSan and TSan test runs,
+#                       a clang build with its tests and the Debian package's test
 set -euo pipefail
 
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
@@ -12,7 +13,8 @@ PACKAGES=(
     qt6-base-dev qt6-base-dev-tools qt6-translations-l10n
     libhidapi-dev libudev-dev libsqlite3-dev libqcustomplot-dev
     libgtest-dev libbenchmark-dev fonts-liberation xvfb xauth
-    ninja-build cmake g++ pkg-config
+    ninja-build cmake g++ pkg-config locales
+    clang lintian appstream desktop-file-utils man-db dpkg-dev file
 )
 JOBS=$(nproc)
 
@@ -36,6 +38,25 @@ install_missing_packages() {
         apt-get install -y --no-install-recommends "${missing[@]}"
 }
 
+# The suite runs a second time under German, whose decimal comma shows any number written or
+# read through the C library's locale.
+GERMAN_LOCALE=de_DE.UTF-8
+generate_german_locale() {
+    if locale -a 2>/dev/null | grep -qix 'de_DE\.utf-\?8'; then
+        return
+    fi
+    local sudo=()
+    if [[ $(id -u) -ne 0 ]]; then
+        sudo=(sudo)
+    fi
+    if grep -q '^# *de_DE.UTF-8 UTF-8' /etc/locale.gen; then
+        "${sudo[@]}" sed -i 's/^# *\(de_DE.UTF-8 UTF-8\)/\1/' /etc/locale.gen
+    elif ! grep -q '^de_DE.UTF-8 UTF-8' /etc/locale.gen; then
+        echo 'de_DE.UTF-8 UTF-8' | "${sudo[@]}" tee -a /etc/locale.gen >/dev/null
+    fi
+    "${sudo[@]}" locale-gen
+}
+
 # build DIR [cmake options...]: configures (once) and builds everything in DIR.
 build() {
     local dir=$1
@@ -55,12 +76,27 @@ run_tests() {
     export QT_QPA_PLATFORM=offscreen
     build build-ci
     check build-ci
+    LANG=$GERMAN_LOCALE LC_ALL=$GERMAN_LOCALE check build-ci
 
     build build-asan -DNIMBRA_ASAN=ON
     ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 check build-asan
 
     build build-tsan -DNIMBRA_TSAN=ON
     TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 check build-tsan -L threads
+
+    time run_clang_tests
+    time tools/package-test.sh
+}
+
+# The same code with clang (the compiler of macOS): what one compiler lets pass and the other
+# refuses shows here, not on a user's machine. ccache only when the machine has it.
+run_clang_tests() {
+    local launcher=()
+    if command -v ccache >/dev/null; then
+        launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+    fi
+    CC=clang CXX=clang++ build build-clang -DNIMBRA_BUILD_BENCH=OFF "${launcher[@]}"
+    check build-clang
 }
 
 run_program() {
@@ -75,6 +111,7 @@ run)
     ;;
 test)
     install_missing_packages
+    generate_german_locale
     run_tests
     ;;
 *)

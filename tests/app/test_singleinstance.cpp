@@ -1,3 +1,4 @@
+#include "datafolder.h"
 #include "singleinstance.h"
 
 #include <QDateTime>
@@ -11,6 +12,7 @@
 #include <functional>
 #include <gtest/gtest.h>
 #include <memory>
+#include <unistd.h>
 
 using namespace nimbra;
 using namespace Qt::StringLiterals;
@@ -39,8 +41,8 @@ qint64 LockOwner(const QString& lockPath)
     return pid;
 }
 
-// Copies of the real program with a private runtime folder, so the lock is theirs alone. A
-// second runtime folder stands in for a second user signed in on the same computer.
+// Copies of the real program, each test's on data folders of its own, so the locks are theirs
+// alone.
 class NimbraProcessTest : public ::testing::Test
 {
 protected:
@@ -48,7 +50,6 @@ protected:
     {
         ASSERT_TRUE(m_root.isValid());
         ASSERT_TRUE(m_runtime.isValid());
-        ASSERT_TRUE(m_otherUsersRuntime.isValid());
     }
 
     void TearDown() override
@@ -59,12 +60,16 @@ protected:
         }
     }
 
+    // A copy with XDG_RUNTIME_DIR set to a private folder of its own, or with none at all.
     QProcess& start(const QString& dataFolder, const QString& program = QStringLiteral(NIMBRA_EXE),
-                    const QString& runtime = {})
+                    bool runtimeFolder = true)
     {
         auto process = std::make_unique<QProcess>();
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(u"XDG_RUNTIME_DIR"_s, runtime.isEmpty() ? m_runtime.path() : runtime);
+        if (runtimeFolder)
+            environment.insert(u"XDG_RUNTIME_DIR"_s, m_runtime.path());
+        else
+            environment.remove(u"XDG_RUNTIME_DIR"_s);
         // The shared temporary folder is not where the lock belongs.
         environment.insert(u"TMPDIR"_s, m_root.path());
         environment.insert(u"QT_QPA_PLATFORM"_s, u"offscreen"_s);
@@ -75,20 +80,21 @@ protected:
         return *m_processes.back();
     }
 
-    QString lockPath(const QString& runtime = {}) const
+    // Where the program keeps the lock for a data folder: the same place for every copy of
+    // this user, whatever its environment.
+    static QString lockPath(const QString& dataFolder)
     {
-        return QDir(runtime.isEmpty() ? m_runtime.path() : runtime).filePath(u"kv7100"_s);
+        return SingleInstanceLock(DefaultLockFolder(), LockName(dataFolder)).fileName();
     }
     QString path(const QString& name) const { return m_root.filePath(name); }
 
     // The program takes the lock first and sets up its data folder next.
-    ::testing::AssertionResult runsWithLock(QProcess& process, const QString& dataFolder,
-                                            const QString& runtime = {})
+    ::testing::AssertionResult runsWithLock(QProcess& process, const QString& dataFolder)
     {
         if (!process.waitForStarted(StartTimeoutMs))
             return ::testing::AssertionFailure() << "did not start";
         const qint64 pid = process.processId();
-        if (!WaitUntil([&] { return LockOwner(lockPath(runtime)) == pid; }))
+        if (!WaitUntil([&] { return LockOwner(lockPath(dataFolder)) == pid; }))
             return ::testing::AssertionFailure() << "never held the lock";
         if (!WaitUntil([&] { return QFileInfo::exists(dataFolder + u"/7100.db"_s); }))
             return ::testing::AssertionFailure() << "never set up " << dataFolder.toStdString();
@@ -97,7 +103,6 @@ protected:
 
     QTemporaryDir m_root;
     QTemporaryDir m_runtime;
-    QTemporaryDir m_otherUsersRuntime;
     std::vector<std::unique_ptr<QProcess>> m_processes;
 };
 
@@ -107,8 +112,8 @@ TEST(SingleInstanceLock, OneHolderAtATimeUntilReleased)
 {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
-    SingleInstanceLock first(dir.path());
-    SingleInstanceLock second(dir.path());
+    SingleInstanceLock first(dir.path(), u"kv7100"_s);
+    SingleInstanceLock second(dir.path(), u"kv7100"_s);
     ASSERT_TRUE(first.acquire());
     EXPECT_TRUE(first.held());
     EXPECT_TRUE(QFileInfo::exists(dir.filePath(u"kv7100"_s)));
@@ -126,46 +131,145 @@ TEST(SingleInstanceLock, AnUncreatableLockDoesNotStopTheStart)
 {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
-    SingleInstanceLock lock(dir.filePath(u"no/such/folder"_s));
-    EXPECT_TRUE(lock.acquire());
-    EXPECT_FALSE(lock.held());
+    for (const QString& folder : {dir.filePath(u"no/such/folder"_s), QString()}) {
+        SingleInstanceLock lock(folder, u"kv7100"_s);
+        EXPECT_TRUE(lock.acquire());
+        EXPECT_FALSE(lock.held());
+    }
+    EXPECT_FALSE(QFileInfo::exists(u"kv7100"_s)) << "no folder is not the working folder";
+}
+
+// The runtime folder the system made for the user, else one of the program's own in the
+// temporary folder; never a folder another user made or may enter.
+TEST(SingleInstanceLock, TheLockFolderIsTheUsersAlone)
+{
+    const uint me = ::getuid();
+    const QString id = QString::number(me);
+    enum Runtime
+    {
+        None,
+        Private,
+        OpenToOthers
+    };
+    struct Case
+    {
+        const char* name;
+        Runtime runtime;
+        QFileDevice::Permissions ownMode; // of an own folder already there; {} for none
+        bool ownIsLink;
+        const char* expected; // "runtime", "own" or "" (refused)
+    };
+    const QFileDevice::Permissions userOnly =
+        QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner;
+    const Case cases[] = {
+        {"the system's runtime folder", Private, {}, false, "runtime"},
+        {"no runtime folder", None, {}, false, "own"},
+        {"a runtime folder others may enter", OpenToOthers, {}, false, "own"},
+        {"an own folder from an earlier start", None, userOnly, false, "own"},
+        {"an own folder others may enter", None, userOnly | QFileDevice::ExeOther, false, ""},
+        {"a link in place of the own folder", None, {}, true, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        QTemporaryDir roots;
+        ASSERT_TRUE(roots.isValid());
+        QDir(roots.path()).mkpath(u"run/"_s + id);
+        QDir(roots.path()).mkpath(u"tmp/elsewhere"_s);
+        const QString runtime = roots.filePath(u"run/"_s + id);
+        const QString own = roots.filePath(u"tmp/nimbra-"_s + id);
+        if (c.runtime == None)
+            ASSERT_TRUE(QDir(runtime).removeRecursively());
+        else
+            QFile::setPermissions(runtime,
+                                  c.runtime == Private
+                                      ? userOnly
+                                      : userOnly | QFileDevice::ReadOther | QFileDevice::ExeOther);
+        if (c.ownMode) {
+            ASSERT_TRUE(QDir().mkdir(own));
+            QFile::setPermissions(own, c.ownMode);
+        }
+        if (c.ownIsLink) {
+            QFile::setPermissions(roots.filePath(u"tmp/elsewhere"_s), userOnly);
+            ASSERT_TRUE(QFile::link(roots.filePath(u"tmp/elsewhere"_s), own));
+        }
+        const QString expected = c.expected == std::string("runtime") ? runtime
+                                 : c.expected == std::string("own")   ? own
+                                                                      : QString();
+        EXPECT_EQ(PrivateLockFolder(roots.filePath(u"run"_s), roots.filePath(u"tmp"_s), me),
+                  expected);
+        if (expected == own) {
+            EXPECT_EQ((QFileInfo(own).permissions() & 0x7077).toInt(), 0x7000);
+        }
+    }
+}
+
+// What this user made is another user's folder to that user: the names are the same, the
+// owner is not, and both are refused.
+TEST(SingleInstanceLock, AFolderAnotherUserOwnsIsRefused)
+{
+    QTemporaryDir roots;
+    ASSERT_TRUE(roots.isValid());
+    const uint other = ::getuid() + 1;
+    ASSERT_TRUE(QDir(roots.path()).mkpath(u"run/"_s + QString::number(other)));
+    ASSERT_TRUE(QDir(roots.path()).mkpath(u"tmp"_s));
+    EXPECT_EQ(PrivateLockFolder(roots.filePath(u"run"_s), roots.filePath(u"tmp"_s), other),
+              QString());
+}
+
+TEST(SingleInstanceLock, OneLockNamePerDataFolder)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    EXPECT_EQ(LockName(DefaultDataFolder()), u"kv7100"_s);
+    EXPECT_EQ(LockName(dir.filePath(u"a"_s)), LockName(dir.filePath(u"b/../a/"_s)));
+    EXPECT_NE(LockName(dir.filePath(u"a"_s)), LockName(dir.filePath(u"b"_s)));
+    EXPECT_NE(LockName(dir.filePath(u"a"_s)), u"kv7100"_s);
 }
 
 // The second copy is tried twice: against a fresh lock, and against one an hour old, which a
-// lock that goes stale by age alone would hand over while its owner still runs.
+// lock that goes stale by age alone would hand over while its owner still runs. A copy that
+// went past the lock would run its window and not end.
 TEST_F(NimbraProcessTest, SecondCopyEndsAtOnceAndTheFirstRunsOn)
 {
-    QProcess& first = start(path(u"data"_s));
-    ASSERT_TRUE(runsWithLock(first, path(u"data"_s)));
+    const QString data = path(u"data"_s);
+    QProcess& first = start(data);
+    ASSERT_TRUE(runsWithLock(first, data));
 
     for (const bool aged : {false, true}) {
         SCOPED_TRACE(aged ? "aged lock" : "fresh lock");
         if (aged) {
-            QFile lock(lockPath());
+            QFile lock(lockPath(data));
             ASSERT_TRUE(lock.open(QIODevice::ReadOnly));
             ASSERT_TRUE(lock.setFileTime(QDateTime::currentDateTime().addSecs(-3600),
                                          QFileDevice::FileModificationTime));
         }
-        QProcess& second = start(path(u"second"_s));
-        ASSERT_TRUE(second.waitForFinished(StartTimeoutMs));
+        QProcess& second = start(data);
+        ASSERT_TRUE(second.waitForFinished(StartTimeoutMs)) << "the second copy went past the lock";
         EXPECT_EQ(second.exitStatus(), QProcess::NormalExit);
         EXPECT_EQ(second.exitCode(), 0);
-        EXPECT_FALSE(QFileInfo::exists(path(u"second"_s))) << "the second copy went past the lock";
         EXPECT_EQ(first.state(), QProcess::Running);
-        EXPECT_EQ(LockOwner(lockPath()), first.processId());
+        EXPECT_EQ(LockOwner(lockPath(data)), first.processId());
     }
 }
 
-TEST_F(NimbraProcessTest, EachUserRunsACopyOfTheirOwn)
+// The lock does not follow XDG_RUNTIME_DIR: a copy started with it and one started without it
+// exclude each other, whichever comes first, and neither puts the lock in TMPDIR.
+TEST_F(NimbraProcessTest, CopiesWithAndWithoutARuntimeFolderExcludeEachOther)
 {
-    QProcess& mine = start(path(u"mine"_s));
-    ASSERT_TRUE(runsWithLock(mine, path(u"mine"_s)));
-    QProcess& theirs =
-        start(path(u"theirs"_s), QStringLiteral(NIMBRA_EXE), m_otherUsersRuntime.path());
-    EXPECT_TRUE(runsWithLock(theirs, path(u"theirs"_s), m_otherUsersRuntime.path()));
-    EXPECT_EQ(mine.state(), QProcess::Running);
-    EXPECT_EQ(theirs.state(), QProcess::Running);
-    EXPECT_FALSE(QFileInfo::exists(path(u"kv7100"_s))) << "a lock in the shared temporary folder";
+    for (const bool firstHasRuntime : {true, false}) {
+        SCOPED_TRACE(firstHasRuntime ? "first with XDG_RUNTIME_DIR" : "first without");
+        const QString data = path(firstHasRuntime ? u"with"_s : u"without"_s);
+        QProcess& first = start(data, QStringLiteral(NIMBRA_EXE), firstHasRuntime);
+        ASSERT_TRUE(runsWithLock(first, data));
+        QProcess& second = start(data, QStringLiteral(NIMBRA_EXE), !firstHasRuntime);
+        ASSERT_TRUE(second.waitForFinished(StartTimeoutMs)) << "both copies run";
+        EXPECT_EQ(second.exitCode(), 0);
+        EXPECT_EQ(LockOwner(lockPath(data)), first.processId());
+        first.kill();
+        first.waitForFinished();
+    }
+    EXPECT_TRUE(QDir(m_root.path()).entryList({u"kv7100*"_s}).isEmpty());
+    EXPECT_TRUE(QDir(m_runtime.path()).entryList({u"kv7100*"_s}).isEmpty());
 }
 
 TEST_F(NimbraProcessTest, LockOfACopyThatDiedIsTakenOver)
@@ -174,7 +278,8 @@ TEST_F(NimbraProcessTest, LockOfACopyThatDiedIsTakenOver)
     ASSERT_TRUE(runsWithLock(crashed, path(u"data"_s)));
     crashed.kill();
     ASSERT_TRUE(crashed.waitForFinished(StartTimeoutMs));
-    ASSERT_TRUE(QFileInfo::exists(lockPath())) << "a killed copy leaves its lock behind";
+    ASSERT_TRUE(QFileInfo::exists(lockPath(path(u"data"_s))))
+        << "a killed copy leaves its lock behind";
 
     QProcess& next = start(path(u"data"_s));
     EXPECT_TRUE(runsWithLock(next, path(u"data"_s)));
@@ -243,5 +348,6 @@ TEST_F(NimbraProcessTest, HelpVersionBadUsageAndAnUnusableFolderEndWithTheirStat
         const QByteArray errors = process.readAllStandardError();
         EXPECT_TRUE(errors.contains(c.stderrPart)) << errors.toStdString();
     }
-    EXPECT_FALSE(QFileInfo::exists(lockPath())) << "no start took the lock for good";
+    EXPECT_FALSE(QFileInfo::exists(lockPath(path(u"file/sub"_s))))
+        << "no start took the lock for good";
 }

@@ -7,9 +7,12 @@
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <charconv>
 #include <chrono>
 #include <cstdio>
+#include <functional>
 #include <gtest/gtest.h>
+#include <random>
 #include <thread>
 
 using namespace nimbra;
@@ -72,7 +75,12 @@ bool SameValue(const std::string& exported, const std::string& logged)
 {
     if (logged.find("--") != std::string::npos)
         return exported.empty();
-    return !exported.empty() && std::stof(exported) == std::stof(logged);
+    const auto number = [](const std::string& text) {
+        float value = 0;
+        std::from_chars(text.data(), text.data() + text.size(), value);
+        return value;
+    };
+    return !exported.empty() && number(exported) == number(logged);
 }
 
 // The station writes the hour without a leading zero, the export with two digits.
@@ -140,6 +148,13 @@ TEST_F(NimbractlTest, FailuresSayWhyOnOneLineAndLeaveTheStore)
     const Outcome folder = run({u"import"_s, m_root.path()});
     EXPECT_EQ(folder.exitCode, 1);
 
+    const Outcome tooLong = run(
+        {u"import"_s, write(u"long.csv"_s, "Time,Temperature(C)\n1,1,1,1,1\n" +
+                                               std::string(200 * 1024, '7') + "\n1,1,1,1,1\n")});
+    EXPECT_EQ(tooLong.exitCode, 1);
+    EXPECT_EQ(tooLong.err.count('\n'), 1) << tooLong.err.toStdString();
+    EXPECT_TRUE(tooLong.err.startsWith("nimbractl: Line 3 of ")) << tooLong.err.toStdString();
+
     test::TempDatabase::Exec(database(), "CREATE TRIGGER refuse BEFORE INSERT ON Records BEGIN "
                                          "SELECT RAISE(ABORT, 'database or disk is full'); END");
     const Outcome refused = run({u"import"_s, log});
@@ -152,6 +167,31 @@ TEST_F(NimbractlTest, FailuresSayWhyOnOneLineAndLeaveTheStore)
     EXPECT_EQ(usage.exitCode, 2);
     EXPECT_TRUE(usage.err.contains("Usage: nimbractl"));
     EXPECT_EQ(test::TempDatabase::Rows(database()).size(), 1u);
+}
+
+TEST_F(NimbractlTest, LoneCrLineEndsImportAndAnImportWithoutRowsSaysSo)
+{
+    struct Case
+    {
+        std::string log;
+        const char* out;
+        bool noReadings;
+    };
+    const Case cases[] = {
+        {"Time,Temperature(C),Humidity(%)\r2017-03-04 9:00:00,1,1,1,1\r2017-03-04 "
+         "9:05:00,2,2,2,2\r",
+         "2 rows imported, unit label (°C)\n", false},
+        {"Time,Temperature(C),Humidity(%)\r\n", "0 rows imported, unit label (°C)\n", true},
+        {"", "0 rows imported, unit label \n", true},
+    };
+    for (const Case& c : cases) {
+        const Outcome import = run({u"import"_s, write(u"a.csv"_s, c.log)});
+        EXPECT_EQ(import.exitCode, 0);
+        EXPECT_EQ(import.out.toStdString(), c.out);
+        EXPECT_EQ(import.err.contains("a.csv holds no readings: 0 rows were imported."),
+                  c.noReadings)
+            << import.err.toStdString();
+    }
 }
 
 // A store changed by other tools may hold humidities beyond any integer: they come out clamped.
@@ -172,16 +212,89 @@ TEST_F(NimbractlTest, HumiditiesBeyondTheIntegerRangeExportClamped)
     EXPECT_EQ(Split(lines[2], ',').at(2), "-2147483648");
 }
 
-// Without a store there is nothing to export, and an earlier export stays as it was.
-TEST_F(NimbractlTest, AnExportWithoutAStoreLeavesTheOutputFileAlone)
+// Holds an exclusive lock on a database while it lives, as another program writing to it does.
+class ExclusiveLock
 {
-    const QString output = write(u"out.csv"_s, "earlier export\n");
-    const Outcome exported = run({u"export"_s, u"--output"_s, output});
-    EXPECT_EQ(exported.exitCode, 1);
-    EXPECT_EQ(exported.err.count('\n'), 1) << exported.err.toStdString();
-    QFile out(output);
-    ASSERT_TRUE(out.open(QIODevice::ReadOnly));
-    EXPECT_EQ(out.readAll(), "earlier export\n");
+public:
+    explicit ExclusiveLock(const std::filesystem::path& database)
+    {
+        sqlite3* raw = nullptr;
+        sqlite3_open_v2(database.c_str(), &raw, SQLITE_OPEN_READWRITE, nullptr);
+        m_db.reset(raw);
+        m_held = sqlite3_exec(raw, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr) == SQLITE_OK;
+    }
+    bool held() const { return m_held; }
+
+private:
+    Database m_db;
+    bool m_held = false;
+};
+
+// A store that cannot be read leaves an earlier export as it was, byte for byte, and no
+// half-written file beside it. The store opens lazily: most of these fail only at the first
+// read, after the output has been opened.
+TEST_F(NimbractlTest, AFailedExportLeavesTheOutputFileAsItWas)
+{
+    ASSERT_EQ(run({u"import"_s, write(u"a.csv"_s, "Time,Temperature(C)\n2017-03-04 9:00:00,1,1,"
+                                                  "1,1\n")})
+                  .exitCode,
+              0);
+    QFile store(data() + u"/7100.db"_s);
+    ASSERT_TRUE(store.open(QIODevice::ReadOnly));
+    const QByteArray good = store.readAll();
+    store.close();
+    const auto replaceStore = [&](const QByteArray& bytes) {
+        ASSERT_TRUE(store.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        store.write(bytes);
+        store.close();
+    };
+    std::mt19937 random(7);
+    QByteArray noise(8192, 0);
+    for (char& byte : noise)
+        byte = static_cast<char>(random());
+
+    struct Case
+    {
+        const char* name;
+        std::function<void()> spoil;
+    };
+    std::unique_ptr<ExclusiveLock> lock;
+    const Case cases[] = {
+        {"no store", [&] { store.remove(); }},
+        {"random bytes", [&] { replaceStore(noise); }},
+        {"truncated", [&] { replaceStore(good.left(good.size() / 2)); }},
+        {"foreign schema",
+         [&] {
+             store.remove();
+             sqlite3* raw = nullptr;
+             sqlite3_open_v2(database().c_str(), &raw, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE,
+                             nullptr);
+             const Database foreign(raw);
+             sqlite3_exec(raw, "CREATE TABLE Readings (At REAL, Value REAL)", nullptr, nullptr,
+                          nullptr);
+         }},
+        {"locked",
+         [&] {
+             lock = std::make_unique<ExclusiveLock>(database());
+             ASSERT_TRUE(lock->held());
+         }},
+    };
+    const QByteArray earlier("earlier export\n\0\xFF", 17);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        replaceStore(good);
+        c.spoil();
+        const QString output = write(u"out.csv"_s, earlier.toStdString());
+        const Outcome exported = run({u"export"_s, u"--output"_s, output});
+        lock.reset();
+        EXPECT_EQ(exported.exitCode, 1);
+        EXPECT_EQ(exported.err.count('\n'), 1) << exported.err.toStdString();
+        QFile out(output);
+        ASSERT_TRUE(out.open(QIODevice::ReadOnly));
+        EXPECT_EQ(out.readAll(), earlier);
+        EXPECT_EQ(QDir(m_root.path()).entryList({u"out.csv*"_s}, QDir::Files),
+                  QStringList{u"out.csv"_s});
+    }
 }
 
 // The import is one transaction: a process killed in the middle of a million lines leaves the

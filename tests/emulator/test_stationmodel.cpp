@@ -1,5 +1,7 @@
+#include "emulatedstation.h"
 #include "stationmodel.h"
 
+#include <filesystem>
 #include <gtest/gtest.h>
 #include <numeric>
 
@@ -284,6 +286,81 @@ TEST(StationModel, ReportsOutsideTheTableOrMisframedAreIgnored)
     EXPECT_TRUE(ignored(trailing)) << "bytes after @} must be zero";
     EXPECT_TRUE(ignored(Payload{0x7B, 0x04, 0x01, 0x40, 0x7D})) << "a plain request with data";
     EXPECT_EQ(request(model, Command::Settings), before);
+}
+
+// A program started again under --simulate finds the station as the last one left it: the
+// unit, pages, interval and language written before, kept in a file of the data folder.
+TEST(StationModel, SettingsKeptInAFileOutliveTheModel)
+{
+    const std::filesystem::path file =
+        std::filesystem::path(::testing::TempDir()) / "SimulatedStationKept.txt";
+    std::filesystem::remove(file);
+    StationState before;
+    {
+        StationModel first;
+        KeepSettingsInFile(first, file);
+        std::array<std::uint8_t, 27> settings{};
+        settings[5] = 0xFB; // time zone -5
+        settings[6] = 1;    // °F
+        std::array<std::uint8_t, 24> offsets{};
+        offsets[0] = 0xFF; // CH1 -0.2 °C
+        offsets[1] = 0xFE;
+        const std::uint8_t switches[] = {1, 1, 0x80, 0x40, 0x20, 0x10};
+        const std::uint8_t german[] = {0};
+        const std::uint8_t interval[] = {30};
+        ASSERT_EQ(send(first, Command::WriteSettings, settings), ReportOutcome::Applied);
+        ASSERT_EQ(send(first, Command::WriteCalibration, offsets), ReportOutcome::Applied);
+        ASSERT_EQ(send(first, Command::WriteAlarmSwitches, switches), ReportOutcome::Applied);
+        ASSERT_EQ(send(first, Command::WriteLanguage, german), ReportOutcome::Applied);
+        ASSERT_EQ(send(first, Command::SetInterval, interval), ReportOutcome::Applied);
+        before.settingsPage = first.settingsPage();
+        before.calibrationPage = first.calibrationPage();
+        before.alarmSwitchesPage = first.alarmSwitchesPage();
+        before.temperatureLimitsPage = first.temperatureLimitsPage();
+        before.humidityLimitsPage = first.humidityLimitsPage();
+    }
+    StationModel second;
+    KeepSettingsInFile(second, file);
+    EXPECT_EQ(second.settingsPage(), before.settingsPage);
+    EXPECT_EQ(second.settingsPage()[7], 1);
+    EXPECT_EQ(second.calibrationPage(), before.calibrationPage);
+    EXPECT_EQ(second.alarmSwitchesPage(), before.alarmSwitchesPage);
+    EXPECT_EQ(second.temperatureLimitsPage(), before.temperatureLimitsPage);
+    EXPECT_EQ(second.humidityLimitsPage(), before.humidityLimitsPage);
+    EXPECT_EQ(second.intervalMinutes(), 30);
+    EXPECT_EQ(second.language(), 0);
+    std::filesystem::remove(file);
+}
+
+// A saved set is taken whole or not at all: a damaged file leaves the factory settings.
+TEST(StationModel, ADamagedSavedSetChangesNothing)
+{
+    StationModel source;
+    const std::uint8_t interval[] = {60};
+    ASSERT_EQ(send(source, Command::SetInterval, interval), ReportOutcome::Applied);
+    const std::string whole = source.savedSettings();
+    const auto replaced = [&](std::string_view from, std::string_view to) {
+        std::string text = whole;
+        text.replace(text.find(from), from.size(), to);
+        return text;
+    };
+    const std::string damaged[] = {whole.substr(0, whole.size() / 2),
+                                   replaced("interval 60", "interval 4"),
+                                   replaced("language 1", "language 2"),
+                                   replaced("settings 0", "settings X"),
+                                   replaced("calibration ", "calibration 00"),
+                                   "",
+                                   "no spaces at all\n"};
+    for (const std::string& text : damaged) {
+        SCOPED_TRACE(text);
+        StationModel model;
+        const std::string factory = model.savedSettings();
+        EXPECT_FALSE(model.restoreSettings(text));
+        EXPECT_EQ(model.savedSettings(), factory);
+    }
+    StationModel model;
+    EXPECT_TRUE(model.restoreSettings(whole));
+    EXPECT_EQ(model.intervalMinutes(), 60);
 }
 
 } // namespace

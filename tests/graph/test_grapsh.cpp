@@ -3,6 +3,7 @@
 #include "oletime.h"
 #include "recordingmessages.h"
 #include "recordstore.h"
+#include "sqlitehandles.h"
 #include "tchart1.h"
 
 #include <QApplication>
@@ -50,10 +51,28 @@ std::vector<RecordRow> IndoorRows()
     };
 }
 
-QString MakeDatabase(const QTemporaryDir& dir, const QString& name, std::vector<RecordRow> rows)
+// The data folder of an older version holds the template of its day: every column in the index.
+constexpr auto PreviousSchema =
+    "CREATE TABLE Records (Time REAL, Temperature REAL, Humidity INTEGER, Dewpoint REAL, "
+    "Heatindex REAL);"
+    "CREATE INDEX RecordsByTime ON Records (Time, Temperature, Humidity, Dewpoint, Heatindex);"
+    "CREATE TABLE Param (Name TEXT, Value TEXT);";
+
+bool MakePrevious(const QString& path)
+{
+    sqlite3* raw = nullptr;
+    sqlite3_open(path.toUtf8().constData(), &raw);
+    const Database db(raw);
+    return sqlite3_exec(raw, PreviousSchema, nullptr, nullptr, nullptr) == SQLITE_OK;
+}
+
+// A store made by the import's calls, in a copy of the template or of the previous one.
+QString MakeDatabase(const QTemporaryDir& dir, const QString& name, std::vector<RecordRow> rows,
+                     bool previous = false)
 {
     const QString path = dir.filePath(name);
-    QFile::copy(QStringLiteral(NIMBRA_TEMPLATE_DB), path);
+    if (previous ? !MakePrevious(path) : !QFile::copy(QStringLiteral(NIMBRA_TEMPLATE_DB), path))
+        return {};
     QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
     test::RecordingMessages messages;
     RecordStore store(messages);
@@ -124,6 +143,7 @@ private:
     QString m_outdoor;
     QString m_indoor;
     QString m_empty;
+    QString m_previous;
     test::RecordingMessages m_messages;
     UiText m_texts;
     std::unique_ptr<Grapsh> m_dialog;
@@ -135,7 +155,9 @@ void TestGrapsh::initTestCase()
     m_outdoor = MakeDatabase(m_dir, QStringLiteral("outdoor.db"), OutdoorRows());
     m_indoor = MakeDatabase(m_dir, QStringLiteral("indoor.db"), IndoorRows());
     m_empty = MakeDatabase(m_dir, QStringLiteral("empty.db"), {});
-    QVERIFY(!m_outdoor.isEmpty() && !m_indoor.isEmpty() && !m_empty.isEmpty());
+    m_previous = MakeDatabase(m_dir, QStringLiteral("previous.db"), OutdoorRows(), true);
+    QVERIFY(!m_outdoor.isEmpty() && !m_indoor.isEmpty() && !m_empty.isEmpty() &&
+            !m_previous.isEmpty());
 }
 
 Grapsh* TestGrapsh::makeDialog(const QString& database, Language language)
@@ -204,7 +226,7 @@ void TestGrapsh::opensOnTheLastHourInItsLanguage()
 
 void TestGrapsh::drawsTheRangeAndView_data()
 {
-    QTest::addColumn<bool>("indoor");
+    QTest::addColumn<QString>("store");
     QTest::addColumn<QTime>("start");
     QTest::addColumn<QTime>("end");
     QTest::addColumn<int>("view");
@@ -215,34 +237,45 @@ void TestGrapsh::drawsTheRangeAndView_data()
     const QVector<bool> humiditySeries{true, false, false, false};
     const int temperature = Grapsh::TemperatureView;
     const int humidity = Grapsh::HumidityView;
+    const QString outdoor = QStringLiteral("outdoor");
+    const QString previous = QStringLiteral("previous");
     QTest::newRow("start excluded, end included")
-        << false << QTime(10, 0) << QTime(10, 20) << temperature << QVector<int>{2, 2, 2, 0}
+        << outdoor << QTime(10, 0) << QTime(10, 20) << temperature << QVector<int>{2, 2, 2, 0}
         << temperatureSeries << QStringLiteral("(°C)");
     QTest::newRow("start equal to end")
-        << false << QTime(10, 10) << QTime(10, 10) << temperature << QVector<int>(4, 0)
+        << outdoor << QTime(10, 10) << QTime(10, 10) << temperature << QVector<int>(4, 0)
         << temperatureSeries << QStringLiteral("(°C)");
     QTest::newRow("temperature keeps a reading without humidity")
-        << false << QTime(9, 0) << QTime(11, 0) << temperature << QVector<int>{3, 3, 3, 0}
+        << outdoor << QTime(9, 0) << QTime(11, 0) << temperature << QVector<int>{3, 3, 3, 0}
         << temperatureSeries << QStringLiteral("(°C)");
     QTest::newRow("humidity view skips it")
-        << false << QTime(9, 0) << QTime(11, 0) << humidity << QVector<int>{2, 0, 0, 0}
+        << outdoor << QTime(9, 0) << QTime(11, 0) << humidity << QVector<int>{2, 0, 0, 0}
         << humiditySeries << QStringLiteral(" (%)");
-    QTest::newRow("indoor log") << true << QTime(9, 0) << QTime(11, 0) << temperature
-                                << QVector<int>{3, 0, 0, 0} << temperatureSeries
+    QTest::newRow("previous template, temperature")
+        << previous << QTime(9, 0) << QTime(11, 0) << temperature << QVector<int>{3, 3, 3, 0}
+        << temperatureSeries << QStringLiteral("(°C)");
+    QTest::newRow("previous template, humidity")
+        << previous << QTime(9, 0) << QTime(11, 0) << humidity << QVector<int>{2, 0, 0, 0}
+        << humiditySeries << QStringLiteral(" (%)");
+    QTest::newRow("indoor log") << QStringLiteral("indoor") << QTime(9, 0) << QTime(11, 0)
+                                << temperature << QVector<int>{3, 0, 0, 0} << temperatureSeries
                                 << QStringLiteral("(°C)");
 }
 
 // Each range is drawn twice: the second Select replaces the points of the first.
 void TestGrapsh::drawsTheRangeAndView()
 {
-    QFETCH(bool, indoor);
+    QFETCH(QString, store);
     QFETCH(QTime, start);
     QFETCH(QTime, end);
     QFETCH(int, view);
     QFETCH(QVector<int>, counts);
     QFETCH(QVector<bool>, inUse);
     QFETCH(QString, valueTitle);
-    Grapsh& dialog = *makeDialog(indoor ? m_indoor : m_outdoor);
+    const QString database = store == QLatin1String("indoor")     ? m_indoor
+                             : store == QLatin1String("previous") ? m_previous
+                                                                  : m_outdoor;
+    Grapsh& dialog = *makeDialog(database);
     const qsizetype messages = m_messages.texts().size();
     SetRange(dialog, start, end);
     item<QComboBox>(&dialog, Grapsh::ViewBoxId)->setCurrentIndex(view);

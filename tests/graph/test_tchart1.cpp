@@ -3,6 +3,7 @@
 
 #include <QApplication>
 #include <QImage>
+#include <QLocale>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimeZone>
@@ -201,6 +202,9 @@ int main(int argc, char** argv)
 {
     qputenv("TZ", "Europe/Berlin");
     QApplication app(argc, argv);
+    // The readout speaks the interface's language, which the program sets as the default locale;
+    // these tests read the English program's, whatever locale they run under.
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
     TestTChart1 test;
     return QTest::qExec(&test, argc, argv);
 }

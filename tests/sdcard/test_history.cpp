@@ -4,7 +4,9 @@
 #include "grapsh.h"
 #include "history.h"
 #include "loggenerator.h"
+#include "logline.h"
 #include "recordingmessages.h"
+#include "recordtext.h"
 #include "tempdatabase.h"
 
 #include <QApplication>
@@ -15,7 +17,9 @@
 #include <QTableWidget>
 #include <QTest>
 #include <QTimer>
+#include <algorithm>
 #include <fstream>
+#include <sstream>
 #include <thread>
 
 using namespace nimbra;
@@ -71,6 +75,8 @@ private slots:
     void listsTheCardWhenItOpens();
     void selectWithNothingSelected();
     void fetchesImportsAndListsTheRecords();
+    void theRecordListShowsTheFileAsTheStationWroteIt();
+    void aFailedTransferStoresWholeLinesOnlyAndSaysHowMany();
     void deleteAsksAndSendsTheName();
     void germanTexts();
     void closingDuringATransferKeepsThePartialCopy();
@@ -145,6 +151,79 @@ void HistoryTest::fetchesImportsAndListsTheRecords()
 
     rig.dialog.reject();
     QVERIFY(!rig.dialog.isVisible());
+}
+
+// The list reads its cells from the store page by page; they read as the station's own lines.
+void HistoryTest::theRecordListShowsTheFileAsTheStationWroteIt()
+{
+    Rig rig;
+    LogRecipe recipe;
+    recipe.start = std::chrono::sys_days{std::chrono::year{2026} / 12 / 3};
+    recipe.rows = 3 * RecordListModel::PageRows + 5;
+    recipe.missingEvery = 7;
+    const std::string log = generateLog(recipe);
+    rig.station->putFile("20261203.csv", log);
+    rig.router.m_RouteListToMain = false;
+    rig.router.setFileLists(nullptr, &rig.dialog.files());
+    rig.dialog.OnInitDialog();
+    rig.pick(2);
+    rig.at<QPushButton>(History::SelectButton)->click();
+    QTRY_VERIFY_WITH_TIMEOUT(rig.idle(), 10000);
+    const QAbstractItemModel* records = rig.at<QTableView>(History::RecordList)->model();
+    QCOMPARE(records->rowCount(), recipe.rows);
+
+    std::istringstream lines(log);
+    std::string line;
+    std::getline(lines, line); // the header
+    // From the last row back, so pages are read out of order and pushed out of the cache.
+    std::vector<std::string> all;
+    while (std::getline(lines, line))
+        all.push_back(line);
+    bool missing = false;
+    for (int row = recipe.rows - 1; row >= 0; --row) {
+        const LogFields fields = SplitLogLine(all[std::size_t(row)], false);
+        for (int column = 0; column < RecordColumns; ++column) {
+            const QString cell = records->index(row, column).data().toString();
+            missing = missing || cell == QStringLiteral("--");
+            QString written = QString::fromLatin1(fields.field[std::size_t(column)]);
+            // The store keeps no sign of a zero, which the station writes for -0.04.
+            if (written == QStringLiteral("-0.0"))
+                written = QStringLiteral("0.0");
+            QCOMPARE(cell, written);
+        }
+    }
+    QVERIFY2(missing, "the log has readings without a value");
+
+    // Delete empties the store, and the list with it.
+    rig.messages.answer(MessageService::Answer::Ok);
+    rig.at<QPushButton>(History::DeleteButton)->click();
+    QCOMPARE(records->rowCount(), 0);
+    QCOMPARE(records->columnCount(), 5);
+}
+
+void HistoryTest::aFailedTransferStoresWholeLinesOnlyAndSaysHowMany()
+{
+    Rig rig;
+    const std::string log = outdoorLog(400);
+    rig.station->putFile("20261203.csv", log);
+    rig.router.m_RouteListToMain = false;
+    rig.router.setFileLists(nullptr, &rig.dialog.files());
+    rig.dialog.OnInitDialog();
+    rig.pick(2);
+    // The second chunk is cut: the copy ends with the first 4096 bytes, inside a line.
+    const std::string kept = log.substr(0, DownloadThread::ChunkSize);
+    QVERIFY(kept.back() != '\n');
+    const auto whole = std::size_t(std::count(kept.begin(), kept.end(), '\n')) - 1;
+    rig.station->unplugAtDataReport(100);
+    rig.at<QPushButton>(History::SelectButton)->click();
+    QTRY_VERIFY_WITH_TIMEOUT(rig.idle() && !rig.messages.texts().isEmpty() &&
+                                 rig.messages.texts().last().contains(QStringLiteral("rows")),
+                             10000);
+    QCOMPARE(rig.messages.texts().last(),
+             QStringLiteral("%1 rows were imported from the incomplete copy of 20261203.csv.")
+                 .arg(whole));
+    QCOMPARE(rig.database.rows().size(), whole);
+    QTRY_COMPARE(rig.at<QTableView>(History::RecordList)->model()->rowCount(), int(whole));
 }
 
 void HistoryTest::deleteAsksAndSendsTheName()

@@ -1,5 +1,8 @@
 #include "logline.h"
+#include "oledate.h"
+#include "recordtext.h"
 
+#include <cmath>
 #include <gtest/gtest.h>
 #include <string>
 #include <vector>
@@ -47,12 +50,32 @@ TEST(LogLine, SplitsAsTheStationsReaderDoes)
 TEST(LogLine, NumbersAreReadFromTheFrontOfTheField)
 {
     const std::pair<const char*, float> floats[] = {
-        {"21.5", 21.5f},        {"21.5C", 21.5f}, {"  -3.25", -3.25f}, {"+7", 7.0f},
-        {".5", 0.5f},           {"5.", 5.0f},     {"1e2x", 100.0f},    {"1e", 1.0f},
-        {"abc", 0.0f},          {"", 0.0f},       {".", 0.0f},         {"-", 0.0f},
-        {"1,5", 1.0f},          {"--", 65535.0f}, {"2--", 65535.0f},   {"1e999", HUGE_VALF},
-        {"-1e999", -HUGE_VALF}, {"1e-999", 0.0f}, {"1e39", HUGE_VALF}, {"0x10", 0.0f},
+        {"21.5", 21.5f},
+        {"21.5C", 21.5f},
+        {"  -3.25", -3.25f},
+        {"+7", 7.0f},
+        {".5", 0.5f},
+        {"5.", 5.0f},
+        {"1e2x", 100.0f},
+        {"1e", 1.0f},
+        {"abc", 0.0f},
+        {"", 0.0f},
+        {".", 0.0f},
+        {"-", 0.0f},
+        {"1,5", 1.0f},
+        {"--", 65535.0f},
+        {"2--", 65535.0f},
+        {"1e999", HUGE_VALF},
+        {"-1e999", -HUGE_VALF},
+        {"1e-999", 0.0f},
+        {"1e39", HUGE_VALF},
+        {"0x10", 0.0f},
         {"inf", 0.0f},
+        {"0.1e400", HUGE_VALF},
+        {"-0.0001e312", -HUGE_VALF},
+        {"9e-400", 0.0f},
+        {"12345e-330", 0.0f},
+        {"1e99999999999999999999", HUGE_VALF},
     };
     for (const auto& [text, value] : floats)
         EXPECT_EQ(ReadLogFloat(text), value) << '"' << text << '"';
@@ -91,4 +114,45 @@ TEST(LogLine, IndoorFilesCarryInInTheirName)
     EXPECT_TRUE(IsIndoorFileName("LOGIN.csv"));
     EXPECT_FALSE(IsIndoorFileName("in20170304.csv"));
     EXPECT_FALSE(IsIndoorFileName("20170304.csv"));
+}
+
+TEST(RecordCells, ShowTheStoredRowAsTheStationWritesIt)
+{
+    const double nine = ToOleDate({2026, 12, 1, 9, 5, 0});
+    const RecordRow row{nine, 21.3f, 55, -3.0f, 100.0f};
+    struct Case
+    {
+        RecordRow row;
+        int column;
+        DateOrder order;
+        bool indoor;
+        const char* text;
+    };
+    const Case cases[] = {
+        {row, 0, DateOrder::YearMonthDay, false, "2026-12-01 9:05:00"},
+        {row, 0, DateOrder::MonthDayYear, false, "12-01-2026 9:05:00"},
+        {row, 0, DateOrder::DayMonthYear, true, "01-12-2026 9:05:00"},
+        {{ToOleDate({1999, 1, 2, 23, 59, 59})},
+         0,
+         DateOrder::YearMonthDay,
+         false,
+         "1999-01-02 23:59:59"},
+        {{NotADate}, 0, DateOrder::YearMonthDay, false, ""},
+        {{DateOutOfRange}, 0, DateOrder::YearMonthDay, false, ""},
+        {row, 1, DateOrder::YearMonthDay, false, "21.3"},
+        {row, 2, DateOrder::YearMonthDay, false, "55"},
+        {row, 3, DateOrder::YearMonthDay, false, "-3.0"},
+        {row, 4, DateOrder::YearMonthDay, false, "100.0"},
+        {row, 3, DateOrder::YearMonthDay, true, ""},
+        {row, 4, DateOrder::YearMonthDay, true, ""},
+        {{nine, 65535.0f, 65535, 65535.0f, 0.05f}, 1, DateOrder::YearMonthDay, false, "--"},
+        {{nine, 65535.0f, 65535, 65535.0f, 0.05f}, 2, DateOrder::YearMonthDay, false, "--"},
+        {{nine, 65535.0f, 65535, 65535.0f, 0.05f}, 4, DateOrder::YearMonthDay, false, "0.05"},
+        {{nine, HUGE_VALF, -4, 1e30f}, 1, DateOrder::YearMonthDay, false, "inf"},
+        {{nine, HUGE_VALF, -4, 1e30f}, 2, DateOrder::YearMonthDay, false, "-4"},
+        {{nine, HUGE_VALF, -4, 1e30f}, 3, DateOrder::YearMonthDay, false, "1e+30"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(RecordCellText(c.row, c.column, c.order, c.indoor).toStdString(), c.text)
+            << "column " << c.column;
 }

@@ -65,7 +65,8 @@ TEST(AlarmCodec, ParseLimit)
         {"60.05", false, false, 600}, {"-40.09", false, false, -400}, {"60.1", false, false, 601},
         {"--", false, true, 65535},   {"--", true, false, 65535},     {"abc", false, false, {}},
         {"", false, false, {}},       {"55", true, true, 55},         {"5.5", true, false, {}},
-        {"1e3", false, false, {}},    {"inf", false, false, {}}};
+        {"1e3", false, false, {}},    {"inf", false, false, {}},      {"35,5", false, false, 355},
+        {"1,2,3", false, false, {}},  {"1,000.5", false, false, {}}};
     for (const Case& c : cases)
         EXPECT_EQ(ParseLimit(c.text, c.humidity, c.fahrenheit), c.value) << '"' << c.text << '"';
 }
@@ -80,13 +81,24 @@ TEST(AlarmCodec, EntriesCheckedBeforeAnythingIsBuilt)
         AlarmCheck check;
     };
     const Case cases[] = {
-        {"141", "50", true, AlarmCheck::TempError},    {"140.1", "50", true, AlarmCheck::Ok},
-        {"60.1", "50", false, AlarmCheck::TempError},  {"-40.09", "50", false, AlarmCheck::Ok},
-        {"-40.1", "50", false, AlarmCheck::TempError}, {"--", "50", false, AlarmCheck::Ok},
-        {"abc", "50", false, AlarmCheck::TempError},   {"", "50", false, AlarmCheck::TempError},
-        {"20", "--", false, AlarmCheck::HumiError},    {"20", "0", false, AlarmCheck::HumiError},
-        {"20", "100", false, AlarmCheck::HumiError},   {"20", "99", false, AlarmCheck::Ok},
+        {"141", "50", true, AlarmCheck::TempError},
+        {"140.1", "50", true, AlarmCheck::Ok},
+        {"60.1", "50", false, AlarmCheck::TempError},
+        {"-40.09", "50", false, AlarmCheck::Ok},
+        {"-40.1", "50", false, AlarmCheck::TempError},
+        {"--", "50", false, AlarmCheck::Ok},
+        {"abc", "50", false, AlarmCheck::TempError},
+        {"", "50", false, AlarmCheck::TempError},
+        {"20", "--", false, AlarmCheck::HumiError},
+        {"20", "0", false, AlarmCheck::HumiError},
+        {"20", "100", false, AlarmCheck::HumiError},
+        {"20", "99", false, AlarmCheck::Ok},
         {"99", "0", false, AlarmCheck::TempError}, // temperatures first
+        // Limits whose wire form is the station's "no limit" are refused, not dropped.
+        {"-0.1", "50", false, AlarmCheck::TempNoValue},
+        {"31.8", "50", true, AlarmCheck::TempNoValue},
+        {"-0.2", "50", false, AlarmCheck::Ok},
+        {"6553.5", "50", false, AlarmCheck::TempError},
     };
     const AlarmPages pages = stationPages();
     for (const Case& c : cases) {
@@ -96,6 +108,9 @@ TEST(AlarmCodec, EntriesCheckedBeforeAnythingIsBuilt)
         const AlarmWrite write = AlarmFrames(form, pages, c.fahrenheit);
         EXPECT_EQ(write.check, c.check) << c.temp << " / " << c.humi;
         EXPECT_EQ(write.frames.empty(), c.check != AlarmCheck::Ok);
+        EXPECT_EQ(write.channel, c.check == AlarmCheck::Ok          ? 0
+                                 : c.check == AlarmCheck::HumiError ? 8
+                                                                    : 4);
     }
 }
 

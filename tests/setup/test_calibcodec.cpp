@@ -1,5 +1,6 @@
 #include "calibcodec.h"
 
+#include <clocale>
 #include <gtest/gtest.h>
 
 namespace nimbra {
@@ -69,6 +70,13 @@ TEST(CalibCodec, CorrectedReadingsStayInRange)
         {20.0f, 50, false, zero, "0.0", "--", Check::HumiOutOfRange},
         {20.0f, 0, false, offsets({{1, 0, 127}}), "0.0", "200", Check::HumiOutOfRange},
         {20.0f, 150, false, zero, "99", "0", Check::TempOutOfRange}, // temperatures first
+        // Offsets whose wire form is the station's "no value" are refused, not dropped.
+        {20.0f, 50, false, zero, "-0.1", "0", Check::TempNoValue},
+        {20.0f, 50, true, zero, "-0.3", "0", Check::TempNoValue},
+        {20.0f, 50, false, zero, "6553.5", "0", Check::TempNoValue},
+        {20.0f, 50, false, zero, "-0,2", "0", Check::Ok},
+        {20.0f, 50, false, zero, "0.0", "2147483647", Check::HumiOutOfRange},
+        {20.0f, 50, false, zero, "0.0", "-2147483648", Check::HumiOutOfRange},
     };
     for (const Case& c : cases) {
         CalibForm form = CalibFormFromPage(c.page, c.fahrenheit);
@@ -121,6 +129,33 @@ TEST(CalibCodec, ParseOffset)
     EXPECT_EQ(ParseOffset("-5", true, false), -5);
     EXPECT_EQ(ParseOffset("1.5", true, false), std::nullopt);
     EXPECT_EQ(ParseOffset("x", false, false), std::nullopt);
+}
+
+// Qt programs take LC_NUMERIC from the environment; under German the C library writes and reads
+// a decimal comma.
+class GermanNumbers : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        if (!std::setlocale(LC_NUMERIC, "de_DE.UTF-8"))
+            GTEST_SKIP() << "the de_DE.UTF-8 locale is not generated (tools/dev.sh does it)";
+    }
+    void TearDown() override { std::setlocale(LC_NUMERIC, "C"); }
+};
+
+TEST_F(GermanNumbers, OffsetsShowAndCheckWithAPoint)
+{
+    const Page page = offsets({{1, 10, 0}, {2, 0xFFF1, 0}});
+    const CalibForm form = CalibFormFromPage(page, false);
+    EXPECT_EQ(form.temps[0], "1.0");
+    EXPECT_EQ(form.temps[1], "-1.5");
+    // 59.5 °C read with the unchanged +1.0 °C: the check must take the old offset as 10.
+    CalibReadings readings = readingsOf(20.0f, 50);
+    readings.m_ReadingTemp[0] = 59.5f;
+    EXPECT_EQ(CalibFrame(form, page, readings, false).check, CalibWrite::Check::Ok);
+    EXPECT_EQ(ParseOffset("1,5", false, false), 15);
+    EXPECT_EQ(ParseOffset("1.5", false, false), 15);
 }
 
 } // namespace

@@ -94,8 +94,6 @@ private:
 void LangTest::initTestCase()
 {
     QVERIFY(m_runtime.isValid());
-    // The copies this test starts look for the lock where the test keeps it.
-    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(m_runtime.path()));
 }
 
 void LangTest::preselection_data()
@@ -190,7 +188,7 @@ void LangTest::saveOrExit()
     const QString settings = data.filePath(u"Main.ini"_s);
     // A folder in its place makes Main.ini unwritable even for the superuser.
     QVERIFY(iniWritable ? WriteFile(settings, EnglishIni) : QDir().mkdir(settings));
-    SingleInstanceLock lock(m_runtime.path());
+    SingleInstanceLock lock(m_runtime.path(), u"kv7100"_s);
     QVERIFY(lock.acquire());
 
     QuietWindowRig rig;
@@ -232,11 +230,12 @@ void LangTest::germanTakesOverInANewCopy()
     QTemporaryDir data;
     const QString settings = data.filePath(u"Main.ini"_s);
     QVERIFY(WriteFile(settings, EnglishIni));
-    SingleInstanceLock lock(m_runtime.path());
+    // Where the new copy on this data folder looks for its lock.
+    SingleInstanceLock lock(DefaultLockFolder(), LockName(data.path()));
     QVERIFY(lock.acquire());
     const QStringList options{u"--simulate"_s, u"--data-folder"_s, data.path()};
 
-    const QString lockPath = QDir(m_runtime.path()).filePath(u"kv7100"_s);
+    const QString lockPath = lock.fileName();
     // A new copy left running would hold the test runner's output open; it never outlives the
     // test, whatever the test finds.
     const auto endNewCopy = qScopeGuard([&] {

@@ -1,11 +1,16 @@
 #include "channelscreen.h"
 #include "dialogrig.h"
+#include "lang.h"
+#include "language.h"
 
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTemporaryDir>
+#include <clocale>
+#include <functional>
 
 using namespace nimbra;
 using test::at;
@@ -38,6 +43,32 @@ std::optional<Payload> lastFrame(const EmulatedStation& station, Command code)
     return found;
 }
 
+// A frame from its leading bytes, the rest zeros.
+Payload frameOf(std::initializer_list<std::uint8_t> lead)
+{
+    Payload frame{};
+    std::copy(lead.begin(), lead.end(), frame.begin());
+    return frame;
+}
+
+// A frame of a command, its parameters and the closing 0x40 0x7D.
+Payload frameOf(std::uint8_t code, const std::vector<std::uint8_t>& params)
+{
+    Payload frame{0x7B, code};
+    std::copy(params.begin(), params.end(), frame.begin() + 2);
+    frame[2 + params.size()] = 0x40;
+    frame[3 + params.size()] = 0x7D;
+    return frame;
+}
+
+std::vector<std::uint8_t> repeated(std::initializer_list<std::uint8_t> part, int times)
+{
+    std::vector<std::uint8_t> bytes;
+    for (int i = 0; i < times; ++i)
+        bytes.insert(bytes.end(), part);
+    return bytes;
+}
+
 void setText(QWidget* dialog, int id, const QString& text)
 {
     at<QLineEdit>(dialog, id)->setText(text);
@@ -61,6 +92,7 @@ private slots:
     void alarmFromTheMenuReachesTheStation();
     void alarmRefusals();
     void calibrationFromTheMenuReachesTheStation();
+    void everySaveSendsItsWholeSequence();
     void busyScreenWritesNothing();
     void unplugDuringSaveIsNoSuccess();
 };
@@ -297,6 +329,102 @@ void SetupDialogsTest::calibrationFromTheMenuReachesTheStation()
     // The station applies the offsets; the next poll shows the corrected reading.
     QTRY_COMPARE_WITH_TIMEOUT(rig.window.readings().m_Humidity[1], 92, 5000);
     QCOMPARE(rig.window.readings().m_Temperature[1], 60.0f);
+}
+
+// Each Save against the emulator's factory pages, with one entry changed: what the station
+// receives, frame by frame and byte by byte, from the screen check to EndOfWrite.
+void SetupDialogsTest::everySaveSendsItsWholeSequence()
+{
+    const Payload screenCheck = frameOf({0x7B, 0x51, 0x40, 0x7D});
+    const Payload endOfWrite = frameOf({0x7B, 0x2F, 0x40, 0x7D});
+    std::vector<std::uint8_t> settings(27, 0);
+    settings[1] = 24;   // graph time
+    settings[5] = 3;    // time zone "3"
+    settings[8] = 0xFF; // area 1 as the dialog shows it: every box of every channel
+    settings[9] = 0xFF;
+    settings[10] = 0xFF;
+    std::vector<std::uint8_t> tempLimits = repeated({0x01, 0x5E, 0xFF, 0x9C}, ChannelCount);
+    tempLimits[0] = 0x01; // CH1 high 30.0
+    tempLimits[1] = 0x2C;
+    std::vector<std::uint8_t> humiLimits = repeated({80, 20}, ChannelCount);
+    humiLimits[15] = 33; // CH8 low
+    std::vector<std::uint8_t> offsets(3 * ChannelCount, 0);
+    offsets[1] = 15; // CH1 "1,5" °C
+
+    struct Case
+    {
+        const char* name;
+        std::function<void(DialogRig&, LangData&, const QString& iniPath)> save;
+        std::vector<Payload> sent;
+    };
+    const Case cases[] = {
+        {"setup",
+         [](DialogRig& rig, LangData&, const QString&) {
+             rig.setting.m_SettingsPage.set(settingsPage(0, 0, 0));
+             Setting dialog(rig.setting, rig.link, rig.texts, rig.messages);
+             at<QComboBox>(&dialog, 1011)->setCurrentIndex(15);
+             click(&dialog, Setting::SaveId);
+         },
+         {screenCheck, frameOf(0x10, settings), endOfWrite}},
+        {"interval",
+         [](DialogRig& rig, LangData&, const QString&) {
+             Setting dialog(rig.setting, rig.link, rig.texts, rig.messages);
+             setText(&dialog, Setting::IntervalEditId, QStringLiteral("30"));
+             click(&dialog, Setting::SetIntervalId);
+         },
+         {frameOf({0x7B, 0x40, 30, 0x40, 0x7D})}},
+        {"alarm",
+         [](DialogRig& rig, LangData&, const QString&) {
+             Alarm dialog(rig.alarm, rig.link, rig.texts, rig.messages);
+             setText(&dialog, Alarm::TempHighEdit, QStringLiteral("30"));
+             setText(&dialog, Alarm::HumiLowEdit + 7, QStringLiteral("33"));
+             click(&dialog, Alarm::SaveId);
+         },
+         {screenCheck, frameOf(0x12, {0, 0, 0, 0, 1, 1}), frameOf(0x14, tempLimits),
+          frameOf(0x15, humiLimits), endOfWrite}},
+        // In the German program a decimal comma is typed; the C library then reads and writes
+        // numbers with one as well.
+        {"calibration in German",
+         [](DialogRig& rig, LangData&, const QString&) {
+             rig.texts.LoadUiText(Language::German);
+             const auto translator = ApplyLanguage(Language::German);
+             const QByteArray numbers = std::setlocale(LC_NUMERIC, nullptr);
+             std::setlocale(LC_NUMERIC, "de_DE.UTF-8");
+             Calib dialog(rig.calib, rig.link, rig.texts, rig.messages);
+             setText(&dialog, Calib::TempEdit, QStringLiteral("1,5"));
+             click(&dialog, Calib::SaveId);
+             std::setlocale(LC_NUMERIC, numbers.constData());
+             ApplyLanguage(Language::English);
+         },
+         {screenCheck, frameOf(0x11, offsets), endOfWrite}},
+        {"language",
+         [](DialogRig& rig, LangData& data, const QString& iniPath) {
+             Lang dialog(rig.link, rig.messages, rig.texts, data, iniPath);
+             dialog.OnInitDialog();
+             at<QComboBox>(&dialog, Lang::LanguageList)->setCurrentIndex(0); // Deutsch
+             click(&dialog, Lang::SaveButton);
+         },
+         {screenCheck, frameOf({0x7B, 0x0B, 0, 0x40, 0x7D}), endOfWrite}},
+    };
+    for (const Case& c : cases) {
+        QTemporaryDir folder;
+        LangData lang; // outlives the rig, whose reader may still file a screen check into it
+        DialogRig rig;
+        rig.router.addScreenBusyReceiver(&lang.m_ScreenBusy);
+        c.save(rig, lang, folder.filePath(QStringLiteral("Main.ini")));
+        std::vector<Payload> sent;
+        for (const ReceivedReport& r : rig.station->received())
+            sent.push_back(r.payload());
+        const auto hex = [](const std::vector<Payload>& frames) {
+            QStringList lines;
+            for (const Payload& f : frames)
+                lines << QByteArray(reinterpret_cast<const char*>(f.data()), 36).toHex(' ');
+            return lines.join(u'\n');
+        };
+        QVERIFY2(sent == c.sent,
+                 qPrintable(QStringLiteral("%1: sent\n%2\nexpected\n%3")
+                                .arg(QLatin1String(c.name), hex(sent), hex(c.sent))));
+    }
 }
 
 void SetupDialogsTest::busyScreenWritesNothing()

@@ -56,6 +56,22 @@ public:
         return result;
     }
 
+    // The first column of every row of a query, as text.
+    static std::vector<std::string> Query(const std::filesystem::path& database,
+                                          const std::string& sql)
+    {
+        Database db = Connect(database);
+        sqlite3_stmt* raw = nullptr;
+        sqlite3_prepare_v2(db.get(), sql.c_str(), -1, &raw, nullptr);
+        const Statement query(raw);
+        std::vector<std::string> result;
+        while (raw && sqlite3_step(raw) == SQLITE_ROW) {
+            const auto* text = sqlite3_column_text(raw, 0);
+            result.emplace_back(text ? reinterpret_cast<const char*>(text) : "");
+        }
+        return result;
+    }
+
 private:
     static Database Connect(const std::filesystem::path& database)
     {

@@ -132,7 +132,11 @@ TEST_F(RecordStoreTest, ColumnsOutsideTheFourAreRefusedWithAMessage)
         const auto before = m_messages.texts().size();
         EXPECT_EQ(m_store.CountRange("2017-01-01 0:00:00", "2018-01-01 0:00:00", column), 1);
         EXPECT_EQ(m_store.SelectRange("2017-01-01 0:00:00", "2018-01-01 0:00:00", column), 1);
-        EXPECT_EQ(m_messages.texts().size(), before + 2);
+        const std::string_view columns[] = {"Temperature", column};
+        std::vector<SeriesPoints> series;
+        EXPECT_EQ(m_store.ReadSeries("2017-01-01 0:00:00", "2018-01-01 0:00:00", columns, series),
+                  1);
+        EXPECT_EQ(m_messages.texts().size(), before + 3);
         EXPECT_THROW(m_store.AtEnd(), StoreError);
     }
     EXPECT_EQ(m_store.SelectRange("2017-01-01", "2018-01-01 0:00:00", "Temperature"), 1);
