@@ -16,7 +16,7 @@ int RunSetClock(const QStringList& arguments, HeadlessEnvironment& env)
         return *done;
     if (!line.operands().isEmpty())
         return line.badUsage(QStringLiteral("set-clock takes no operands"), env);
-    StationAccess station(env, line.simulate());
+    StationAccess station(env, line);
     if (!station.open())
         return 1;
     // The station never confirms: a sent frame is all there is to tell.
@@ -48,7 +48,7 @@ int RunInterval(const QStringList& arguments, HeadlessEnvironment& env)
                                  .arg(MaxInterval)
                                  .arg(operands[0]),
                              env);
-    StationAccess station(env, line.simulate());
+    StationAccess station(env, line);
     if (!station.open())
         return 1;
     HidLink& link = station.session().link();

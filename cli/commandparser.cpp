@@ -69,6 +69,10 @@ std::optional<int> WholeNumber(const QString& text, int low, int high)
 
 bool StationAccess::open()
 {
+    if (m_userLock.fileName() != m_lock.fileName() && !m_userLock.acquire()) {
+        Fail(m_env, StationSession::HeldProblem());
+        return false;
+    }
     if (m_session.open() == SessionOpening::Opened)
         return true;
     Fail(m_env, m_session.problem());

@@ -50,12 +50,16 @@ void PrintLine(std::FILE* file, const QString& text);
 // A whole number operand in [low, high], or empty.
 std::optional<int> WholeNumber(const QString& text, int low, int high);
 
-// The station for one command: the window's lock and a session over the chosen transport.
+// The station for one command: the locks of the windows that could hold it and a session over
+// the chosen transport. The user's window works on the default data folder; a window started on
+// the folder this command works on holds a lock of its own.
 class StationAccess
 {
 public:
-    StationAccess(HeadlessEnvironment& env, bool simulate)
-        : m_env(env), m_lock(env.lockFolder), m_session(env.transport(simulate), env.timing, m_lock)
+    StationAccess(HeadlessEnvironment& env, const CommandLine& line)
+        : m_env(env), m_userLock(env.lockFolder, LockName(env.defaultDataFolder)),
+          m_lock(env.lockFolder, LockName(line.dataFolder(env))),
+          m_session(env.transport(line.simulate()), env.timing, m_lock)
     {
     }
     // Opens the station; says why not on err.
@@ -64,8 +68,9 @@ public:
 
 private:
     HeadlessEnvironment& m_env;
+    SingleInstanceLock m_userLock;
     SingleInstanceLock m_lock;
-    StationSession m_session; // after the lock: it lets go of the station before the lock goes
+    StationSession m_session; // after the locks: it lets go of the station before they go
 };
 
 } // namespace nimbra

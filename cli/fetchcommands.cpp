@@ -190,7 +190,7 @@ int RunList(const QStringList& arguments, HeadlessEnvironment& env)
         return *done;
     if (!line.operands().isEmpty())
         return line.badUsage(QStringLiteral("list takes no operands"), env);
-    StationAccess station(env, line.simulate());
+    StationAccess station(env, line);
     if (!station.open())
         return 1;
     FileTable files(SizeTextStyle::KilobytesOrMegabytes);
@@ -234,7 +234,7 @@ int RunFetch(const QStringList& arguments, HeadlessEnvironment& env)
     SetUpDataFolder(dataFolder, TemplateFolder(ProgramFolder()));
     if (const QString problem = DataFolderProblem(dataFolder); !problem.isEmpty())
         return Fail(env, problem);
-    StationAccess station(env, line.simulate());
+    StationAccess station(env, line);
     if (!station.open())
         return 1;
     StationSession& session = station.session();

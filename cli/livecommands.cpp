@@ -106,7 +106,7 @@ int RunLive(const QStringList& arguments, HeadlessEnvironment& env)
             return line.badUsage(QStringLiteral("--watch takes whole seconds, 1 to 86400"), env);
     }
 
-    StationAccess station(env, line.simulate());
+    StationAccess station(env, line);
     if (!station.open())
         return 1;
     StationSession& session = station.session();
@@ -228,7 +228,7 @@ int RunSettings(const QStringList& arguments, HeadlessEnvironment& env)
         return *done;
     if (!line.operands().isEmpty())
         return line.badUsage(QStringLiteral("settings takes no operands"), env);
-    StationAccess station(env, line.simulate());
+    StationAccess station(env, line);
     if (!station.open())
         return 1;
     const std::optional<SetupPages> pages = station.session().readSetup();

@@ -19,13 +19,17 @@ StationSession::~StationSession()
     m_router.setSettingsDecoder({});
 }
 
+QString StationSession::HeldProblem()
+{
+    return QStringLiteral("the Nimbra window (or another nimbractl) is using the station; close "
+                          "it and try again");
+}
+
 SessionOpening StationSession::open()
 {
     m_problem.clear();
     if (!m_lock.held() && !m_lock.acquire()) {
-        m_problem = QStringLiteral(
-            "the Nimbra window (or another nimbractl) is using the station; close it and try "
-            "again");
+        m_problem = HeldProblem();
         return SessionOpening::Held;
     }
     m_denied = false;

@@ -44,6 +44,8 @@ public:
     StationSession& operator=(const StationSession&) = delete;
 
     SessionOpening open();
+    // What problem() says when a window holds the station.
+    static QString HeldProblem();
     // One line for the user on why open() failed; empty after a success.
     QString problem() const { return m_problem; }
 

@@ -252,11 +252,13 @@ TEST_F(HeadlessTest, AStationPulledMidFetchIsResumedByTheNextRun)
 
 TEST_F(HeadlessTest, TheWindowKeepsTheStation)
 {
-    SingleInstanceLock window(m_lockFolder.path());
+    SingleInstanceLock window(m_lockFolder.path(), LockName(m_data.path()));
     ASSERT_TRUE(window.acquire());
     const int opens = m_bus.openCount(Path);
-    for (const char* line :
-         {"live", "settings", "list", "fetch --all", "set-clock", "interval 30"}) {
+    QTemporaryDir elsewhere; // the user's window has the station whatever folder we work on
+    const QByteArray other = ("live --data-folder " + elsewhere.path()).toLocal8Bit();
+    for (const char* line : {other.constData(), "live", "settings", "list", "fetch --all",
+                             "set-clock", "interval 30"}) {
         SCOPED_TRACE(line);
         const Outcome refused = run(Words(line));
         EXPECT_EQ(refused.status, 1);

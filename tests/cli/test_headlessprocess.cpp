@@ -29,12 +29,6 @@ struct Outcome
 class HeadlessProcessTest : public ::testing::Test
 {
 protected:
-    HeadlessProcessTest()
-    {
-        // The child's per-user lock folder is ours: the window's lock can be held here.
-        m_environment.insert(u"XDG_RUNTIME_DIR"_s, m_runtime.path());
-    }
-
     QString data() const { return m_root.filePath(u"data"_s); }
 
     QProcess* start(QStringList arguments)
@@ -42,7 +36,6 @@ protected:
         arguments.prepend(data());
         arguments.prepend(u"--data-folder"_s);
         auto* process = new QProcess;
-        process->setProcessEnvironment(m_environment);
         process->start(QStringLiteral(NIMBRACTL_EXE), arguments);
         m_processes.emplace_back(process);
         return process;
@@ -76,8 +69,6 @@ protected:
     }
 
     QTemporaryDir m_root;
-    QTemporaryDir m_runtime;
-    QProcessEnvironment m_environment = QProcessEnvironment::systemEnvironment();
     std::vector<std::unique_ptr<QProcess>> m_processes;
 };
 
@@ -97,7 +88,8 @@ TEST_F(HeadlessProcessTest, LiveOnTheEmulatorIsOneJsonObjectOfEightChannels)
 
 TEST_F(HeadlessProcessTest, TheWindowsLockTurnsEveryStationCommandAway)
 {
-    SingleInstanceLock window(m_runtime.path());
+    // The window of this data folder, as the program names its lock.
+    SingleInstanceLock window(DefaultLockFolder(), LockName(data()));
     ASSERT_TRUE(window.acquire());
     const Outcome refused = run({u"live"_s, u"--simulate"_s});
     EXPECT_EQ(refused.exitCode, 1);

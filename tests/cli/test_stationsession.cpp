@@ -17,7 +17,7 @@ protected:
     StationSessionTest() { m_station = m_bus.addStation(Path); }
 
     QTemporaryDir m_lockFolder;
-    SingleInstanceLock m_lock{m_lockFolder.path()};
+    SingleInstanceLock m_lock{m_lockFolder.path(), QStringLiteral("kv7100")};
     EmulatedBus m_bus;
     std::shared_ptr<EmulatedStation> m_station;
     const Timing m_timing = Timing().scaled(0.05);
@@ -42,7 +42,7 @@ TEST_F(StationSessionTest, HowAnOpeningEnds)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        SingleInstanceLock window(m_lockFolder.path());
+        SingleInstanceLock window(m_lockFolder.path(), QStringLiteral("kv7100"));
         if (c.windowRuns) {
             ASSERT_TRUE(window.acquire());
         }
@@ -51,7 +51,7 @@ TEST_F(StationSessionTest, HowAnOpeningEnds)
         m_bus.denyAccess(Path, c.denied);
         const int opensBefore = m_bus.openCount(Path);
         {
-            SingleInstanceLock mine(m_lockFolder.path());
+            SingleInstanceLock mine(m_lockFolder.path(), QStringLiteral("kv7100"));
             StationSession session(m_bus, m_timing, mine);
             EXPECT_EQ(session.open(), c.expected);
             EXPECT_TRUE(session.problem().contains(QLatin1String(c.said)))
