@@ -1,5 +1,6 @@
 #include "ctlarguments.h"
 
+#include "headless.h"
 #include "oledate.h"
 
 #include <QSet>
@@ -17,8 +18,8 @@ const QString ExportUsage =
 
 QString Usage()
 {
-    return QStringLiteral("Usage: %1\n       %2\n       nimbractl --help | --version\n")
-        .arg(ImportUsage, ExportUsage);
+    return QStringLiteral("Usage: %1\n       %2\n       %3\n       nimbractl --help | --version\n")
+        .arg(ImportUsage, ExportUsage, HeadlessUsage());
 }
 
 QString ImportHelp()

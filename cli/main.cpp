@@ -1,7 +1,9 @@
 // nimbractl: the record store from scripts and machines without a display.
 
+#include "archive.h"
 #include "ctlarguments.h"
 #include "datafolder.h"
+#include "headless.h"
 #include "logimport.h"
 #include "messageservice.h"
 #include "recordexport.h"
@@ -66,6 +68,10 @@ int Import(const CtlCommand& command, const QString& dataFolder)
     if (const QString summary = ImportSummary(result, command.file, Language::English);
         !summary.isEmpty())
         messages.inform(summary);
+    if (!ArchiveImport(FileSystemPath(DatabasePath(dataFolder)),
+                       log.fileName().toLatin1().toStdString(), result.indoor,
+                       result.unitLabel.toStdString(), messages))
+        return 1;
     std::printf("%zu rows imported, unit label %s%s\n", result.rows,
                 result.unitLabel.toLocal8Bit().constData(), result.indoor ? ", indoor" : "");
     return 0;
@@ -107,6 +113,8 @@ int Export(const CtlCommand& command, const QString& dataFolder)
 int main(int argc, char** argv)
 {
     QCoreApplication application(argc, argv);
+    if (const std::optional<int> status = RunHeadlessCommand(QCoreApplication::arguments()))
+        return *status;
     const CtlCommand command =
         ParseCtlArguments(QCoreApplication::arguments(), QStringLiteral(NIMBRA_VERSION));
     switch (command.kind) {

@@ -1,5 +1,6 @@
 #include "history.h"
 
+#include "archive.h"
 #include "dialogitems.h"
 #include "grapsh.h"
 #include "logimport.h"
@@ -364,6 +365,9 @@ void History::ImportLocalFile(const std::filesystem::path& localCopy, const std:
     if (const QString summary = ImportSummary(result, stationText(name), language);
         !summary.isEmpty())
         m_workerMessages.inform(summary);
+    if (result.stored)
+        ArchiveImport(m_DatabasePath, name, result.indoor, result.unitLabel.toStdString(),
+                      m_workerMessages);
     post([this, result] {
         m_UnitLabel = result.unitLabel;
         m_IsIndoorFile = result.indoor;
