@@ -7,10 +7,12 @@
 #include "replyrouter.h"
 #include "restart.h"
 #include "stationside.h"
+#include "tracingtransport.h"
 #include "widgetmessageservice.h"
 
 #include <QTimer>
 #include <cstdio>
+#include <memory>
 
 namespace nimbra {
 
@@ -59,8 +61,20 @@ void CMy7100App::runMainWindow()
 {
     const Timing timing;
     StationSide station = m_options.simulate ? EmulatedStationSide() : HardwareStation(timing);
+    std::unique_ptr<TraceWriter> trace;
+    std::unique_ptr<TracingTransport> tracing;
+    if (!m_options.traceFile.isEmpty()) {
+        trace = std::make_unique<TraceWriter>(m_options.traceFile.toStdU16String());
+        if (!trace->isOpen()) {
+            std::fprintf(stderr, "nimbra: cannot write the trace %s\n",
+                         m_options.traceFile.toLocal8Bit().constData());
+            m_exitStatus = 1;
+            return;
+        }
+        tracing = std::make_unique<TracingTransport>(*station.transport, *trace);
+    }
     ReplyRouter router;
-    HidLink link(*station.transport, router, timing);
+    HidLink link(tracing ? *tracing : *station.transport, router, timing);
     {
         WidgetMessageService messages(nullptr);
         CMy7100Dlg window(link, router, *station.notifier, messages, m_language);

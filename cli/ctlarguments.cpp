@@ -17,7 +17,9 @@ const QString ExportUsage =
 
 QString Usage()
 {
-    return QStringLiteral("Usage: %1\n       %2\n       nimbractl --help | --version\n")
+    return QStringLiteral("Usage: %1\n       %2\n       nimbractl --help | --version\n"
+                          "Any command: --trace FILE writes every report to and from the "
+                          "station into FILE.\n")
         .arg(ImportUsage, ExportUsage);
 }
 
@@ -62,9 +64,11 @@ CtlCommand Print(const QString& text)
     return command;
 }
 
-const QSet<QString> ValueOptions = {QStringLiteral("data-folder"), QStringLiteral("date-format"),
-                                    QStringLiteral("from"), QStringLiteral("to"),
-                                    QStringLiteral("output")};
+// Options that any command takes.
+const QSet<QString> GlobalOptions = {QStringLiteral("trace")};
+const QSet<QString> ValueOptions = {QStringLiteral("data-folder"), QStringLiteral("trace"),
+                                    QStringLiteral("date-format"), QStringLiteral("from"),
+                                    QStringLiteral("to"),          QStringLiteral("output")};
 
 struct Scanned
 {
@@ -122,7 +126,8 @@ QString OnlyOptions(const Scanned& scanned, const QString& verb,
                     std::initializer_list<const char*> names)
 {
     for (const auto& [name, value] : scanned.values)
-        if (std::none_of(names.begin(), names.end(),
+        if (!GlobalOptions.contains(name) &&
+            std::none_of(names.begin(), names.end(),
                          [&](const char* n) { return name == QLatin1String(n); }))
             return QStringLiteral("%1 takes no --%2").arg(verb, name);
     return {};
@@ -182,6 +187,7 @@ CtlCommand ParseCtlArguments(const QStringList& arguments, const QString& versio
 
     CtlCommand command;
     command.dataFolder = OptionValue(scanned, "data-folder");
+    command.traceFile = OptionValue(scanned, "trace");
     QString error;
     if (verb == QStringLiteral("import"))
         error = ImportArguments(scanned, command);

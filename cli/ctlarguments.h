@@ -20,6 +20,7 @@ struct CtlCommand
     };
     Kind kind = Kind::BadUsage;
     QString dataFolder; // empty: the default one
+    QString traceFile;  // --trace, any command: every report to and from the station
     QString file;       // import: the log; export: the output, empty for stdout
     DateOrder order = DateOrder::Unknown;
     std::optional<double> from; // OLE dates, both ends included
