@@ -1,5 +1,6 @@
 #include "ctlarguments.h"
 
+#include "headless.h"
 #include "oledate.h"
 
 #include <QSet>
@@ -17,10 +18,10 @@ const QString ExportUsage =
 
 QString Usage()
 {
-    return QStringLiteral("Usage: %1\n       %2\n       nimbractl --help | --version\n"
+    return QStringLiteral("Usage: %1\n       %2\n       %3\n       nimbractl --help | --version\n"
                           "Any command: --trace FILE writes every report to and from the "
                           "station into FILE.\n")
-        .arg(ImportUsage, ExportUsage);
+        .arg(ImportUsage, ExportUsage, HeadlessUsage());
 }
 
 QString ImportHelp()

@@ -1,8 +1,10 @@
 // nimbractl: the record store from scripts and machines without a display.
 
+#include "archive.h"
 #include "cfile.h"
 #include "ctlarguments.h"
 #include "datafolder.h"
+#include "headless.h"
 #include "logimport.h"
 #include "messageservice.h"
 #include "recordexport.h"
@@ -63,6 +65,10 @@ int Import(const CtlCommand& command, const QString& dataFolder)
         return Fail(QStringLiteral("cannot read %1").arg(command.file));
     if (!result.stored)
         return 1; // the store has said why
+    if (!ArchiveImport(FileSystemPath(DatabasePath(dataFolder)),
+                       log.fileName().toLatin1().toStdString(), result.indoor,
+                       result.unitLabel.toStdString(), messages))
+        return 1;
     std::printf("%zu rows imported, unit label %s%s\n", result.rows,
                 result.unitLabel.toLocal8Bit().constData(), result.indoor ? ", indoor" : "");
     return 0;
@@ -100,6 +106,8 @@ int Export(const CtlCommand& command, const QString& dataFolder)
 int main(int argc, char** argv)
 {
     QCoreApplication application(argc, argv);
+    if (const std::optional<int> status = RunHeadlessCommand(QCoreApplication::arguments()))
+        return *status;
     const CtlCommand command =
         ParseCtlArguments(QCoreApplication::arguments(), QStringLiteral(NIMBRA_VERSION));
     switch (command.kind) {

@@ -1,5 +1,6 @@
 #include "history.h"
 
+#include "archive.h"
 #include "dialogitems.h"
 #include "grapsh.h"
 #include "logimport.h"
@@ -344,6 +345,9 @@ void History::ImportLocalFile(const std::filesystem::path& localCopy, const std:
         m_workerMessages.inform(QStringLiteral("Open Error2"));
         return;
     }
+    if (result.stored)
+        ArchiveImport(m_DatabasePath, name, result.indoor, result.unitLabel.toStdString(),
+                      m_workerMessages);
     post([this, texts, result] {
         m_UnitLabel = result.unitLabel;
         m_IsIndoorFile = result.indoor;

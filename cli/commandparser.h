@@ -1,0 +1,78 @@
+#pragma once
+
+#include "headless.h"
+
+#include <QCommandLineParser>
+#include <QString>
+#include <optional>
+
+namespace nimbra {
+
+class StationSession;
+
+// One station command's line: its options besides the ones every command takes
+// (--data-folder, --simulate, --help), read with Qt's parser.
+class CommandLine
+{
+public:
+    CommandLine(QString verb, QString synopsis, QString description);
+
+    QCommandLineParser& parser() { return m_parser; }
+    const QCommandLineParser& parser() const { return m_parser; }
+    void addOption(const QCommandLineOption& option) { m_parser.addOption(option); }
+    // Parses; the exit status when the command ends here (help printed: 0, a bad line: 2).
+    std::optional<int> parse(const QStringList& arguments, HeadlessEnvironment& env);
+    // After parse(): the operands after the command's name.
+    QStringList operands() const { return m_parser.positionalArguments().mid(1); }
+    bool simulate() const { return m_parser.isSet(m_simulate); }
+    QString dataFolder(const HeadlessEnvironment& env) const;
+
+    int badUsage(const QString& reason, HeadlessEnvironment& env) const;
+
+private:
+    QString m_verb;
+    QString m_synopsis;
+    QString m_description;
+    QCommandLineParser m_parser;
+    QCommandLineOption m_dataFolder{QStringLiteral("data-folder"),
+                                    QStringLiteral("The data folder (default: the program's own)."),
+                                    QStringLiteral("DIR")};
+    QCommandLineOption m_simulate{QStringLiteral("simulate"),
+                                  QStringLiteral("Talk to the built-in station emulator.")};
+    QCommandLineOption m_help{{QStringLiteral("h"), QStringLiteral("help")},
+                              QStringLiteral("Show this help.")};
+};
+
+// A line on err, "nimbractl: text"; returns 1 for `return Fail(...)`.
+int Fail(HeadlessEnvironment& env, const QString& text);
+void PrintLine(std::FILE* file, const QString& text);
+
+// A whole number operand in [low, high], or empty.
+std::optional<int> WholeNumber(const QString& text, int low, int high);
+
+} // namespace nimbra
+
+#include "singleinstance.h"
+#include "stationsession.h"
+
+namespace nimbra {
+
+// The station for one command: the window's lock and a session over the chosen transport.
+class StationAccess
+{
+public:
+    StationAccess(HeadlessEnvironment& env, bool simulate)
+        : m_env(env), m_lock(env.lockFolder), m_session(env.transport(simulate), env.timing, m_lock)
+    {
+    }
+    // Opens the station; says why not on err.
+    bool open();
+    StationSession& session() { return m_session; }
+
+private:
+    HeadlessEnvironment& m_env;
+    SingleInstanceLock m_lock;
+    StationSession m_session; // after the lock: it lets go of the station before the lock goes
+};
+
+} // namespace nimbra

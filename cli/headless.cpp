@@ -1,0 +1,81 @@
+#include "headless.h"
+
+#include "datafolder.h"
+#include "headlesscommands.h"
+#include "hidapitransport.h"
+#include "simulatedbus.h"
+#include "singleinstance.h"
+
+#include <memory>
+#include <utility>
+
+#ifdef _WIN32
+#include <io.h>
+#define isatty _isatty
+#define fileno _fileno
+#else
+#include <unistd.h>
+#endif
+
+namespace nimbra {
+
+namespace {
+
+using Runner = int (*)(const QStringList&, HeadlessEnvironment&);
+
+constexpr std::pair<const char*, Runner> Commands[] = {
+    {"live", RunLive},       {"settings", RunSettings},  {"list", RunList},
+    {"fetch", RunFetch},     {"set-clock", RunSetClock}, {"interval", RunInterval},
+    {"history", RunHistory},
+};
+
+// The first word that is neither an option nor the value of --data-folder.
+QString Verb(const QStringList& arguments)
+{
+    for (qsizetype i = 1; i < arguments.size(); ++i) {
+        const QString& argument = arguments[i];
+        if (argument == QStringLiteral("--data-folder"))
+            ++i;
+        else if (!argument.startsWith(u'-'))
+            return argument;
+    }
+    return {};
+}
+
+} // namespace
+
+std::optional<int> RunHeadlessCommand(const QStringList& arguments, HeadlessEnvironment& env)
+{
+    const QString verb = Verb(arguments);
+    for (const auto& [name, run] : Commands)
+        if (verb == QLatin1String(name))
+            return run(arguments, env);
+    return std::nullopt;
+}
+
+std::optional<int> RunHeadlessCommand(const QStringList& arguments)
+{
+    std::unique_ptr<HidTransport> transport; // outlives the command's session
+    HeadlessEnvironment env;
+    env.terminal = isatty(fileno(stdout)) != 0;
+    env.transport = [&transport](bool simulate) -> HidTransport& {
+        if (simulate)
+            transport = makeSimulatedBus();
+        else
+            transport = std::make_unique<HidapiTransport>();
+        return *transport;
+    };
+    env.lockFolder = DefaultLockFolder();
+    env.defaultDataFolder = DefaultDataFolder();
+    return RunHeadlessCommand(arguments, env);
+}
+
+QString HeadlessUsage()
+{
+    return QStringLiteral(
+        "nimbractl [--data-folder DIR] [--simulate] live|settings|list|fetch|set-clock|"
+        "interval ...\n       nimbractl [--data-folder DIR] history ...   (COMMAND --help "
+        "for each)");
+}
+
+} // namespace nimbra

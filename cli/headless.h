@@ -1,0 +1,41 @@
+#pragma once
+
+#include "hidtransport.h"
+#include "timing.h"
+
+#include <QString>
+#include <QStringList>
+#include <cstdio>
+#include <functional>
+#include <optional>
+
+namespace nimbra {
+
+// What the station commands run against. nimbractl fills it from the process (stdout, the
+// system's HID interfaces or the emulator, the user's lock folder); tests give their own.
+struct HeadlessEnvironment
+{
+    std::FILE* out = stdout;
+    std::FILE* err = stderr;
+    // out is a terminal: progress is drawn as a bar rather than written as lines.
+    bool terminal = false;
+    // The station side for "--simulate" or without it; lives as long as the environment.
+    std::function<HidTransport&(bool simulate)> transport;
+    Timing timing;
+    QString lockFolder;        // where the window's single-instance lock lives
+    QString defaultDataFolder; // the data folder when --data-folder is not given
+};
+
+// Runs the command the arguments name (live, settings, list, fetch, set-clock, interval,
+// history) and returns its exit status: 0 done, 1 failed, 2 bad usage. Empty when the
+// arguments name none of these commands.
+std::optional<int> RunHeadlessCommand(const QStringList& arguments, HeadlessEnvironment& env);
+
+// The same for this process: stdout and stderr, the system's HID interfaces (the emulator with
+// --simulate), the user's lock folder and data folder.
+std::optional<int> RunHeadlessCommand(const QStringList& arguments);
+
+// The usage line of these commands, for nimbractl's own usage text.
+QString HeadlessUsage();
+
+} // namespace nimbra
