@@ -65,11 +65,9 @@ CtlCommand Print(const QString& text)
     return command;
 }
 
-// Options that any command takes.
-const QSet<QString> GlobalOptions = {QStringLiteral("trace")};
-const QSet<QString> ValueOptions = {QStringLiteral("data-folder"), QStringLiteral("trace"),
-                                    QStringLiteral("date-format"), QStringLiteral("from"),
-                                    QStringLiteral("to"),          QStringLiteral("output")};
+const QSet<QString> ValueOptions = {QStringLiteral("data-folder"), QStringLiteral("date-format"),
+                                    QStringLiteral("from"), QStringLiteral("to"),
+                                    QStringLiteral("output")};
 
 struct Scanned
 {
@@ -127,8 +125,7 @@ QString OnlyOptions(const Scanned& scanned, const QString& verb,
                     std::initializer_list<const char*> names)
 {
     for (const auto& [name, value] : scanned.values)
-        if (!GlobalOptions.contains(name) &&
-            std::none_of(names.begin(), names.end(),
+        if (std::none_of(names.begin(), names.end(),
                          [&](const char* n) { return name == QLatin1String(n); }))
             return QStringLiteral("%1 takes no --%2").arg(verb, name);
     return {};
@@ -188,7 +185,6 @@ CtlCommand ParseCtlArguments(const QStringList& arguments, const QString& versio
 
     CtlCommand command;
     command.dataFolder = OptionValue(scanned, "data-folder");
-    command.traceFile = OptionValue(scanned, "trace");
     QString error;
     if (verb == QStringLiteral("import"))
         error = ImportArguments(scanned, command);
@@ -198,6 +194,28 @@ CtlCommand ParseCtlArguments(const QStringList& arguments, const QString& versio
         error = verb.isEmpty() ? QStringLiteral("no command given")
                                : QStringLiteral("unknown command '%1'").arg(verb);
     return error.isEmpty() ? command : Bad(error);
+}
+
+std::optional<QString> TakeTraceOption(QStringList& arguments, QString& error)
+{
+    for (qsizetype i = 1; i < arguments.size(); ++i) {
+        const QString& argument = arguments[i];
+        if (argument.startsWith(QStringLiteral("--trace="))) {
+            const QString file = argument.mid(8);
+            arguments.remove(i);
+            return file;
+        }
+        if (argument != QStringLiteral("--trace"))
+            continue;
+        if (i + 1 == arguments.size()) {
+            error = QStringLiteral("nimbractl: missing value after '--trace'\n") + Usage();
+            return std::nullopt;
+        }
+        const QString file = arguments[i + 1];
+        arguments.remove(i, 2);
+        return file;
+    }
+    return QString();
 }
 
 } // namespace nimbra

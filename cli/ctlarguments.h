@@ -20,7 +20,6 @@ struct CtlCommand
     };
     Kind kind = Kind::BadUsage;
     QString dataFolder; // empty: the default one
-    QString traceFile;  // --trace, any command: every report to and from the station
     QString file;       // import: the log; export: the output, empty for stdout
     DateOrder order = DateOrder::Unknown;
     std::optional<double> from; // OLE dates, both ends included
@@ -29,5 +28,9 @@ struct CtlCommand
 };
 
 CtlCommand ParseCtlArguments(const QStringList& arguments, const QString& version);
+
+// Takes "--trace FILE" (or "--trace=FILE"), which any command accepts, off the arguments.
+// The file, empty when not given; nothing, with error holding the usage, when FILE is missing.
+std::optional<QString> TakeTraceOption(QStringList& arguments, QString& error);
 
 } // namespace nimbra
