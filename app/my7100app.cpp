@@ -4,6 +4,8 @@
 #include "hidlink.h"
 #include "language.h"
 #include "my7100dlg.h"
+#include "publishsettings.h"
+#include "readingspublisher.h"
 #include "replyrouter.h"
 #include "restart.h"
 #include "stationside.h"
@@ -77,8 +79,11 @@ void CMy7100App::runMainWindow()
     HidLink link(tracing ? *tracing : *station.transport, router, timing);
     {
         WidgetMessageService messages(nullptr);
+        const std::unique_ptr<Publishing> publishing = startPublishing(messages);
         CMy7100Dlg window(link, router, *station.notifier, messages, m_language);
         window.setDataFolder(m_dataFolder, DatabasePath(m_dataFolder));
+        if (publishing)
+            window.setReadingsListener(&publishing->readings);
         // The new copy gets what the user gave this one: data folder, emulator.
         window.setRestarter([this] {
             return StartNewCopy(m_instanceLock, QCoreApplication::applicationFilePath(),
@@ -90,6 +95,23 @@ void CMy7100App::runMainWindow()
     }
     // The window has stopped the link's threads; the transport goes last.
     link.stop();
+}
+
+CMy7100App::Publishing::Publishing(const PublishSettings& settings)
+    : publisher(
+          settings.broker,
+          [](const std::string& line) { std::fprintf(stderr, "nimbra: %s\n", line.c_str()); }),
+      readings(publisher, settings.topics)
+{
+}
+
+std::unique_ptr<CMy7100App::Publishing> CMy7100App::startPublishing(MessageService& messages)
+{
+    QString problem;
+    const std::optional<PublishSettings> settings = LoadPublishSettings(m_dataFolder, problem);
+    if (!problem.isEmpty())
+        messages.inform(QStringLiteral("Publishing to MQTT is off: %1").arg(problem));
+    return settings ? std::make_unique<Publishing>(*settings) : nullptr;
 }
 
 } // namespace nimbra

@@ -39,7 +39,7 @@ public:
         const std::string config = m_folder.path().toStdString() + "/mosquitto.conf";
         std::ofstream(config) << "listener " << m_port << " 127.0.0.1\n"
                               << (extra.empty() ? "allow_anonymous true\n" : extra)
-                              << "persistence false\n";
+                              << "persistence false\nlog_dest none\n";
         const char* argv[] = {"mosquitto", "-c", config.c_str(), nullptr};
         if (posix_spawnp(&m_pid, "mosquitto", nullptr, nullptr, const_cast<char**>(argv),
                          environ) != 0)
