@@ -1,6 +1,7 @@
 // The readings of the emulated station through a real mosquitto broker.
 #include "brokerfixture.h"
 #include "emulatedbus.h"
+#include "headless.h"
 #include "publishcommand.h"
 #include "readingspublisher.h"
 
@@ -174,6 +175,90 @@ TEST_F(PublisherTest, AvailabilityFollowsTheStationAndTheProgram)
     }
     EXPECT_EQ(watcher.waitFor(topics.availability(), "offline").payload, "offline")
         << "a clean end";
+}
+
+// nimbractl publish from its command line to the broker, and its clean end on a signal.
+class PublishCommandTest : public ::testing::Test
+{
+protected:
+    PublishCommandTest()
+    {
+        bus.addStation(Path);
+        env.out = std::tmpfile();
+        env.err = std::tmpfile();
+        env.transport = [this](bool) -> HidTransport& { return bus; };
+        env.timing = Timing{}.scaled(0.05);
+        env.lockFolder = folder.path();
+        env.defaultDataFolder = folder.path();
+    }
+    ~PublishCommandTest() override
+    {
+        std::fclose(env.out);
+        std::fclose(env.err);
+    }
+    int run(QStringList arguments)
+    {
+        arguments.prepend(QStringLiteral("nimbractl"));
+        return *RunHeadlessCommand(arguments, env);
+    }
+    std::string errors() const
+    {
+        std::rewind(env.err);
+        std::string text(4096, '\0');
+        text.resize(std::fread(text.data(), 1, text.size(), env.err));
+        return text;
+    }
+
+    QTemporaryDir folder;
+    EmulatedBus bus;
+    HeadlessEnvironment env;
+};
+
+TEST_F(PublishCommandTest, RefusesWhatItCannotUseAndNeverEchoesAPassword)
+{
+    const QString password = folder.filePath(QStringLiteral("pw"));
+    struct Case
+    {
+        QStringList arguments;
+        const char* said;
+    };
+    const Case cases[] = {
+        {{"publish"}, "needs --broker"},
+        {{"publish", "--broker", "host:99999"}, "HOST or HOST:PORT"},
+        {{"publish", "--broker", "h", "--password", "s3cret"}, "Unknown option 'password'"},
+        {{"publish", "--broker", "h", "--password-file", password}, "user name"},
+        {{"publish", "--broker", "h", "--username", "u", "--password-file", password},
+         "cannot read the password file"},
+        {{"publish", "--broker", "h", "--interval", "1"}, "5 to 86400"},
+        {{"publish", "--broker", "h", "--topic-prefix", "a/+/b"}, "prefix"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.arguments.join(u' ').toStdString());
+        std::freopen(nullptr, "w+", env.err);
+        EXPECT_EQ(run(c.arguments), 2);
+        EXPECT_NE(errors().find(c.said), std::string::npos) << errors();
+        EXPECT_EQ(errors().find("s3cret"), std::string::npos);
+    }
+}
+
+TEST_F(PublishCommandTest, PublishesUntilToldToStop)
+{
+    Broker broker;
+    ASSERT_TRUE(broker.start());
+    Subscriber watcher(broker.port());
+    int status = -1;
+    std::thread command([&] {
+        status = run({"publish", "--broker", QStringLiteral("127.0.0.1:%1").arg(broker.port()),
+                      "--topic-prefix", "e2e", "--interval", "5"});
+    });
+    const Subscriber::Message online = watcher.waitFor("e2e/availability", "online");
+    EXPECT_GT(watcher.waitFor("e2e/ch1/state", [](const auto& m) { return m.count > 0; }).count, 0);
+    ::kill(::getpid(), SIGINT);
+    command.join();
+    EXPECT_EQ(online.payload, "online");
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(watcher.waitFor("e2e/availability", "offline").payload, "offline");
+    EXPECT_NE(errors().find("connected to the broker 127.0.0.1:"), std::string::npos) << errors();
 }
 
 // A publisher killed where it stands says nothing itself: its last will does.
