@@ -43,12 +43,25 @@ protected:
         options.backoffMin = 100ms;
         options.backoffMax = 400ms;
     }
-    std::unique_ptr<MqttPublisher> startPublisher()
+    // A publisher, its readings and the poll; one poll made and seen by the broker.
+    void startPolling()
     {
-        return std::make_unique<MqttPublisher>(options, [this](const std::string& line) {
+        publisher = std::make_unique<MqttPublisher>(options, [this](const std::string& line) {
             std::lock_guard lock(statusMutex);
             status.push_back(line);
         });
+        readings = std::make_unique<ReadingsPublisher>(*publisher, topics);
+        cycle = std::make_unique<PublishCycle>(session, *readings);
+        ASSERT_TRUE(cycle->step());
+        Subscriber first(broker.port());
+        ASSERT_EQ(first.waitFor(topics.availability(), "online").payload, "online");
+    }
+    // The end of the program: the publisher says goodbye.
+    void stopPolling()
+    {
+        cycle.reset();
+        readings.reset();
+        publisher.reset();
     }
     std::vector<std::string> statusLines()
     {
@@ -66,18 +79,14 @@ protected:
     BrokerOptions options;
     std::mutex statusMutex;
     std::vector<std::string> status; // guarded by statusMutex
+    std::unique_ptr<MqttPublisher> publisher;
+    std::unique_ptr<ReadingsPublisher> readings;
+    std::unique_ptr<PublishCycle> cycle;
 };
 
 TEST_F(PublisherTest, RetainedStatesAndDiscoveryCarryTheStationsValues)
 {
-    auto publisher = startPublisher();
-    ReadingsPublisher readings(*publisher, topics);
-    PublishCycle cycle(session, readings);
-    ASSERT_TRUE(cycle.step());
-    {
-        Subscriber first(broker.port());
-        first.waitFor(topics.availability(), "online");
-    }
+    startPolling();
     // A subscriber that comes later still gets every state: they are retained.
     Subscriber late(broker.port());
     struct Expected
@@ -116,22 +125,15 @@ TEST_F(PublisherTest, RetainedStatesAndDiscoveryCarryTheStationsValues)
 // the back-off, and the discovery configs come again with the new connection.
 TEST_F(PublisherTest, BrokerRestartResumesWithinTheBackoff)
 {
-    auto publisher = startPublisher();
-    ReadingsPublisher readings(*publisher, topics);
-    PublishCycle cycle(session, readings);
-    ASSERT_TRUE(cycle.step());
-    {
-        Subscriber watcher(broker.port());
-        watcher.waitFor(topics.availability(), "online");
-    }
+    startPolling();
     const std::size_t topicsInUse = publisher->topicCount();
     broker.stop();
     for (int i = 0; i < 200; ++i)
-        readings.readingsPolled(LiveSnapshot{}, false);
+        readings->readingsPolled(LiveSnapshot{}, false);
     EXPECT_EQ(publisher->topicCount(), topicsInUse) << "one message per topic, the latest";
 
     station->edit([](StationModel& model) { model.channels().fix(1, 199, 51); });
-    ASSERT_TRUE(cycle.step());
+    ASSERT_TRUE(cycle->step());
     ASSERT_TRUE(broker.start());
     const auto restarted = std::chrono::steady_clock::now();
     Subscriber watcher(broker.port());
@@ -152,27 +154,20 @@ TEST_F(PublisherTest, BrokerRestartResumesWithinTheBackoff)
     }));
 }
 
-// Unplugged: "offline"; plugged in again: "online". A clean end says "offline" too, and a
-// client that dies unannounced leaves its will behind.
+// Unplugged: "offline"; plugged in again: "online". A clean end says "offline" too.
 TEST_F(PublisherTest, AvailabilityFollowsTheStationAndTheProgram)
 {
     Subscriber watcher(broker.port());
-    {
-        auto publisher = startPublisher();
-        ReadingsPublisher readings(*publisher, topics);
-        PublishCycle cycle(session, readings);
-        ASSERT_TRUE(cycle.step());
-        EXPECT_EQ(watcher.waitFor(topics.availability(), "online").payload, "online");
+    startPolling();
+    ASSERT_TRUE(bus.unplug(Path));
+    EXPECT_FALSE(cycle->step());
+    EXPECT_EQ(watcher.waitFor(topics.availability(), "offline").payload, "offline");
+    EXPECT_FALSE(cycle->step()) << "still gone";
 
-        ASSERT_TRUE(bus.unplug(Path));
-        EXPECT_FALSE(cycle.step());
-        EXPECT_EQ(watcher.waitFor(topics.availability(), "offline").payload, "offline");
-        EXPECT_FALSE(cycle.step()) << "still gone";
-
-        ASSERT_TRUE(bus.plug(Path));
-        EXPECT_TRUE(cycle.step());
-        EXPECT_EQ(watcher.waitFor(topics.availability(), "online").payload, "online");
-    }
+    ASSERT_TRUE(bus.plug(Path));
+    EXPECT_TRUE(cycle->step());
+    EXPECT_EQ(watcher.waitFor(topics.availability(), "online").payload, "online");
+    stopPolling();
     EXPECT_EQ(watcher.waitFor(topics.availability(), "offline").payload, "offline")
         << "a clean end";
 }
