@@ -20,10 +20,12 @@ int RunSetClock(const QStringList& arguments, HeadlessEnvironment& env)
     if (!station.open())
         return 1;
     // The station never confirms: a sent frame is all there is to tell.
-    if (!SendClock(station.session().link()))
+    const QDateTime now = SystemLocalTime();
+    if (!SendClock(station.session().link(), [now] { return now; }))
         return Fail(env, QStringLiteral("the station went away before the clock was sent"));
-    PrintLine(env.out, QStringLiteral("clock sent: %1")
-                           .arg(SystemLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))));
+    PrintLine(
+        env.out,
+        QStringLiteral("clock sent: %1").arg(now.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))));
     return 0;
 }
 

@@ -1,5 +1,6 @@
 #include "grapsh.h"
 
+#include "archive.h"
 #include "dialogitems.h"
 #include "messageservice.h"
 #include "oledate.h"
@@ -43,6 +44,24 @@ constexpr std::array<std::string_view, 3> TemperatureColumns{"Temperature", "Dew
                                                              "Heatindex"};
 constexpr std::string_view HumidityColumn = "Humidity";
 constexpr std::string_view TimeColumn = "Time";
+
+// What the graph draws from: the last import (the record store) or the kept history of every
+// import, whose outdoor readings the store's queries read alike.
+constexpr int SourceBoxId = 1053;
+constexpr int LastImportText = 370;
+constexpr int HistoryText = 371;
+enum Source
+{
+    LastImport = 0,
+    History = 1
+};
+
+std::filesystem::path SourcePath(const QWidget* dialog, const std::filesystem::path& store)
+{
+    return item<QComboBox>(dialog, SourceBoxId)->currentIndex() == History
+               ? ArchivePathBeside(store)
+               : store;
+}
 
 // Readings stamped 0.0 or -1.0 (unparsable times) lie before any date the pickers offer, so
 // no range that a user picks can hold them.
@@ -144,6 +163,8 @@ void Grapsh::buildControls()
     auto* wholeLog = Button(this, WholeLogId);
     auto* resetView = Button(this, ResetViewId);
     auto* savePicture = Button(this, SavePictureId);
+    auto* source = new QComboBox(this);
+    SetItemId(source, SourceBoxId);
     m_Chart = new CTchart1(this);
     SetItemId(m_Chart, ChartId);
     startLabel->setBuddy(m_startDatePicker);
@@ -164,6 +185,7 @@ void Grapsh::buildControls()
     commands->addWidget(exit);
     range->addLayout(commands, 0, 5, Qt::AlignRight);
     auto* viewCommands = new QHBoxLayout;
+    viewCommands->addWidget(source);
     viewCommands->addWidget(wholeLog);
     viewCommands->addWidget(resetView);
     viewCommands->addWidget(savePicture);
@@ -178,6 +200,7 @@ void Grapsh::buildControls()
     connect(wholeLog, &QPushButton::clicked, this, &Grapsh::ShowWholeLog);
     connect(resetView, &QPushButton::clicked, m_Chart, &CTchart1::ResetView);
     connect(savePicture, &QPushButton::clicked, this, &Grapsh::savePicture);
+    connect(source, &QComboBox::activated, this, &Grapsh::DrawGraph);
 }
 
 bool Grapsh::OnInitDialog()
@@ -202,6 +225,10 @@ bool Grapsh::OnInitDialog()
     m_ViewBox->insertItem(TemperatureView, text(TemperatureText));
     m_ViewBox->insertItem(HumidityView, text(HumidityText));
     m_ViewBox->setCurrentIndex(TemperatureView);
+    auto* source = item<QComboBox>(this, SourceBoxId);
+    source->clear();
+    source->insertItem(LastImport, text(LastImportText));
+    source->insertItem(History, text(HistoryText));
     return true;
 }
 
@@ -287,7 +314,7 @@ void Grapsh::DrawGraph()
 // shown why, or, for a failure it raises, the message is shown here.
 int Grapsh::CountRows(std::string_view column)
 {
-    if (m_Store.Open(m_DatabasePath) < 0)
+    if (m_Store.Open(SourcePath(this, m_DatabasePath)) < 0)
         return 0;
     if (m_Store.CountRange(m_startText, m_endText, column) != 0)
         return 0;
@@ -301,7 +328,7 @@ int Grapsh::CountRows(std::string_view column)
 
 void Grapsh::FillSeries(int series, std::string_view column, int count)
 {
-    if (m_Store.Open(m_DatabasePath) < 0)
+    if (m_Store.Open(SourcePath(this, m_DatabasePath)) < 0)
         return;
     if (m_Store.SelectRange(m_startText, m_endText, column) != 0)
         return;
@@ -328,7 +355,7 @@ void Grapsh::FillSeries(int series, std::string_view column, int count)
 
 void Grapsh::ShowWholeLog()
 {
-    if (m_Store.Open(m_DatabasePath) < 0)
+    if (m_Store.Open(SourcePath(this, m_DatabasePath)) < 0)
         return;
     const auto span = m_Store.ValidTimeSpan();
     if (!span) {

@@ -3,6 +3,7 @@
 #include "messageservice.h"
 
 #include <QString>
+#include <algorithm>
 
 namespace nimbra {
 
@@ -83,7 +84,13 @@ Archive::Archive(const std::filesystem::path& file)
         fail();
     }
     sqlite3_busy_timeout(m_db.get(), BusyTimeoutMs);
-    execute(Schema);
+    // Even "IF NOT EXISTS" writes (and syncs) the file: a reader of an existing archive would
+    // pay for it every time.
+    Statement known = prepare("SELECT count(*) FROM sqlite_schema WHERE name = 'Records'");
+    if (sqlite3_step(known.get()) != SQLITE_ROW)
+        fail();
+    if (sqlite3_column_int(known.get(), 0) == 0)
+        execute(Schema);
 }
 
 void Archive::fail()
@@ -165,18 +172,24 @@ ArchiveStats Archive::Stats()
         fail();
     stats.rows = sqlite3_column_int64(totals.get(), 0);
     stats.files = sqlite3_column_int64(totals.get(), 1);
-    // Per kind, so that each is one step along the key.
-    Statement span =
-        prepare("SELECT min(First), max(Last) FROM ("
-                "SELECT min(Time) AS First, max(Time) AS Last FROM Readings WHERE Indoor = 0 "
-                "UNION ALL "
-                "SELECT min(Time), max(Time) FROM Readings WHERE Indoor = 1)");
+    // One min or max a query and per kind: only then is each one step along the key (a query
+    // that asks for both walks the whole table).
+    Statement span = prepare("SELECT (SELECT min(Time) FROM Readings WHERE Indoor = 0), "
+                             "(SELECT min(Time) FROM Readings WHERE Indoor = 1), "
+                             "(SELECT max(Time) FROM Readings WHERE Indoor = 0), "
+                             "(SELECT max(Time) FROM Readings WHERE Indoor = 1)");
     if (sqlite3_step(span.get()) != SQLITE_ROW)
         fail();
-    if (sqlite3_column_type(span.get(), 0) != SQLITE_NULL) {
-        stats.first = sqlite3_column_double(span.get(), 0);
-        stats.last = sqlite3_column_double(span.get(), 1);
-    }
+    const auto pick = [&](int column, const std::optional<double>& other, auto better) {
+        if (sqlite3_column_type(span.get(), column) == SQLITE_NULL)
+            return other;
+        const double value = sqlite3_column_double(span.get(), column);
+        return std::optional<double>(other ? better(value, *other) : value);
+    };
+    const auto earlier = [](double a, double b) { return std::min(a, b); };
+    const auto later = [](double a, double b) { return std::max(a, b); };
+    stats.first = pick(1, pick(0, std::nullopt, earlier), earlier);
+    stats.last = pick(3, pick(2, std::nullopt, later), later);
     return stats;
 }
 

@@ -1,0 +1,141 @@
+// nimbractl as a separate process: the station commands' wiring, the window's lock as another
+// process holds it, and a history merge killed halfway.
+#include "archive.h"
+#include "loggenerator.h"
+#include "singleinstance.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <chrono>
+#include <gtest/gtest.h>
+#include <thread>
+
+using namespace nimbra;
+using namespace std::chrono;
+using namespace Qt::StringLiterals;
+
+namespace {
+
+struct Outcome
+{
+    int exitCode = -1;
+    QByteArray out;
+    QByteArray err;
+};
+
+class HeadlessProcessTest : public ::testing::Test
+{
+protected:
+    HeadlessProcessTest()
+    {
+        // The child's per-user lock folder is ours: the window's lock can be held here.
+        m_environment.insert(u"XDG_RUNTIME_DIR"_s, m_runtime.path());
+    }
+
+    QString data() const { return m_root.filePath(u"data"_s); }
+
+    QProcess* start(QStringList arguments)
+    {
+        arguments.prepend(data());
+        arguments.prepend(u"--data-folder"_s);
+        auto* process = new QProcess;
+        process->setProcessEnvironment(m_environment);
+        process->start(QStringLiteral(NIMBRACTL_EXE), arguments);
+        m_processes.emplace_back(process);
+        return process;
+    }
+    Outcome run(const QStringList& arguments)
+    {
+        QProcess* process = start(arguments);
+        Outcome result;
+        if (!process->waitForFinished(120000))
+            return result;
+        result.exitCode = process->exitStatus() == QProcess::NormalExit ? process->exitCode() : -1;
+        result.out = process->readAllStandardOutput();
+        result.err = process->readAllStandardError();
+        return result;
+    }
+    QString writeLog(const QString& name, int rows)
+    {
+        LogRecipe recipe;
+        recipe.start = sys_days(2025y / 3 / 1);
+        recipe.interval = minutes(1);
+        recipe.rows = rows;
+        const std::string content = generateLog(recipe);
+        QFile file(m_root.filePath(name));
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(content.data(), static_cast<qint64>(content.size()));
+        return file.fileName();
+    }
+    ArchiveStats stats() const
+    {
+        return Archive(std::filesystem::path(data().toStdString()) / ArchiveFileName).Stats();
+    }
+
+    QTemporaryDir m_root;
+    QTemporaryDir m_runtime;
+    QProcessEnvironment m_environment = QProcessEnvironment::systemEnvironment();
+    std::vector<std::unique_ptr<QProcess>> m_processes;
+};
+
+TEST_F(HeadlessProcessTest, LiveOnTheEmulatorIsOneJsonObjectOfEightChannels)
+{
+    const Outcome live = run({u"live"_s, u"--json"_s, u"--simulate"_s});
+    ASSERT_EQ(live.exitCode, 0) << live.err.toStdString();
+    ASSERT_TRUE(live.out.endsWith('\n'));
+    QJsonParseError error;
+    const QJsonDocument document = QJsonDocument::fromJson(live.out, &error);
+    ASSERT_EQ(error.error, QJsonParseError::NoError) << live.out.toStdString();
+    const QJsonArray channels = document.object()["channels"_L1].toArray();
+    ASSERT_EQ(channels.size(), 8);
+    for (const QJsonValue& channel : channels)
+        EXPECT_TRUE(channel.toObject()["temperature"_L1].isDouble());
+}
+
+TEST_F(HeadlessProcessTest, TheWindowsLockTurnsEveryStationCommandAway)
+{
+    SingleInstanceLock window(m_runtime.path());
+    ASSERT_TRUE(window.acquire());
+    const Outcome refused = run({u"live"_s, u"--simulate"_s});
+    EXPECT_EQ(refused.exitCode, 1);
+    EXPECT_TRUE(refused.out.isEmpty());
+    EXPECT_EQ(refused.err.count('\n'), 1);
+    EXPECT_TRUE(refused.err.contains("window")) << refused.err.toStdString();
+    EXPECT_TRUE(window.held());
+    window.release();
+    EXPECT_EQ(run({u"live"_s, u"--simulate"_s}).exitCode, 0) << "free once the window is gone";
+}
+
+// The merge is one transaction in a journal of its own: a process killed in the middle of a
+// million readings leaves the history as it was before, and whole.
+TEST_F(HeadlessProcessTest, AMergeKilledHalfwayLeavesTheHistoryAsItWas)
+{
+    ASSERT_EQ(run({u"import"_s, writeLog(u"20250301.csv"_s, 50)}).exitCode, 0);
+    const ArchiveStats before = stats();
+    ASSERT_EQ(before.rows, 50);
+
+    QProcess* victim = start({u"import"_s, writeLog(u"20250302.csv"_s, 1000000)});
+    ASSERT_TRUE(victim->waitForStarted());
+    const QString journal = data() + u"/history.db-journal"_s;
+    const auto deadline = steady_clock::now() + seconds(120);
+    while (!QFile::exists(journal) && victim->state() == QProcess::Running &&
+           steady_clock::now() < deadline)
+        std::this_thread::sleep_for(milliseconds(1));
+    std::this_thread::sleep_for(milliseconds(100));
+    ASSERT_EQ(victim->state(), QProcess::Running) << "the merge ended before it could be killed";
+    victim->kill();
+    ASSERT_TRUE(victim->waitForFinished());
+    EXPECT_EQ(victim->exitStatus(), QProcess::CrashExit);
+
+    const ArchiveStats after = stats();
+    EXPECT_EQ(after.rows, before.rows);
+    EXPECT_EQ(after.files, before.files);
+    EXPECT_EQ(after.last, before.last);
+    const Outcome csv = run({u"history"_s});
+    EXPECT_EQ(csv.out.count('\n'), 1 + 50) << "the rows themselves, not just the count";
+}
+
+} // namespace
