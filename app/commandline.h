@@ -26,8 +26,8 @@ struct CommandLine
     bool toStandardError = false;
 };
 
-// Reads --data-folder DIR, --simulate, --trace FILE, --help and --version. --help and --version win over
-// anything else on the line, so they work before the window system is up.
+// Reads --data-folder DIR, --simulate, --trace FILE, --help and --version. --help and --version win
+// over anything else on the line, so they work before the window system is up.
 CommandLine ParseCommandLine(const QStringList& arguments, const QString& version);
 
 // Prints a command line's text where it belongs.
