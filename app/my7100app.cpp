@@ -4,13 +4,17 @@
 #include "hidlink.h"
 #include "language.h"
 #include "my7100dlg.h"
+#include "publishsettings.h"
+#include "readingspublisher.h"
 #include "replyrouter.h"
 #include "restart.h"
 #include "stationside.h"
+#include "tracingtransport.h"
 #include "widgetmessageservice.h"
 
 #include <QTimer>
 #include <cstdio>
+#include <memory>
 
 namespace nimbra {
 
@@ -66,12 +70,27 @@ void CMy7100App::runMainWindow()
     StationSide station =
         m_options.simulate ? EmulatedStationSide(m_dataFolder, m_language)
                            : HardwareStation(timing);
+    std::unique_ptr<TraceWriter> trace;
+    std::unique_ptr<TracingTransport> tracing;
+    if (!m_options.traceFile.isEmpty()) {
+        trace = std::make_unique<TraceWriter>(m_options.traceFile.toStdU16String());
+        if (!trace->isOpen()) {
+            std::fprintf(stderr, "nimbra: cannot write the trace %s\n",
+                         m_options.traceFile.toLocal8Bit().constData());
+            m_exitStatus = 1;
+            return;
+        }
+        tracing = std::make_unique<TracingTransport>(*station.transport, *trace);
+    }
     ReplyRouter router;
-    HidLink link(*station.transport, router, timing);
+    HidLink link(tracing ? *tracing : *station.transport, router, timing);
     {
         WidgetMessageService messages(nullptr);
+        const std::unique_ptr<Publishing> publishing = startPublishing(messages);
         CMy7100Dlg window(link, router, *station.notifier, messages, m_language);
         window.setDataFolder(m_dataFolder, DatabasePath(m_dataFolder));
+        if (publishing)
+            window.setReadingsListener(&publishing->readings);
         // The new copy gets what the user gave this one: data folder, emulator.
         window.setRestarter([this] {
             return StartNewCopy(*m_instanceLock, QCoreApplication::applicationFilePath(),
@@ -83,6 +102,23 @@ void CMy7100App::runMainWindow()
     }
     // The window has stopped the link's threads; the transport goes last.
     link.stop();
+}
+
+CMy7100App::Publishing::Publishing(const PublishSettings& settings)
+    : publisher(
+          settings.broker,
+          [](const std::string& line) { std::fprintf(stderr, "nimbra: %s\n", line.c_str()); }),
+      readings(publisher, settings.topics)
+{
+}
+
+std::unique_ptr<CMy7100App::Publishing> CMy7100App::startPublishing(MessageService& messages)
+{
+    QString problem;
+    const std::optional<PublishSettings> settings = LoadPublishSettings(m_dataFolder, problem);
+    if (!problem.isEmpty())
+        messages.inform(QStringLiteral("Publishing to MQTT is off: %1").arg(problem));
+    return settings ? std::make_unique<Publishing>(*settings) : nullptr;
 }
 
 } // namespace nimbra

@@ -1,6 +1,9 @@
 #pragma once
 
 #include "commandline.h"
+#include "messageservice.h"
+#include "publishsettings.h"
+#include "readingspublisher.h"
 #include "singleinstance.h"
 #include "uitext.h"
 
@@ -30,8 +33,17 @@ public:
     const StartOptions& options() const { return m_options; }
 
 private:
+    // The window's readings to a broker, when mqtt.ini in the data folder turns it on.
+    struct Publishing
+    {
+        explicit Publishing(const PublishSettings& settings);
+        MqttPublisher publisher;
+        ReadingsPublisher readings;
+    };
+
     void applyLanguage();
     void runMainWindow();
+    std::unique_ptr<Publishing> startPublishing(MessageService& messages);
 
     QApplication m_application;
     StartOptions m_options;

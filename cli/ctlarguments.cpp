@@ -18,7 +18,9 @@ const QString ExportUsage =
 
 QString Usage()
 {
-    return QStringLiteral("Usage: %1\n       %2\n       %3\n       nimbractl --help | --version\n")
+    return QStringLiteral("Usage: %1\n       %2\n       %3\n       nimbractl --help | --version\n"
+                          "Any command: --trace FILE writes every report to and from the "
+                          "station into FILE.\n")
         .arg(ImportUsage, ExportUsage, HeadlessUsage());
 }
 
@@ -195,6 +197,28 @@ CtlCommand ParseCtlArguments(const QStringList& arguments, const QString& versio
         error = verb.isEmpty() ? QStringLiteral("no command given")
                                : QStringLiteral("unknown command '%1'").arg(verb);
     return error.isEmpty() ? command : Bad(error);
+}
+
+std::optional<QString> TakeTraceOption(QStringList& arguments, QString& error)
+{
+    for (qsizetype i = 1; i < arguments.size(); ++i) {
+        const QString& argument = arguments[i];
+        if (argument.startsWith(QStringLiteral("--trace="))) {
+            const QString file = argument.mid(8);
+            arguments.remove(i);
+            return file;
+        }
+        if (argument != QStringLiteral("--trace"))
+            continue;
+        if (i + 1 == arguments.size()) {
+            error = QStringLiteral("nimbractl: missing value after '--trace'\n") + Usage();
+            return std::nullopt;
+        }
+        const QString file = arguments[i + 1];
+        arguments.remove(i, 2);
+        return file;
+    }
+    return QString();
 }
 
 } // namespace nimbra

@@ -29,4 +29,8 @@ struct CtlCommand
 
 CtlCommand ParseCtlArguments(const QStringList& arguments, const QString& version);
 
+// Takes "--trace FILE" (or "--trace=FILE"), which any command accepts, off the arguments.
+// The file, empty when not given; nothing, with error holding the usage, when FILE is missing.
+std::optional<QString> TakeTraceOption(QStringList& arguments, QString& error);
+
 } // namespace nimbra

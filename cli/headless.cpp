@@ -3,8 +3,10 @@
 #include "datafolder.h"
 #include "headlesscommands.h"
 #include "hidapitransport.h"
+#include "publishcommand.h"
 #include "simulatedbus.h"
 #include "singleinstance.h"
+#include "tracingtransport.h"
 
 #include <memory>
 #include <utility>
@@ -26,7 +28,7 @@ using Runner = int (*)(const QStringList&, HeadlessEnvironment&);
 constexpr std::pair<const char*, Runner> Commands[] = {
     {"live", RunLive},       {"settings", RunSettings},  {"list", RunList},
     {"fetch", RunFetch},     {"set-clock", RunSetClock}, {"interval", RunInterval},
-    {"history", RunHistory},
+    {"history", RunHistory}, {"publish", RunPublish},
 };
 
 // The first word that is neither an option nor the value of --data-folder.
@@ -53,17 +55,21 @@ std::optional<int> RunHeadlessCommand(const QStringList& arguments, HeadlessEnvi
     return std::nullopt;
 }
 
-std::optional<int> RunHeadlessCommand(const QStringList& arguments)
+std::optional<int> RunHeadlessCommand(const QStringList& arguments, TraceWriter* trace)
 {
     std::unique_ptr<HidTransport> transport; // outlives the command's session
+    std::unique_ptr<TracingTransport> tracing;
     HeadlessEnvironment env;
     env.terminal = isatty(fileno(stdout)) != 0;
-    env.transport = [&transport](bool simulate) -> HidTransport& {
+    env.transport = [&transport, &tracing, trace](bool simulate) -> HidTransport& {
         if (simulate)
             transport = makeSimulatedBus();
         else
             transport = std::make_unique<HidapiTransport>();
-        return *transport;
+        if (!trace)
+            return *transport;
+        tracing = std::make_unique<TracingTransport>(*transport, *trace);
+        return *tracing;
     };
     env.lockFolder = DefaultLockFolder();
     env.defaultDataFolder = DefaultDataFolder();
@@ -74,7 +80,7 @@ QString HeadlessUsage()
 {
     return QStringLiteral(
         "nimbractl [--data-folder DIR] [--simulate] live|settings|list|fetch|set-clock|"
-        "interval ...\n       nimbractl [--data-folder DIR] history ...   (COMMAND --help "
+        "interval|publish ...\n       nimbractl [--data-folder DIR] history ...   (COMMAND --help "
         "for each)");
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "hidtransport.h"
+#include "reporttrace.h"
 #include "timing.h"
 
 #include <QString>
@@ -32,8 +33,8 @@ struct HeadlessEnvironment
 std::optional<int> RunHeadlessCommand(const QStringList& arguments, HeadlessEnvironment& env);
 
 // The same for this process: stdout and stderr, the system's HID interfaces (the emulator with
-// --simulate), the user's lock folder and data folder.
-std::optional<int> RunHeadlessCommand(const QStringList& arguments);
+// --simulate), the user's lock folder and data folder. With a trace, every report goes into it.
+std::optional<int> RunHeadlessCommand(const QStringList& arguments, TraceWriter* trace = nullptr);
 
 // The usage line of these commands, for nimbractl's own usage text.
 QString HeadlessUsage();

@@ -15,6 +15,7 @@
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
+#include <memory>
 
 namespace {
 
@@ -113,10 +114,22 @@ int Export(const CtlCommand& command, const QString& dataFolder)
 int main(int argc, char** argv)
 {
     QCoreApplication application(argc, argv);
-    if (const std::optional<int> status = RunHeadlessCommand(QCoreApplication::arguments()))
+    QStringList arguments = QCoreApplication::arguments();
+    QString usageError;
+    const std::optional<QString> traceFile = TakeTraceOption(arguments, usageError);
+    if (!traceFile) {
+        std::fputs(usageError.toLocal8Bit().constData(), stderr);
+        return 2;
+    }
+    std::unique_ptr<TraceWriter> trace;
+    if (!traceFile->isEmpty()) {
+        trace = std::make_unique<TraceWriter>(FileSystemPath(*traceFile));
+        if (!trace->isOpen())
+            return Fail(QStringLiteral("cannot write the trace %1").arg(*traceFile));
+    }
+    if (const std::optional<int> status = RunHeadlessCommand(arguments, trace.get()))
         return *status;
-    const CtlCommand command =
-        ParseCtlArguments(QCoreApplication::arguments(), QStringLiteral(NIMBRA_VERSION));
+    const CtlCommand command = ParseCtlArguments(arguments, QStringLiteral(NIMBRA_VERSION));
     switch (command.kind) {
     case CtlCommand::Kind::Print:
         std::fputs(command.text.toLocal8Bit().constData(), stdout);

@@ -302,6 +302,8 @@ void CMy7100Dlg::shutDown()
 void CMy7100Dlg::stationFound()
 {
     showStatus();
+    if (ReadingsListener* listener = m_readingsListener.load())
+        listener->stationPresent(true);
 }
 
 void CMy7100Dlg::stationLost()
@@ -310,6 +312,8 @@ void CMy7100Dlg::stationLost()
     nimbra::DecodeLiveData(m_router.buffer().page(0), m_Readings);
     showStatus();
     refreshScreen();
+    if (ReadingsListener* listener = m_readingsListener.load())
+        listener->stationPresent(false);
 }
 
 void CMy7100Dlg::accessDenied(const std::string& path)
@@ -345,6 +349,8 @@ void CMy7100Dlg::calibrationFetched(const Page& page)
 void CMy7100Dlg::liveFetched(const Page& page)
 {
     nimbra::DecodeLiveData(page, m_Readings);
+    if (ReadingsListener* listener = m_readingsListener.load())
+        listener->readingsPolled(m_Readings.snapshot(), m_link.Fahrenheit());
 }
 
 void CMy7100Dlg::repaint()

@@ -7,6 +7,7 @@
 #include "lang.h"
 #include "livereadings.h"
 #include "pollthread.h"
+#include "readingslistener.h"
 #include "replyrouter.h"
 #include "setupdata.h"
 #include "uitext.h"
@@ -58,6 +59,9 @@ public:
     void setDataFolder(const QString& folder, const QString& database);
     // What the language switch runs to bring the program back in the new language.
     void setRestarter(ProgramRestarter restarter) { m_restarter = std::move(restarter); }
+    // Told of every poll's readings and of the station coming and going (a broker publisher).
+    // Set before the window runs; it must outlive the window's threads.
+    void setReadingsListener(ReadingsListener* listener) { m_readingsListener.store(listener); }
 
     // Initialises in the fixed order, then runs the window modally.
     int DoModal();
@@ -145,6 +149,7 @@ private:
     QLabel* m_pane0 = nullptr;
     QLabel* m_pane1 = nullptr;
     bool m_shutDown = false;
+    std::atomic<ReadingsListener*> m_readingsListener{nullptr};
     QString m_dataFolder;
     ProgramRestarter m_restarter;
 };

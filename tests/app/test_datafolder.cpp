@@ -107,7 +107,7 @@ TEST_F(DataFolderTest, TemplatesAreFoundInSharedDataOrBesideTheProgram)
     EXPECT_EQ(TemplateFolder(flat), flat);
 }
 
-TEST(CommandLine, DataFolderAndSimulate)
+TEST(CommandLine, DataFolderSimulateAndTrace)
 {
     const QString cwd = QDir::currentPath();
     struct Case
@@ -115,13 +115,19 @@ TEST(CommandLine, DataFolderAndSimulate)
         QStringList arguments;
         QString dataFolder;
         bool simulate;
+        QString traceFile;
     };
     const Case cases[] = {
-        {{u"nimbra"_s}, DefaultDataFolder(), false},
-        {{u"nimbra"_s, u"--simulate"_s}, DefaultDataFolder(), true},
-        {{u"nimbra"_s, u"--data-folder"_s, u"/srv/kv"_s}, u"/srv/kv"_s, false},
-        {{u"nimbra"_s, u"--data-folder=/srv/kv"_s, u"--simulate"_s}, u"/srv/kv"_s, true},
-        {{u"nimbra"_s, u"--data-folder"_s, u"rel"_s}, cwd + u"/rel"_s, false},
+        {{u"nimbra"_s}, DefaultDataFolder(), false, {}},
+        {{u"nimbra"_s, u"--simulate"_s}, DefaultDataFolder(), true, {}},
+        {{u"nimbra"_s, u"--data-folder"_s, u"/srv/kv"_s}, u"/srv/kv"_s, false, {}},
+        {{u"nimbra"_s, u"--data-folder=/srv/kv"_s, u"--simulate"_s}, u"/srv/kv"_s, true, {}},
+        {{u"nimbra"_s, u"--data-folder"_s, u"rel"_s}, cwd + u"/rel"_s, false, {}},
+        {{u"nimbra"_s, u"--trace"_s, u"t.txt"_s}, DefaultDataFolder(), false, cwd + u"/t.txt"_s},
+        {{u"nimbra"_s, u"--trace=/tmp/t"_s, u"--simulate"_s},
+         DefaultDataFolder(),
+         true,
+         u"/tmp/t"_s},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.arguments.join(u' ').toStdString());
@@ -129,6 +135,7 @@ TEST(CommandLine, DataFolderAndSimulate)
         EXPECT_TRUE(command.start);
         EXPECT_EQ(command.options.dataFolder, c.dataFolder);
         EXPECT_EQ(command.options.simulate, c.simulate);
+        EXPECT_EQ(command.options.traceFile, c.traceFile);
     }
     EXPECT_TRUE(DefaultDataFolder().endsWith(u"KV7100"_s));
 }
@@ -142,7 +149,8 @@ TEST(CommandLine, HelpVersionAndBadUsageEndWithoutAStart)
         bool toStandardError;
         QString firstLine;
     };
-    const QString usage = u"Usage: nimbra [--data-folder DIR] [--simulate] [--help] [--version]"_s;
+    const QString usage =
+        u"Usage: nimbra [--data-folder DIR] [--simulate] [--trace FILE] [--help] [--version]"_s;
     const Case cases[] = {
         {{u"nimbra"_s, u"--help"_s}, 0, false, usage},
         {{u"nimbra"_s, u"--bogus"_s, u"-h"_s}, 0, false, usage},

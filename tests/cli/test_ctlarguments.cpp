@@ -94,3 +94,29 @@ TEST(RecordExport, LinesCarryPaddedTimesShortestFloatsAndEmptyNoValues)
               "2017-03-04 09:05:07,21.3,55,-0.5,20");
     EXPECT_EQ(FormatExportLine({0.0, none, NoValue, none, none}), "1899-12-30 00:00:00,,,,");
 }
+
+// --trace belongs to no command: it is taken off the line before the command reads it.
+TEST(CtlArguments, TraceIsTakenOffTheLine)
+{
+    struct Case
+    {
+        QStringList arguments;
+        std::optional<QString> trace;
+        QStringList rest;
+    };
+    const Case cases[] = {
+        {{u"live"_s}, u""_s, {u"live"_s}},
+        {{u"--trace"_s, u"t.txt"_s, u"live"_s}, u"t.txt"_s, {u"live"_s}},
+        {{u"fetch"_s, u"--trace=t.txt"_s, u"a.csv"_s}, u"t.txt"_s, {u"fetch"_s, u"a.csv"_s}},
+        {{u"live"_s, u"--trace"_s}, std::nullopt, {u"live"_s, u"--trace"_s}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.arguments.join(u' ').toStdString());
+        QStringList arguments = c.arguments;
+        arguments.prepend(u"nimbractl"_s);
+        QString error;
+        EXPECT_EQ(TakeTraceOption(arguments, error), c.trace);
+        EXPECT_EQ(arguments.mid(1), c.rest);
+        EXPECT_EQ(error.startsWith(u"nimbractl: missing value after '--trace'"_s), !c.trace);
+    }
+}

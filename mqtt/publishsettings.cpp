@@ -1,0 +1,109 @@
+#include "publishsettings.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSettings>
+
+namespace nimbra {
+
+bool ParseBrokerAddress(const QString& text, BrokerOptions& broker)
+{
+    QString host = text;
+    QString port;
+    if (text.startsWith(u'[')) {
+        const qsizetype close = text.indexOf(u']');
+        if (close < 0)
+            return false;
+        host = text.mid(1, close - 1);
+        const QString rest = text.mid(close + 1);
+        if (!rest.isEmpty() && !rest.startsWith(u':'))
+            return false;
+        port = rest.mid(1);
+        if (rest.startsWith(u':') && port.isEmpty())
+            return false;
+    } else if (text.count(u':') == 1) {
+        host = text.section(u':', 0, 0);
+        port = text.section(u':', 1);
+        if (port.isEmpty())
+            return false;
+    }
+    if (host.isEmpty())
+        return false;
+    int number = 1883;
+    if (!port.isEmpty()) {
+        bool ok = false;
+        number = port.toInt(&ok);
+        if (!ok || number < 1 || number > 65535)
+            return false;
+    }
+    broker.host = host.toStdString();
+    broker.port = number;
+    return true;
+}
+
+std::optional<std::string> ReadPasswordFile(const QString& file, QString& error)
+{
+    QFile in(file);
+    if (!in.open(QIODevice::ReadOnly)) {
+        error = QStringLiteral("cannot read the password file %1").arg(file);
+        return std::nullopt;
+    }
+    QByteArray line = in.readLine(4096);
+    while (line.endsWith('\n') || line.endsWith('\r'))
+        line.chop(1);
+    return line.toStdString();
+}
+
+QString CompleteSettings(PublishSettings& settings, const QString& passwordFile)
+{
+    if (settings.topics.prefix.empty() ||
+        settings.topics.prefix.find_first_of("#+") != std::string::npos)
+        return QStringLiteral("the topic prefix must be a topic name without + or #");
+    if (!passwordFile.isEmpty() && settings.broker.username.empty())
+        return QStringLiteral("a password file needs a user name");
+    if (!passwordFile.isEmpty()) {
+        QString error;
+        const std::optional<std::string> password = ReadPasswordFile(passwordFile, error);
+        if (!password)
+            return error;
+        settings.broker.password = *password;
+    }
+    const QString ca = QString::fromStdString(settings.broker.tlsCaFile);
+    if (!ca.isEmpty() && !QFileInfo(ca).isReadable())
+        return QStringLiteral("cannot read the CA file %1").arg(ca);
+    settings.broker.willTopic = settings.topics.availability();
+    return {};
+}
+
+std::optional<PublishSettings> LoadPublishSettings(const QString& dataFolder, QString& error)
+{
+    const QString path = QDir(dataFolder).filePath(QString::fromLatin1(PublishSettingsFile));
+    if (!QFileInfo::exists(path))
+        return std::nullopt;
+    QSettings ini(path, QSettings::IniFormat);
+    ini.beginGroup(QStringLiteral("MQTT"));
+    if (ini.value(QStringLiteral("Enabled")).toString().toLower() != QStringLiteral("true"))
+        return std::nullopt;
+
+    PublishSettings settings;
+    if (!ParseBrokerAddress(ini.value(QStringLiteral("Broker")).toString(), settings.broker)) {
+        error = QStringLiteral("%1: Broker must be HOST or HOST:PORT").arg(path);
+        return std::nullopt;
+    }
+    const QString prefix = ini.value(QStringLiteral("TopicPrefix")).toString();
+    if (!prefix.isEmpty())
+        settings.topics.prefix = prefix.toStdString();
+    settings.broker.clientId = ini.value(QStringLiteral("ClientId")).toString().toStdString();
+    settings.broker.username = ini.value(QStringLiteral("Username")).toString().toStdString();
+    settings.broker.tlsCaFile = ini.value(QStringLiteral("TlsCaFile")).toString().toStdString();
+    const QString problem =
+        CompleteSettings(settings, ini.value(QStringLiteral("PasswordFile")).toString());
+    if (!problem.isEmpty()) {
+        error = QStringLiteral("%1: %2").arg(path, problem);
+        return std::nullopt;
+    }
+    return settings;
+}
+
+} // namespace nimbra
