@@ -126,7 +126,7 @@ int RunPublish(const QStringList& arguments, HeadlessEnvironment& env)
     if (const QString problem = ReadSettings(line.parser(), options, settings); !problem.isEmpty())
         return line.badUsage(problem, env);
 
-    StationAccess station(env, line.simulate());
+    StationAccess station(env, line);
     if (!station.open())
         return 1;
     MqttPublisher publisher(settings.broker, [&env](const std::string& text) {

@@ -73,7 +73,7 @@ protected:
     EmulatedBus bus;
     std::shared_ptr<EmulatedStation> station;
     QTemporaryDir lockFolder;
-    SingleInstanceLock lock{lockFolder.path()};
+    SingleInstanceLock lock{lockFolder.path(), QStringLiteral("kv7100")};
     StationSession session{bus, Timing{}.scaled(0.05), lock};
     StationTopics topics;
     BrokerOptions options;
