@@ -14,7 +14,7 @@ PACKAGES=(
     libhidapi-dev libudev-dev libsqlite3-dev libqcustomplot-dev
     libgtest-dev libbenchmark-dev fonts-liberation xvfb xauth
     libmosquitto-dev mosquitto mosquitto-clients
-    ninja-build cmake g++ pkg-config locales
+    ninja-build cmake g++ pkg-config locales ccache
     clang lintian appstream desktop-file-utils man-db dpkg-dev file
 )
 JOBS=$(nproc)
@@ -62,7 +62,11 @@ generate_german_locale() {
 build() {
     local dir=$1
     shift
-    cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Debug "$@"
+    local launcher=()
+    if command -v ccache >/dev/null; then
+        launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+    fi
+    cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Debug "${launcher[@]}" "$@"
     cmake --build "$dir" -j "$JOBS"
 }
 
@@ -73,30 +77,28 @@ check() {
     ctest --test-dir "$dir" --output-on-failure --no-tests=error -j "$JOBS" "$@"
 }
 
+# The benchmarks are built once, with the first build; the other builds only test.
 run_tests() {
     export QT_QPA_PLATFORM=offscreen
-    build build-ci
-    check build-ci
-    LANG=$GERMAN_LOCALE LC_ALL=$GERMAN_LOCALE check build-ci
+    time build build-ci
+    time check build-ci
+    time LANG=$GERMAN_LOCALE LC_ALL=$GERMAN_LOCALE check build-ci
 
-    build build-asan -DNIMBRA_ASAN=ON
-    ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 check build-asan
+    time build build-asan -DNIMBRA_ASAN=ON -DNIMBRA_BUILD_BENCH=OFF
+    time ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
+        check build-asan
 
-    build build-tsan -DNIMBRA_TSAN=ON
-    TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 check build-tsan -L threads
+    time build build-tsan -DNIMBRA_TSAN=ON -DNIMBRA_BUILD_BENCH=OFF
+    time TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 check build-tsan -L threads
 
     time run_clang_tests
     time tools/package-test.sh
 }
 
 # The same code with clang (the compiler of macOS): what one compiler lets pass and the other
-# refuses shows here, not on a user's machine. ccache only when the machine has it.
+# refuses shows here, not on a user's machine.
 run_clang_tests() {
-    local launcher=()
-    if command -v ccache >/dev/null; then
-        launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
-    fi
-    CC=clang CXX=clang++ build build-clang -DNIMBRA_BUILD_BENCH=OFF "${launcher[@]}"
+    CC=clang CXX=clang++ build build-clang -DNIMBRA_BUILD_BENCH=OFF
     check build-clang
 }
 
