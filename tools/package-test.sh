@@ -122,7 +122,8 @@ options_in() {
 mapfile -t options < <(/usr/bin/nimbra --help | options_in)
 documented nimbra "${options[@]}"
 mapfile -t commands < <(/usr/bin/nimbractl --help |
-    sed -n 's/^.*nimbractl \[--data-folder DIR\] \([a-z-]*\).*/\1/p')
+    sed -n 's/^.*nimbractl \[--data-folder DIR\] \(\[--simulate\] \)\{0,1\}\([a-z|-]*\).*/\2/p' |
+    tr '|' '\n' | grep .)
 ((${#commands[@]} > 0)) || fail "nimbractl --help lists no command"
 mapfile -t options < <(/usr/bin/nimbractl --help | options_in)
 options+=("${commands[@]}")
