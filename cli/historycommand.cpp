@@ -1,6 +1,5 @@
 // history: the kept readings of every import, as CSV or as a summary.
 #include "archive.h"
-#include "cfile.h"
 #include "commandparser.h"
 #include "headlesscommands.h"
 #include "oledate.h"
@@ -94,24 +93,24 @@ int RunHistory(const QStringList& arguments, HeadlessEnvironment& env)
         if (summary)
             return PrintStats(env, archive ? &*archive : nullptr);
 
-        CFile file;
-        const QString target = line.parser().value(output);
-        if (!target.isEmpty()) {
-            file = OpenCFile(std::filesystem::path(target.toStdU16String()), "wb");
-            if (!file)
-                return Fail(env, QStringLiteral("cannot write %1").arg(target));
-        }
-        std::FILE* out = file ? file.get() : env.out;
-        std::fprintf(out, "%s\n", ExportHeader);
+        // Like export: an earlier file is replaced only by a whole history.
+        ExportTarget target(line.parser().value(output), env.out);
+        if (!target.open())
+            return Fail(
+                env,
+                QStringLiteral("cannot write %1: %2").arg(target.name(), target.errorString()));
+        QIODevice& out = target.device();
+        bool written = out.write(ExportHeader) >= 0 && out.putChar('\n');
         if (archive)
             archive->ForEach(first, last, line.parser().isSet(indoor), [&](const RecordRow& row) {
-                const std::string text = FormatExportLine(row);
-                std::fwrite(text.data(), 1, text.size(), out);
-                std::fputc('\n', out);
+                std::string text = FormatExportLine(row);
+                text += '\n';
+                written = written && out.write(text.data(), qint64(text.size())) >= 0;
             });
-        if (std::fflush(out) != 0 || std::ferror(out))
-            return Fail(env, QStringLiteral("cannot write %1")
-                                 .arg(target.isEmpty() ? QStringLiteral("the output") : target));
+        if (!written || !target.commit())
+            return Fail(
+                env,
+                QStringLiteral("cannot write %1: %2").arg(target.name(), target.errorString()));
         return 0;
     } catch (const StoreError& failure) {
         return Fail(env, QStringLiteral("the history cannot be read: %1")

@@ -11,7 +11,6 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
@@ -86,26 +85,20 @@ int Export(const CtlCommand& command, const QString& dataFolder)
         return 1;
     // Written beside the output and put in its place only when the export is whole: a store
     // that fails at its first read (it opens lazily) leaves an earlier file as it was.
-    QSaveFile file(command.file);
-    QFile standardOutput;
-    const bool toFile = !command.file.isEmpty();
-    QIODevice& out = toFile ? static_cast<QIODevice&>(file) : standardOutput;
-    const bool opened = toFile ? file.open(QIODevice::WriteOnly)
-                               : standardOutput.open(stdout, QIODevice::WriteOnly);
-    const QString outName = toFile ? command.file : QStringLiteral("the output");
-    if (!opened)
-        return Fail(QStringLiteral("cannot write %1: %2").arg(outName, out.errorString()));
+    ExportTarget target(command.file, stdout);
+    if (!target.open())
+        return Fail(QStringLiteral("cannot write %1: %2").arg(target.name(), target.errorString()));
     long rows = SelectionFailed;
     try {
         rows = ExportRecords(store, command.from.value_or(-HUGE_VAL), command.to.value_or(HUGE_VAL),
-                             out);
+                             target.device());
     } catch (const StoreError& error) {
         return Fail(QString::fromStdString(error.what()));
     }
     if (rows == SelectionFailed)
         return 1;
-    if (rows == WriteFailed || !(toFile ? file.commit() : standardOutput.flush()))
-        return Fail(QStringLiteral("cannot write %1: %2").arg(outName, out.errorString()));
+    if (rows == WriteFailed || !target.commit())
+        return Fail(QStringLiteral("cannot write %1: %2").arg(target.name(), target.errorString()));
     return 0;
 }
 

@@ -75,4 +75,25 @@ long ExportRecords(RecordStore& store, double from, double to, QIODevice& out)
     return rows;
 }
 
+ExportTarget::ExportTarget(const QString& file, std::FILE* stream)
+    : m_toFile(!file.isEmpty()), m_streamHandle(stream), m_file(file)
+{
+}
+
+bool ExportTarget::open()
+{
+    return m_toFile ? m_file.open(QIODevice::WriteOnly)
+                    : m_stream.open(m_streamHandle, QIODevice::WriteOnly);
+}
+
+bool ExportTarget::commit()
+{
+    return m_toFile ? m_file.commit() : m_stream.flush();
+}
+
+QString ExportTarget::name() const
+{
+    return m_toFile ? m_file.fileName() : QStringLiteral("the output");
+}
+
 } // namespace nimbra

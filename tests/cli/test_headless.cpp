@@ -8,6 +8,7 @@
 #include "loggenerator.h"
 #include "singleinstance.h"
 
+#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -230,6 +231,34 @@ TEST_F(HeadlessTest, TheNightlyFetchTakesOnlyWhatChanged)
     const Outcome stats = run(Words("history --stats"));
     EXPECT_NE(stats.out.find("rows:  434\nfirst: 2026-11-29 0:00:00\n"), std::string::npos)
         << stats.out;
+}
+
+// A history that cannot be read leaves an earlier output file as it was; a whole one replaces it.
+TEST_F(HeadlessTest, HistoryReplacesItsOutputFileOnlyWhenWhole)
+{
+    const QString output = m_data.filePath(u"history.csv"_s);
+    const auto contents = [&] {
+        QFile file(output);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    };
+    {
+        QFile file(output);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("an earlier export\n");
+        QFile broken(QString::fromStdString(archive().string()));
+        ASSERT_TRUE(broken.open(QIODevice::WriteOnly));
+        broken.write(QByteArray(8192, '\x5a'));
+    }
+    const Outcome failed = run({u"history"_s, u"--output"_s, output});
+    EXPECT_EQ(failed.status, 1);
+    EXPECT_NE(failed.err.find("the history cannot be read"), std::string::npos) << failed.err;
+    EXPECT_EQ(contents(), QByteArray("an earlier export\n"));
+
+    std::filesystem::remove(archive());
+    ASSERT_EQ(run(Words("fetch 20261201.csv")).status, 0);
+    ASSERT_EQ(run({u"history"_s, u"--output"_s, output}).status, 0);
+    EXPECT_TRUE(contents().startsWith("Time,Temperature,Humidity,DewPoint,HeatIndex\n"));
+    EXPECT_EQ(contents().count('\n'), 1 + 40);
 }
 
 TEST_F(HeadlessTest, AStationPulledMidFetchIsResumedByTheNextRun)
