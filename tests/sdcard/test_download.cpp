@@ -239,7 +239,20 @@ TEST_F(DownloadTest, NamesTheStationCannotTakeOrTheTableLacksSendNothing)
     EXPECT_FALSE(std::filesystem::exists(copyOf("unlisted.csv")));
 }
 
-TEST_F(DownloadTest, StoppingMidwayKeepsThePartialCopyAndImportsNothing)
+// A paced station sends a report a millisecond; its chunk wait has room to spare on a busy machine.
+class PacedStationTest : public DownloadTest
+{
+protected:
+    PacedStationTest() : DownloadTest(PacedTiming()) {}
+    static Timing PacedTiming()
+    {
+        Timing t = Timing{}.scaled(0.05);
+        t.fileChunk = std::chrono::milliseconds(1000);
+        return t;
+    }
+};
+
+TEST_F(PacedStationTest, StoppingMidwayKeepsThePartialCopyAndImportsNothing)
 {
     const std::string content = logContent(1 << 20);
     station->putFile("big.csv", content);
