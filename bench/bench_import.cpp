@@ -1,6 +1,7 @@
 // The import of a station log, end to end (read, parse, store, commit), beside what the record
-// store alone takes for the same rows in the same run, and the graph's two queries over the
-// result. Peak resident size is printed after the import, before anything else runs.
+// store alone and SQLite's own bulk insert take for the same number of rows in the same run, and
+// the graph's two queries over the result. Peak resident size is printed after the import, before
+// anything else runs.
 //
 //   bench_import [LINES]          a generated outdoor log (default 1,000,000 lines)
 //   bench_import longline [MB]    a log whose second line is MB megabytes long (default 200):
@@ -9,6 +10,7 @@
 #include "logimport.h"
 #include "messageservice.h"
 #include "recordstore.h"
+#include "sqlitelimit.h"
 
 #include <QTemporaryDir>
 #include <chrono>
@@ -40,16 +42,6 @@ public:
 double Seconds(Clock::duration elapsed)
 {
     return std::chrono::duration<double>(elapsed).count();
-}
-
-// Processor time of the whole process so far: on a busy machine a steadier figure than the
-// wall clock.
-double CpuSeconds()
-{
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    const auto seconds = [](const timeval& t) { return t.tv_sec + t.tv_usec / 1e6; };
-    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
 }
 
 std::filesystem::path FreshDatabase(const QTemporaryDir& folder, const char* name)
@@ -89,7 +81,7 @@ double StoreAlone(const std::filesystem::path& database, long lines, MessageServ
 int Queries(const std::filesystem::path& database, long lines, MessageService& messages)
 {
     RecordStore store(messages);
-    const double queryCpuBefore = CpuSeconds();
+    const double queryCpuBefore = bench::ProcessorSeconds();
     const auto queried = Clock::now();
     store.Open(database);
     store.CountRange("2016-12-31 0:00:00", "9999-12-31 23:59:59", "Temperature");
@@ -101,7 +93,7 @@ int Queries(const std::filesystem::path& database, long lines, MessageService& m
     for (; !store.AtEnd(); store.MoveNext(), ++selected)
         sum += store.ReadDate("Time") + store.ReadFloat("Temperature");
     const double querySeconds = Seconds(Clock::now() - queried);
-    const double queryCpu = CpuSeconds() - queryCpuBefore;
+    const double queryCpu = bench::ProcessorSeconds() - queryCpuBefore;
     std::printf("CountRange + SelectRange: %d counted, %d read in %.0f ms (processor %.0f ms, "
                 "checksum %.0f)\n",
                 count, selected, querySeconds * 1000, queryCpu * 1000, sum);
@@ -117,12 +109,12 @@ int Import(long lines)
         return 1;
 
     PrintingMessages messages;
-    const double cpuBefore = CpuSeconds();
+    const double cpuBefore = bench::ProcessorSeconds();
     const auto started = Clock::now();
     const ImportResult result =
         ImportLogFile(log, "bench.csv", database, DateOrder::YearMonthDay, messages);
     const double importSeconds = Seconds(Clock::now() - started);
-    const double importCpu = CpuSeconds() - cpuBefore;
+    const double importCpu = bench::ProcessorSeconds() - cpuBefore;
     const double peak = bench::PeakRssMegabytes();
     if (!result.stored || result.rows != static_cast<std::size_t>(lines)) {
         std::cerr << "import failed\n";
@@ -139,6 +131,11 @@ int Import(long lines)
     std::printf("SQLite's bulk insert through the store alone, same rows, one transaction: "
                 "%.3f s = %.0f rows/s; the import reaches %.2f of it\n",
                 alone, lines / alone, alone / importSeconds);
+    const double limit = bench::SqliteBulkInsertSeconds(
+        NIMBRA_TEMPLATE_DB, folder.filePath(QStringLiteral("limit.db")).toStdString(), lines);
+    if (limit <= 0)
+        return 1;
+    bench::PrintBesideLimit("import, end to end", importSeconds, limit);
     return Queries(database, lines, messages);
 }
 
