@@ -25,6 +25,7 @@ private:
     // Shared by the devices of every opening, so the reader sees the kind the writer set.
     struct Shared
     {
+        explicit Shared(TraceWriter& writer) : trace(writer) {}
         TraceWriter& trace;
         std::atomic<RequestKind> lastKind{RequestKind::Idle};
     };
