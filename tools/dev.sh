@@ -65,6 +65,8 @@ build() {
     local launcher=()
     if command -v ccache >/dev/null; then
         launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+        # Paths below the checkout count as relative, so a fresh clone elsewhere hits the cache.
+        export CCACHE_BASEDIR=$PWD
     fi
     cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Debug "${launcher[@]}" "$@"
     cmake --build "$dir" -j "$JOBS"
