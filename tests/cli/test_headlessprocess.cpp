@@ -1,6 +1,7 @@
 // nimbractl as a separate process: the station commands' wiring, the window's lock as another
 // process holds it, and a history merge killed halfway.
 #include "archive.h"
+#include "ctlprocess.h"
 #include "loggenerator.h"
 #include "singleinstance.h"
 
@@ -19,12 +20,7 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-struct Outcome
-{
-    int exitCode = -1;
-    QByteArray out;
-    QByteArray err;
-};
+using Outcome = test::CtlOutcome;
 
 class HeadlessProcessTest : public ::testing::Test
 {
@@ -33,24 +29,12 @@ protected:
 
     QProcess* start(QStringList arguments)
     {
-        arguments.prepend(data());
-        arguments.prepend(u"--data-folder"_s);
         auto* process = new QProcess;
-        process->start(QStringLiteral(NIMBRACTL_EXE), arguments);
+        test::StartCtl(*process, data(), arguments);
         m_processes.emplace_back(process);
         return process;
     }
-    Outcome run(const QStringList& arguments)
-    {
-        QProcess* process = start(arguments);
-        Outcome result;
-        if (!process->waitForFinished(120000))
-            return result;
-        result.exitCode = process->exitStatus() == QProcess::NormalExit ? process->exitCode() : -1;
-        result.out = process->readAllStandardOutput();
-        result.err = process->readAllStandardError();
-        return result;
-    }
+    Outcome run(const QStringList& arguments) { return test::FinishCtl(*start(arguments)); }
     QString writeLog(const QString& name, int rows)
     {
         LogRecipe recipe;

@@ -1,5 +1,6 @@
 // nimbractl as a separate process: a round trip through the store, its failures, and an import
 // killed halfway.
+#include "ctlprocess.h"
 #include "loggenerator.h"
 #include "tempdatabase.h"
 
@@ -20,12 +21,7 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-struct Outcome
-{
-    int exitCode = -1;
-    QByteArray out;
-    QByteArray err;
-};
+using Outcome = test::CtlOutcome;
 
 class NimbractlTest : public ::testing::Test
 {
@@ -34,19 +30,11 @@ protected:
     QString data() const { return path(u"data"_s); }
     std::filesystem::path database() const { return (data() + u"/7100.db"_s).toStdString(); }
 
-    Outcome run(QStringList arguments) const
+    Outcome run(const QStringList& arguments) const
     {
-        arguments.prepend(data());
-        arguments.prepend(u"--data-folder"_s);
         QProcess process;
-        process.start(QStringLiteral(NIMBRACTL_EXE), arguments);
-        Outcome result;
-        if (!process.waitForFinished(120000))
-            return result;
-        result.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-        result.out = process.readAllStandardOutput();
-        result.err = process.readAllStandardError();
-        return result;
+        test::StartCtl(process, data(), arguments);
+        return test::FinishCtl(process);
     }
 
     QString write(const QString& name, const std::string& content) const
