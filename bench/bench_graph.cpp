@@ -2,6 +2,7 @@
 // temperature view (the store's reading, loading and the first paint) beside SQLite's own time
 // to read the same rows in time order (sqlite_ms, ours/limit), the chart alone loading and
 // painting the same points, and a repaint after a zoom of the time axis.
+#include "chartpoints.h"
 #include "consolemessages.h"
 #include "grapsh.h"
 #include "messageservice.h"
@@ -102,23 +103,25 @@ BENCHMARK(DrawGraphMillionRows)->Unit(benchmark::kMillisecond)->Iterations(5)->U
 
 void ChartLoadAndPaint(benchmark::State& state)
 {
-    std::vector<double> times(Rows);
-    std::vector<std::vector<double>> values(3, std::vector<double>(Rows));
+    ChartPoints points(3);
+    points.reserve(Rows);
     for (int i = 0; i < Rows; ++i) {
         const RecordRow row = bench::BenchRow(i);
-        times[i] = row.Time;
-        values[0][i] = row.Temperature;
-        values[1][i] = row.Dewpoint;
-        values[2][i] = row.Heatindex;
+        points.add(0, row.Time, row.Temperature);
+        points.add(1, row.Time, row.Dewpoint);
+        points.add(2, row.Time, row.Heatindex);
     }
+    std::array<QVector<QCPGraphData>, 3> series;
+    for (std::size_t i = 0; i < series.size(); ++i)
+        series[i] = points.take(i);
     CTchart1 chart;
     chart.resize(800, 369);
     chart.show();
-    chart.SetTimeRange(times.front(), times.back());
+    chart.SetTimeRange(bench::BenchRow(0).Time, bench::BenchRow(Rows - 1).Time);
     for (auto _ : state) {
         chart.ClearAllSeries();
-        for (int series = 0; series < 3; ++series)
-            chart.LoadSeries(series, Rows, values[series].data(), times.data());
+        for (std::size_t i = 0; i < series.size(); ++i)
+            chart.LoadSeries(static_cast<int>(i), series[i]);
         chart.replot();
     }
 }

@@ -1,6 +1,7 @@
 #include "grapsh.h"
 
 #include "archive.h"
+#include "chartpoints.h"
 #include "dialogitems.h"
 #include "messageservice.h"
 #include "oledate.h"
@@ -325,16 +326,15 @@ void Grapsh::FillSeries(std::span<const std::string_view> columns)
 {
     if (m_Store.Open(SourcePath(this, m_DatabasePath)) < 0)
         return;
-    std::vector<SeriesPoints> series;
-    if (m_Store.ReadSeries(m_startText, m_endText, columns, series) != 0)
+    ChartPoints points(columns.size());
+    ChartPoints later(columns.size());
+    if (m_Store.ReadSeries(m_startText, m_endText, columns, points, later) != 0)
         return;
-    for (std::size_t i = 0; i < series.size(); ++i) {
-        SeriesPoints& points = series[i];
-        if (!points.times.empty())
-            m_Chart->LoadSeries(static_cast<int>(i), static_cast<int>(points.times.size()),
-                                points.values.data(), points.times.data());
-        // Let go once the chart holds its copy: a large range is held twice one series at a time.
-        points = {};
+    points.append(later);
+    for (std::size_t i = 0; i < columns.size(); ++i) {
+        QVector<QCPGraphData> series = points.take(i);
+        if (!series.isEmpty())
+            m_Chart->LoadSeries(static_cast<int>(i), std::move(series));
     }
 }
 

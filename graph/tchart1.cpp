@@ -205,11 +205,8 @@ void CTchart1::SetValueAxisAutomatic(bool automatic)
         fitValueAxis();
 }
 
-void CTchart1::LoadSeries(int series, int count, const double* values, const double* oleTimes)
+void CTchart1::LoadSeries(int series, QVector<QCPGraphData> points)
 {
-    QVector<QCPGraphData> points(count);
-    for (int i = 0; i < count; ++i)
-        points[i] = QCPGraphData(AxisKeyFromOle(oleTimes[i]), values[i]);
     const bool ascending =
         std::is_sorted(points.cbegin(), points.cend(), qcpLessThanSortKey<QCPGraphData>);
     graph(series)->data()->set(points, ascending);

@@ -29,8 +29,8 @@ public:
     // While automatic, the value axis spans the drawn readings of the visible time range, from
     // the next paint or time-axis change on.
     void SetValueAxisAutomatic(bool automatic);
-    // Adds count points in one step; times are OLE dates in ascending order.
-    void LoadSeries(int series, int count, const double* values, const double* oleTimes);
+    // Hands the series its points in one step, keys ascending (see ChartPoints).
+    void LoadSeries(int series, QVector<QCPGraphData> points);
 
     // A word in the middle of the plot area, such as why it is empty; an empty text removes it.
     void SetNotice(const QString& text);

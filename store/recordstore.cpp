@@ -331,22 +331,24 @@ int RecordStore::SelectStored(double from, double to)
 }
 
 int RecordStore::ReadSeries(const std::string& start, const std::string& end,
-                            std::span<const std::string_view> columns,
-                            std::vector<SeriesPoints>& series)
+                            std::span<const std::string_view> columns, SeriesSink& earlier,
+                            SeriesSink& later)
 {
     m_cursor.reset();
     m_cursorKind = Cursor::None;
     m_hasRow = false;
-    series.assign(columns.size(), {});
-    if (readSeries(start, end, columns, series))
+    earlier.clear();
+    later.clear();
+    if (readSeries(start, end, columns, earlier, later))
         return 0;
-    series.assign(columns.size(), {});
+    earlier.clear();
+    later.clear();
     return 1;
 }
 
 bool RecordStore::readSeries(const std::string& start, const std::string& end,
-                             std::span<const std::string_view> columns,
-                             std::vector<SeriesPoints>& series)
+                             std::span<const std::string_view> columns, SeriesSink& earlier,
+                             SeriesSink& later)
 {
     std::vector<std::string_view> names;
     for (std::string_view column : columns) {
@@ -367,7 +369,7 @@ bool RecordStore::readSeries(const std::string& start, const std::string& end,
         report(1, lastError());
         return false;
     }
-    const std::string failure = ReadSeriesPoints(m_db.get(), names, *from, *to, series);
+    const std::string failure = ReadSeriesPoints(m_db.get(), names, *from, *to, earlier, later);
     if (!failure.empty()) {
         report(1, failure);
         return false;

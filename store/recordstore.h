@@ -38,11 +38,18 @@ public:
     using std::runtime_error::runtime_error;
 };
 
-// The points of one value column: OLE dates and values, ascending in time.
-struct SeriesPoints
+// Receives the points of one part of a pass over a range, series by series: for each series,
+// in ascending time. A pass may read on other threads; each sink is used by one at a time.
+class SeriesSink
 {
-    std::vector<double> times;
-    std::vector<double> values;
+public:
+    virtual ~SeriesSink() = default;
+    // Room for about this many points in each series; a hint.
+    virtual void reserve(std::size_t points) = 0;
+    // time: an OLE date; value: widened from a single float.
+    virtual void add(std::size_t series, double time, double value) = 0;
+    // Lets go of every point added.
+    virtual void clear() = 0;
 };
 
 // The engine's text for a failure: SQLite's message followed by its result code.
@@ -94,11 +101,14 @@ public:
     // Every row with from <= Time <= to, no-value fields included, in the order they were
     // appended (the file's order). 0 done; 1 failed, message shown.
     int SelectStored(double from, double to);
-    // For each column, in one pass over the range, exactly the rows that SelectRange gives for
-    // it, in the same order: its Time and its value widened from a single float. series
-    // receives one entry per column. 0 done; 1 failed, message shown, and every series empty.
+    // For each column (series i for columns[i]), in one pass over the range, exactly the rows
+    // that SelectRange gives for it, in the same order: its Time and its value widened from a
+    // single float. The range is read in two parts at once: earlier receives the first points
+    // of every series, later (on a thread of its own) the rest. 0 done; 1 failed, message
+    // shown, and both sinks cleared.
     int ReadSeries(const std::string& start, const std::string& end,
-                   std::span<const std::string_view> columns, std::vector<SeriesPoints>& series);
+                   std::span<const std::string_view> columns, SeriesSink& earlier,
+                   SeriesSink& later);
     bool AtEnd();
     // Time or a value column of the current row.
     double ReadDate(std::string_view column);
@@ -137,7 +147,8 @@ private:
     bool deferIndexes();
     bool rebuildIndexes();
     bool readSeries(const std::string& start, const std::string& end,
-                    std::span<const std::string_view> columns, std::vector<SeriesPoints>& series);
+                    std::span<const std::string_view> columns, SeriesSink& earlier,
+                    SeriesSink& later);
     void requireRow() const;
     void step();
 

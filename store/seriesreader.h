@@ -5,16 +5,15 @@
 #include <span>
 #include <string>
 #include <string_view>
-#include <vector>
 
 namespace nimbra {
 
 // The points of each value column (names as the table has them) over from < Time <= to, in
 // ascending time, a value of 65535 or none at all left out: per column, what its own range
-// selection gives. The range is read in two halves of its time span, the later one on a
-// connection and thread of its own, so both cores read. Empty when done, else the engine's
-// text for the failure (series then holds no points).
+// selection gives. Two parts are read at once, each on a connection of its own; every point
+// of earlier comes before every point of later, and later is filled on a thread of its own.
+// Empty when done, else the engine's text for the failure (both sinks are then cleared).
 std::string ReadSeriesPoints(sqlite3* db, std::span<const std::string_view> columns, double from,
-                             double to, std::vector<SeriesPoints>& series);
+                             double to, SeriesSink& earlier, SeriesSink& later);
 
 } // namespace nimbra

@@ -1,3 +1,4 @@
+#include "chartpoints.h"
 #include "oletime.h"
 #include "tchart1.h"
 
@@ -18,20 +19,12 @@ double Ole(int year, int month, int day, int hour, int minute = 0)
 }
 
 // Readings every ten minutes over the day 2026-05-10, value = hour of the day.
-struct Day
+QVector<QCPGraphData> TenMinuteReadings()
 {
-    std::vector<double> times;
-    std::vector<double> values;
-};
-
-Day TenMinuteReadings()
-{
-    Day day;
-    for (int minute = 0; minute < 24 * 60; minute += 10) {
-        day.times.push_back(Ole(2026, 5, 10, minute / 60, minute % 60));
-        day.values.push_back(minute / 60);
-    }
-    return day;
+    ChartPoints day(1);
+    for (int minute = 0; minute < 24 * 60; minute += 10)
+        day.add(0, Ole(2026, 5, 10, minute / 60, minute % 60), minute / 60);
+    return day.take(0);
 }
 
 } // namespace
@@ -77,10 +70,10 @@ void TestTChart1::timeAxisShowsWallClockAcrossDaylightSaving()
 void TestTChart1::valueAxisFollowsTheVisibleReadings()
 {
     CTchart1 chart;
-    const Day day = TenMinuteReadings();
+    const QVector<QCPGraphData> day = TenMinuteReadings();
     chart.SetTimeRange(Ole(2026, 5, 10, 0), Ole(2026, 5, 11, 0));
-    chart.LoadSeries(0, int(day.times.size()), day.values.data(), day.times.data());
-    QCOMPARE(chart.graph(0)->dataCount(), int(day.times.size()));
+    chart.LoadSeries(0, day);
+    QCOMPARE(chart.graph(0)->dataCount(), int(day.size()));
     chart.replot();
     QVERIFY(chart.yAxis->range().contains(0.0) && chart.yAxis->range().contains(23.0));
 
@@ -164,11 +157,11 @@ void TestTChart1::readoutNamesTimeAndNearestReadings()
 {
     CTchart1 chart;
     chart.resize(800, 400);
-    const Day day = TenMinuteReadings();
+    const QVector<QCPGraphData> day = TenMinuteReadings();
     chart.SetTimeRange(Ole(2026, 5, 10, 0), Ole(2026, 5, 11, 0));
     chart.SetSeriesTitle(0, QStringLiteral("Temperature"));
     chart.SetSeriesInUse(3, false);
-    chart.LoadSeries(0, int(day.times.size()), day.values.data(), day.times.data());
+    chart.LoadSeries(0, day);
     chart.replot();
 
     // Four minutes past 14:10 lies nearest the 14:10 reading.
@@ -187,9 +180,9 @@ void TestTChart1::savesThePictureAsPng()
 {
     CTchart1 chart;
     chart.resize(820, 380);
-    const Day day = TenMinuteReadings();
+    const QVector<QCPGraphData> day = TenMinuteReadings();
     chart.SetTimeRange(Ole(2026, 5, 10, 0), Ole(2026, 5, 11, 0));
-    chart.LoadSeries(0, int(day.times.size()), day.values.data(), day.times.data());
+    chart.LoadSeries(0, day);
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("graph.png"));
     QVERIFY(chart.SavePicture(path));

@@ -1,27 +1,64 @@
 #include "recordingmessages.h"
 #include "recordstore.h"
+#include "seriescollector.h"
 #include "tempdatabase.h"
 
+#include <algorithm>
 #include <gtest/gtest.h>
 
 using namespace nimbra;
+using nimbra::test::CollectedPoints;
 using nimbra::test::RecordingMessages;
+using nimbra::test::SeriesCollector;
 using nimbra::test::TempDatabase;
 
 namespace {
 
 constexpr float None = float(NoValue);
 constexpr double Noon = 42736.5; // 2017-01-01 12:00
+constexpr double Hour = 1.0 / 24;
 
 // Rows out of time order, three sharing one time, no-value cells in every column, and rows
 // before and after the ranges below.
-const RecordRow Rows[] = {
+const std::vector<RecordRow> Shuffled = {
     {Noon + 3, 23.0f, 53, 11.0f, 23.5f},      {Noon - 9, 1.0f, 1, 1.0f, 1.0f},
     {Noon + 1, 21.3f, NoValue, 10.0f, 21.0f}, {Noon + 1, None, 51, 10.5f, None},
     {Noon, 20.0f, 50, 9.5f, 20.0f},           {Noon + 1, 21.7f, 52, None, 21.5f},
     {Noon + 2, 22.0f, 52, None, None},        {Noon + 4, None, NoValue, None, None},
     {Noon + 30, 2.0f, 2, 2.0f, 2.0f},
 };
+
+// A row an hour from a day before Noon to a day after, no-value cells here and there.
+std::vector<RecordRow> Hourly()
+{
+    std::vector<RecordRow> rows;
+    for (int i = 0; i <= 48; ++i) {
+        const float value = 0.5f * float(i);
+        rows.push_back({Noon + (i - 24) * Hour, i % 7 == 3 ? None : value, i % 5 == 1 ? NoValue : i,
+                        i % 4 == 2 ? None : value - 3.0f, i % 6 == 5 ? None : value + 1.0f});
+    }
+    return rows;
+}
+
+// Each part of the rows rising in time, the later day stored before the earlier one.
+std::vector<RecordRow> LaterDayFirst()
+{
+    std::vector<RecordRow> rows = Hourly();
+    std::rotate(rows.begin(), rows.begin() + 25, rows.end());
+    return rows;
+}
+
+// Rising in time but for two rows of one time, the warmer stored first: an index holding the
+// temperature orders them the other way round.
+std::vector<RecordRow> OneTimeTwice()
+{
+    std::vector<RecordRow> rows = Hourly();
+    RecordRow warmer = rows[40];
+    warmer.Time = rows[12].Time;
+    rows.erase(rows.begin() + 40);
+    rows.insert(rows.begin() + 12, warmer);
+    return rows;
+}
 
 // The store as the previous template made it: every column in the index.
 constexpr auto PreviousSchema =
@@ -42,13 +79,14 @@ const Range Ranges[] = {
     {"2017-01-01 12:00:00", "2017-01-04 12:00:00"}, // the start excluded, the end included
     {"2016-12-01 0:00:00", "2017-03-01 0:00:00"},   {"2017-01-02 12:00:00", "2017-01-02 12:00:00"},
     {"2017-01-02 11:59:59", "2017-01-02 12:00:00"}, {"2018-01-01 0:00:00", "2018-01-02 0:00:00"},
+    {"2017-01-01 14:00:00", "2017-01-01 20:00:00"},
 };
 
 // The rows of one column as SelectRange gives them, read as the graph reads them.
-SeriesPoints PerSeries(RecordStore& store, const std::filesystem::path& db, const Range& range,
-                       std::string_view column)
+CollectedPoints PerSeries(RecordStore& store, const std::filesystem::path& db, const Range& range,
+                          std::string_view column)
 {
-    SeriesPoints points;
+    CollectedPoints points;
     EXPECT_EQ(store.Open(db), 0);
     EXPECT_EQ(store.SelectRange(range.start, range.end, column), 0);
     for (; !store.AtEnd(); store.MoveNext()) {
@@ -58,7 +96,8 @@ SeriesPoints PerSeries(RecordStore& store, const std::filesystem::path& db, cons
     return points;
 }
 
-void Replace(RecordStore& store, const std::filesystem::path& db)
+void Replace(RecordStore& store, const std::filesystem::path& db,
+             const std::vector<RecordRow>& rows)
 {
     ASSERT_EQ(store.Open(db), 0);
     ASSERT_EQ(store.BeginReplace(), 0);
@@ -66,7 +105,7 @@ void Replace(RecordStore& store, const std::filesystem::path& db)
     RecordRow row;
     store.CurrentRow = &row;
     store.OpenForAppend();
-    for (const RecordRow& r : Rows) {
+    for (const RecordRow& r : rows) {
         row = r;
         ASSERT_EQ(store.AppendRow(), 0);
     }
@@ -83,12 +122,12 @@ void ExpectOnePassEqualsPerSeries(RecordStore& store, const std::filesystem::pat
               std::span<const std::string_view>(HumidityView)}) {
             SCOPED_TRACE(std::string(range.start) + " .. " + range.end + " " +
                          std::string(view.front()));
-            std::vector<SeriesPoints> series;
+            std::vector<CollectedPoints> series;
             ASSERT_EQ(store.Open(db), 0);
-            ASSERT_EQ(store.ReadSeries(range.start, range.end, view, series), 0);
+            ASSERT_EQ(test::ReadSeries(store, range.start, range.end, view, series), 0);
             ASSERT_EQ(series.size(), view.size());
             for (std::size_t i = 0; i < view.size(); ++i) {
-                const SeriesPoints expected = PerSeries(store, db, range, view[i]);
+                const CollectedPoints expected = PerSeries(store, db, range, view[i]);
                 EXPECT_EQ(series[i].times, expected.times) << view[i];
                 EXPECT_EQ(series[i].values, expected.values) << view[i];
             }
@@ -96,43 +135,64 @@ void ExpectOnePassEqualsPerSeries(RecordStore& store, const std::filesystem::pat
     }
 }
 
-class ReadSeriesTest : public ::testing::Test
-{
-protected:
-    void SetUp() override { Replace(m_store, m_db.path()); }
-
-    TempDatabase m_db;
-    RecordingMessages m_messages;
-    RecordStore m_store{m_messages};
-};
+// A cell with no value at all is left out as "<>65535" leaves it out, not read as 0. Stored
+// after every other row, it keeps a store in time order.
+constexpr auto NullCells = "INSERT INTO Records VALUES (42738.75, NULL, 54, NULL, 24)";
 
 } // namespace
 
-TEST_F(ReadSeriesTest, OnePassGivesThePointsOfThePerColumnSelections)
+// However the rows lie in the table (in time order, in two runs, with times shared, out of
+// order, rowids at both ends of their range), and whatever the range covers of it.
+TEST(ReadSeries, OnePassGivesThePointsOfThePerColumnSelections)
 {
-    // A cell with no value at all is left out as "<>65535" leaves it out, not read as 0.
-    ASSERT_EQ(m_db.exec("INSERT INTO Records VALUES (42737.75, NULL, 54, NULL, 24)"), "");
-    ExpectOnePassEqualsPerSeries(m_store, m_db.path());
-    std::vector<SeriesPoints> series;
-    ASSERT_EQ(m_store.ReadSeries(Ranges[0].start, Ranges[0].end, TemperatureView, series), 0);
-    EXPECT_EQ(series[0].times, (std::vector<double>{Noon + 1, Noon + 1, Noon + 2, Noon + 3}));
-    EXPECT_EQ(series[0].values[0], double(21.3f));
-    EXPECT_TRUE(m_messages.texts().isEmpty());
+    constexpr auto ExtremeRowids =
+        "UPDATE Records SET rowid=-9223372036854775808 WHERE rowid=1;"
+        "UPDATE Records SET rowid=9223372036854775807 WHERE rowid=(SELECT max(rowid) FROM Records)";
+    const struct
+    {
+        const char* name;
+        std::vector<RecordRow> rows;
+        const char* sql;
+    } stores[] = {
+        {"in time order", Hourly(), NullCells},
+        {"the later day first", LaterDayFirst(), NullCells},
+        {"one time twice", OneTimeTwice(), NullCells},
+        {"shuffled", Shuffled, NullCells},
+        {"extreme rowids", Hourly(), ExtremeRowids},
+    };
+    for (const auto& [name, rows, sql] : stores) {
+        SCOPED_TRACE(name);
+        TempDatabase db;
+        RecordingMessages messages;
+        RecordStore store(messages);
+        Replace(store, db.path(), rows);
+        ASSERT_EQ(db.exec(sql), "");
+        ExpectOnePassEqualsPerSeries(store, db.path());
+        EXPECT_TRUE(messages.texts().isEmpty());
+    }
 }
 
-TEST_F(ReadSeriesTest, AFailureLeavesEverySeriesEmptyWithAMessage)
+TEST(ReadSeries, AFailureLeavesEverySeriesEmptyWithAMessage)
 {
+    TempDatabase db;
+    RecordingMessages messages;
+    RecordStore store(messages);
+    Replace(store, db.path(), Hourly());
     const std::string_view unknown[] = {"Temperature", "Time"};
-    std::vector<SeriesPoints> series(1, SeriesPoints{{1.0}, {2.0}});
-    EXPECT_EQ(m_store.ReadSeries(Ranges[1].start, Ranges[1].end, unknown, series), 1);
-    EXPECT_EQ(series.size(), 2u);
-    ASSERT_EQ(m_db.exec("ALTER TABLE Records DROP COLUMN Heatindex"), "");
-    ASSERT_EQ(m_store.Open(m_db.path()), 0);
-    EXPECT_EQ(m_store.ReadSeries(Ranges[1].start, Ranges[1].end, TemperatureView, series), 1);
-    ASSERT_EQ(series.size(), 3u);
-    for (const SeriesPoints& points : series)
-        EXPECT_TRUE(points.times.empty() && points.values.empty());
-    EXPECT_EQ(m_messages.texts().size(), 2);
+    SeriesCollector earlier(2);
+    SeriesCollector later(2);
+    earlier.add(0, 1.0, 2.0);
+    later.add(1, 1.0, 2.0);
+    EXPECT_EQ(store.ReadSeries(Ranges[1].start, Ranges[1].end, unknown, earlier, later), 1);
+    ASSERT_EQ(db.exec("ALTER TABLE Records DROP COLUMN Heatindex"), "");
+    ASSERT_EQ(store.Open(db.path()), 0);
+    earlier.add(0, 1.0, 2.0);
+    EXPECT_EQ(store.ReadSeries(Ranges[1].start, Ranges[1].end, TemperatureView, earlier, later), 1);
+    for (const SeriesCollector* sink : {&earlier, &later}) {
+        for (const CollectedPoints& points : sink->series)
+            EXPECT_TRUE(points.times.empty() && points.values.empty());
+    }
+    EXPECT_EQ(messages.texts().size(), 2);
 }
 
 // An import drops the indexes while it writes; the commit must bring them back as they were,
@@ -150,16 +210,18 @@ TEST(ReadSeries, AStoreOfThePreviousTemplateImportsAndGraphsAndKeepsItsIndex)
 
     RecordingMessages messages;
     RecordStore store(messages);
-    Replace(store, db.path());
-    EXPECT_EQ(indexes(), before);
-    EXPECT_EQ(db.rows().size(), std::size(Rows));
-    ExpectOnePassEqualsPerSeries(store, db.path());
+    for (const std::vector<RecordRow>& rows : {Hourly(), OneTimeTwice(), Shuffled}) {
+        Replace(store, db.path(), rows);
+        EXPECT_EQ(indexes(), before);
+        EXPECT_EQ(db.rows().size(), rows.size());
+        ExpectOnePassEqualsPerSeries(store, db.path());
+    }
 
     ASSERT_EQ(store.Open(db.path()), 0);
     ASSERT_EQ(store.BeginReplace(), 0);
     ASSERT_EQ(store.ClearAll(), 0);
     store.RollbackReplace();
     EXPECT_EQ(indexes(), before);
-    EXPECT_EQ(db.rows().size(), std::size(Rows));
+    EXPECT_EQ(db.rows().size(), Shuffled.size());
     EXPECT_TRUE(messages.texts().isEmpty());
 }

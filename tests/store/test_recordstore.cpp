@@ -1,5 +1,6 @@
 #include "recordingmessages.h"
 #include "recordstore.h"
+#include "seriescollector.h"
 #include "tempdatabase.h"
 
 #include <gtest/gtest.h>
@@ -133,9 +134,10 @@ TEST_F(RecordStoreTest, ColumnsOutsideTheFourAreRefusedWithAMessage)
         EXPECT_EQ(m_store.CountRange("2017-01-01 0:00:00", "2018-01-01 0:00:00", column), 1);
         EXPECT_EQ(m_store.SelectRange("2017-01-01 0:00:00", "2018-01-01 0:00:00", column), 1);
         const std::string_view columns[] = {"Temperature", column};
-        std::vector<SeriesPoints> series;
-        EXPECT_EQ(m_store.ReadSeries("2017-01-01 0:00:00", "2018-01-01 0:00:00", columns, series),
-                  1);
+        std::vector<test::CollectedPoints> series;
+        EXPECT_EQ(
+            test::ReadSeries(m_store, "2017-01-01 0:00:00", "2018-01-01 0:00:00", columns, series),
+            1);
         EXPECT_EQ(m_messages.texts().size(), before + 3);
         EXPECT_THROW(m_store.AtEnd(), StoreError);
     }
