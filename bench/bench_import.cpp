@@ -136,6 +136,12 @@ int Import(long lines)
     if (limit <= 0)
         return 1;
     bench::PrintBesideLimit("import, end to end", importSeconds, limit);
+    const auto bytesPerRow = [lines](const std::filesystem::path& store) {
+        return static_cast<double>(std::filesystem::file_size(store)) / lines;
+    };
+    std::printf("store after the import: %.1f bytes a row; after SQLite's bulk insert: %.1f\n",
+                bytesPerRow(database),
+                bytesPerRow(folder.filePath(QStringLiteral("limit.db")).toStdString()));
     return Queries(database, lines, messages);
 }
 

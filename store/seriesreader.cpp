@@ -4,6 +4,7 @@
 #include "sqlitehandles.h"
 
 #include <array>
+#include <chrono>
 #include <cstdint>
 #include <new>
 #include <optional>
@@ -210,6 +211,21 @@ public:
         }
     }
 
+    // Opens a read transaction and takes the store's read lock with it, waiting for a writer
+    // about to commit only where `wait`. The transaction ends with the connection.
+    int begin(bool wait)
+    {
+        sqlite3_busy_timeout(m_db.get(), wait ? RecordStore::BusyTimeoutMs : 0);
+        const int result = sqlite3_exec(m_db.get(), "BEGIN; SELECT 1 FROM Records LIMIT 1", nullptr,
+                                        nullptr, nullptr);
+        if (result != SQLITE_OK && !sqlite3_get_autocommit(m_db.get()))
+            sqlite3_exec(m_db.get(), "ROLLBACK", nullptr, nullptr, nullptr);
+        sqlite3_busy_timeout(m_db.get(), RecordStore::BusyTimeoutMs);
+        return result;
+    }
+    void rollback() { sqlite3_exec(m_db.get(), "ROLLBACK", nullptr, nullptr, nullptr); }
+    sqlite3* connection() const { return m_db.get(); }
+
     Outcome outcome() const { return m_outcome; }
     const std::string& error() const { return m_error; }
     // The first and last time read; nullopt when the part held no row.
@@ -335,6 +351,28 @@ bool RoseStrictly(const Part& earlier, const Part& later)
     return !first || !second || first->second < second->first;
 }
 
+// Both parts read one state of the store, in its rollback-journal mode: while the first holds
+// its read lock no writer can commit, so the second's lock, taken next, sees the same state,
+// and both keep their locks to the end of the pass. The second does not wait: a writer that
+// already waits for the first lock to go would keep it waiting until the time-out. Then the
+// first lets go for a moment, the writer commits, and both try again.
+std::string BeginTogether(Part& first, Part& second)
+{
+    constexpr auto Pause = std::chrono::milliseconds(10);
+    for (int waited = 0;; waited += Pause.count()) {
+        if (first.begin(true) != SQLITE_OK)
+            return ErrorText(first.connection());
+        const int result = second.begin(false);
+        if (result == SQLITE_OK)
+            return {};
+        const std::string error = ErrorText(second.connection());
+        first.rollback();
+        if (result != SQLITE_BUSY || waited >= RecordStore::BusyTimeoutMs)
+            return error;
+        std::this_thread::sleep_for(Pause);
+    }
+}
+
 } // namespace
 
 std::string ReadSeriesPoints(sqlite3* db, std::span<const std::string_view> columns, double from,
@@ -342,18 +380,21 @@ std::string ReadSeriesPoints(sqlite3* db, std::span<const std::string_view> colu
 {
     earlier.clear();
     later.clear();
-    std::string error;
-    const auto survey = SurveyRange(db, from, to, error);
-    if (!survey)
-        return error;
     Part first(earlier, columns.size());
     Part second(later, columns.size());
     const char* file = sqlite3_db_filename(db, "main");
+    std::string error;
     for (Part* part : {&first, &second}) {
         error = part->open(file);
         if (!error.empty())
             return error;
     }
+    error = BeginTogether(first, second);
+    if (!error.empty())
+        return error;
+    const auto survey = SurveyRange(first.connection(), from, to, error);
+    if (!survey)
+        return error;
     ReadBoth(CollectingPlan(*survey, columns, from, to), first, second);
     auto failure = Failure(first, second);
     if (!failure && !RoseStrictly(first, second)) {

@@ -72,7 +72,6 @@ public:
         return result;
     }
 
-private:
     static Database Connect(const std::filesystem::path& database)
     {
         sqlite3* raw = nullptr;
@@ -80,6 +79,7 @@ private:
         return Database(raw);
     }
 
+private:
     QTemporaryDir m_folder;
     std::filesystem::path m_path = m_folder.filePath(QStringLiteral("7100.db")).toStdString();
 };

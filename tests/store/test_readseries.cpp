@@ -195,6 +195,63 @@ TEST(ReadSeries, AFailureLeavesEverySeriesEmptyWithAMessage)
     EXPECT_EQ(messages.texts().size(), 2);
 }
 
+// A sink that, each time a part starts, tries to replace the store as another program's import
+// would, without waiting, and counts the commits that got through.
+class CommittingSink final : public SeriesSink
+{
+public:
+    CommittingSink(const std::filesystem::path& db, std::size_t count)
+        : m_writer(TempDatabase::Connect(db)), m_points(count)
+    {
+    }
+
+    void reserve(std::size_t) override
+    {
+        if (sqlite3_exec(m_writer.get(), "BEGIN IMMEDIATE; DELETE FROM Records; COMMIT", nullptr,
+                         nullptr, nullptr) == SQLITE_OK)
+            ++commits;
+        else if (!sqlite3_get_autocommit(m_writer.get()))
+            sqlite3_exec(m_writer.get(), "ROLLBACK", nullptr, nullptr, nullptr);
+    }
+    void add(std::size_t series, double time, double value) override
+    {
+        m_points.add(series, time, value);
+    }
+    void clear() override { m_points.clear(); }
+    const std::vector<CollectedPoints>& series() const { return m_points.series; }
+
+    int commits = 0;
+
+private:
+    Database m_writer;
+    SeriesCollector m_points;
+};
+
+// Both parts of a pass, and the second pass over a store out of time order, see the store as it
+// was when the pass began: a commit in between would mix two states in one graph.
+TEST(ReadSeries, NoCommitComesBetweenThePartsOfAPass)
+{
+    TempDatabase db;
+    RecordingMessages messages;
+    RecordStore store(messages);
+    Replace(store, db.path(), LaterDayFirst());
+    const Range& range = Ranges[1];
+    CommittingSink earlier(db.path(), 1);
+    CommittingSink later(db.path(), 1);
+    ASSERT_EQ(store.Open(db.path()), 0);
+    ASSERT_EQ(store.ReadSeries(range.start, range.end, HumidityView, earlier, later), 0);
+    EXPECT_EQ(earlier.commits + later.commits, 0);
+    std::vector<double> times = earlier.series()[0].times;
+    times.insert(times.end(), later.series()[0].times.begin(), later.series()[0].times.end());
+    EXPECT_EQ(times, PerSeries(store, db.path(), range, HumidityView[0]).times);
+    EXPECT_EQ(times.size(), 39u);
+
+    later.reserve(0);
+    EXPECT_EQ(later.commits, 1);
+    EXPECT_TRUE(db.rows().empty());
+    EXPECT_TRUE(messages.texts().isEmpty());
+}
+
 // An import drops the indexes while it writes; the commit must bring them back as they were,
 // and a rollback must leave them untouched.
 TEST(ReadSeries, AStoreOfThePreviousTemplateImportsAndGraphsAndKeepsItsIndex)
