@@ -271,9 +271,11 @@ private:
         }
         part->noteTime(time);
         try {
-            for (int i = 1; i < count; ++i)
-                part->take(static_cast<std::size_t>(i - 1), sqlite3_value_type(values[i]),
-                           sqlite3_value_double(values[i]));
+            for (int i = 1; i < count; ++i) {
+                // The type first: it is undefined once the value was read as another type.
+                const int type = sqlite3_value_type(values[i]);
+                part->take(static_cast<std::size_t>(i - 1), type, sqlite3_value_double(values[i]));
+            }
         } catch (const std::bad_alloc&) {
             part->fail(ComErrorText(SQLITE_NOMEM, sqlite3_errstr(SQLITE_NOMEM)));
             sqlite3_result_error_nomem(context);
@@ -287,7 +289,6 @@ private:
             m_first = time;
         m_any = true;
         m_last = time;
-        m_time = time;
     }
 
     // A cell is a point where SQL's "column<>65535" is true: not a NULL, nor a number equal
@@ -297,7 +298,7 @@ private:
         const bool numeric = type == SQLITE_INTEGER || type == SQLITE_FLOAT;
         if (type == SQLITE_NULL || (numeric && value == NoValue))
             return;
-        m_sink.add(series, m_time, static_cast<float>(value));
+        m_sink.add(series, m_last, static_cast<float>(value));
     }
 
     void fail(std::string error)
@@ -313,8 +314,7 @@ private:
     std::string m_error;
     bool m_any = false;
     double m_first = 0.0;
-    double m_last = 0.0;
-    double m_time = 0.0; // of the row being taken
+    double m_last = 0.0; // also the time of the row being taken
 };
 
 // Both parts at once, the later on a thread of its own; where no thread can be started, one
