@@ -120,7 +120,8 @@ std::uint64_t Distance(std::int64_t a, std::int64_t b)
 // A range over most of the table is read along the table itself, in two halves of its rowids:
 // for a table stored in time order that is the cheapest walk, and it saves a lookup a row.
 // A smaller one goes down the time index. The guess only decides the speed: the collecting
-// pass checks the order it meets.
+// pass checks the order it meets. (The history's Records is a view whose rowid is the time:
+// its halves are then halves of the days, just as exact.)
 Plan CollectingPlan(const Survey& survey, std::span<const std::string_view> columns, double from,
                     double to)
 {
