@@ -153,6 +153,12 @@ bool HidLink::waitReply(Millis timeout)
     }
 }
 
+void HidLink::replyCutShort()
+{
+    m_unanswered.store(true);
+    markLineActive();
+}
+
 void HidLink::markLineActive()
 {
     m_lineActive.store(std::chrono::steady_clock::now().time_since_epoch().count());

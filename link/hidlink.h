@@ -87,6 +87,9 @@ public:
     // Ends the exchange under way at once, waiting for a quiet line or for its reply: a request
     // not yet sent is not sent. For a requester that is being stopped.
     void cancelExchange();
+    // The last reply ended before all of it came (a chunk whose end arrived early): the rest
+    // may still be on its way, so the next request waits as after a reply that never ended.
+    void replyCutShort();
 
     // Stops and joins the reader thread and ends every requester's wait at once; from then on
     // exchanges return without waiting. For shutdown.

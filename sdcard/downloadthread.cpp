@@ -207,6 +207,8 @@ DownloadThread::fetchChunks(const std::string& name, std::uint64_t start, std::u
         const ChunkResult result = m_receiver.finish();
         if (doubt && previous)
             return ChunkFailure{*previous};
+        if (result.ended && result.received < expected)
+            m_link.replyCutShort();
         if (m_cancelled.load() || !result.ended || result.writeError != 0 ||
             result.received != expected)
             return ChunkFailure{start, result.writeError};

@@ -127,6 +127,12 @@ TEST_F(DownloadTest, BrokenChunksFailAndTheNextFetchRepairs)
          [](EmulatedStation& s) {
              s.replaceDataReport(70, Payload{'{', '@', 'x', '}'});
          }},
+        // Pauses in the rest of the chunk outlast a quiet line after an answered request.
+        {"early end, the rest of the chunk trickling after it",
+         [](EmulatedStation& s) {
+             s.replaceDataReport(70, Payload{'{', '@', 'x', '}'});
+             s.trickleChunk(2, 130ms);
+         }},
     };
     station->putFile("20261201.csv", content);
     list();
