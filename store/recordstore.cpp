@@ -337,13 +337,10 @@ int RecordStore::ReadSeries(const std::string& start, const std::string& end,
     m_cursor.reset();
     m_cursorKind = Cursor::None;
     m_hasRow = false;
+    // Emptied here for the refusals before the pass; the pass empties them if it fails.
     earlier.clear();
     later.clear();
-    if (readSeries(start, end, columns, earlier, later))
-        return 0;
-    earlier.clear();
-    later.clear();
-    return 1;
+    return readSeries(start, end, columns, earlier, later) ? 0 : 1;
 }
 
 bool RecordStore::readSeries(const std::string& start, const std::string& end,
