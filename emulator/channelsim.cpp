@@ -60,7 +60,9 @@ std::int16_t ChannelSimulator::simulatedTenths(int channel, double dayPhase)
     const Profile& p = Profiles[channel - 1];
     std::uniform_int_distribution<int> noise(-2, 2);
     const double tenths = 10.0 * (p.meanCelsius + p.swingCelsius * dailyCycle(dayPhase));
-    return static_cast<std::int16_t>(std::lround(tenths) + noise(m_noise));
+    const auto value = static_cast<std::int16_t>(std::lround(tenths) + noise(m_noise));
+    // -0.1 °C is 0xFFFF on the wire, the station's mark for no value: the sensor reads -0.2.
+    return value == -1 ? std::int16_t{-2} : value;
 }
 
 std::uint8_t ChannelSimulator::simulatedHumidity(int channel, double dayPhase)

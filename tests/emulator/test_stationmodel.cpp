@@ -144,6 +144,22 @@ TEST(StationModel, SimulationIsReproducibleAndPlausible)
     EXPECT_NE(request(a, Command::Live), first) << "values follow the time of day";
 }
 
+// CH5 swings around freezing: at -0.1 °C its word would be the wire's mark for no value.
+TEST(StationModel, SimulatedTemperaturesNeverLookLikeNoValue)
+{
+    StationModel model(7);
+    const sys_seconds start = sys_days{year{2026} / 12 / 1};
+    for (sys_seconds at = start; at < start + days{3}; at += minutes{1}) {
+        model.clock().set(at);
+        const Payload live = request(model, Command::Live);
+        for (int c = 1; c <= ChannelCount; ++c) {
+            const auto word = static_cast<std::uint16_t>(temperatureAt(live, c));
+            ASSERT_NE(word, 0xFFFF) << "CH" << c;
+            ASSERT_NE(word, 0x7FFF) << "CH" << c;
+        }
+    }
+}
+
 // A write frame carries its page one byte later; the next read returns what was written.
 struct PageWrite
 {
