@@ -282,8 +282,12 @@ WriteOutcome HidLink::checkScreenThenSend(const std::atomic<int>& screenBusy,
 
 void HidLink::ReaderThread()
 {
-    while (!m_stopping.load()) {
+    for (;;) {
+        // Reset before the look at m_stopping: a stop() whose set() came between the two
+        // would otherwise be wiped out, and the wait below would never end.
         m_readEvent.reset();
+        if (m_stopping.load())
+            return;
         const std::shared_ptr<Connection> connection = currentConnection();
         if (!m_connected.load() || !connection || connection->broken.load()) {
             m_readEvent.wait();
