@@ -10,6 +10,7 @@
 #include "restart.h"
 #include "stationside.h"
 #include "tracingtransport.h"
+#include "uitext.h"
 #include "widgetmessageservice.h"
 
 #include <QTimer>
@@ -17,6 +18,12 @@
 #include <memory>
 
 namespace nimbra {
+
+namespace {
+
+constexpr int PublishingOffText = 360;
+
+} // namespace
 
 CMy7100App::CMy7100App(int& argc, char** argv) : m_application(argc, argv)
 {
@@ -67,9 +74,8 @@ void CMy7100App::applyLanguage()
 void CMy7100App::runMainWindow()
 {
     const Timing timing;
-    StationSide station =
-        m_options.simulate ? EmulatedStationSide(m_dataFolder, m_language)
-                           : HardwareStation(timing);
+    StationSide station = m_options.simulate ? EmulatedStationSide(m_dataFolder, m_language)
+                                             : HardwareStation(timing);
     std::unique_ptr<TraceWriter> trace;
     std::unique_ptr<TracingTransport> tracing;
     if (!m_options.traceFile.isEmpty()) {
@@ -117,7 +123,7 @@ std::unique_ptr<CMy7100App::Publishing> CMy7100App::startPublishing(MessageServi
     QString problem;
     const std::optional<PublishSettings> settings = LoadPublishSettings(m_dataFolder, problem);
     if (!problem.isEmpty())
-        messages.inform(QStringLiteral("Publishing to MQTT is off: %1").arg(problem));
+        messages.inform(StringTable(m_language, PublishingOffText).arg(problem));
     return settings ? std::make_unique<Publishing>(*settings) : nullptr;
 }
 
