@@ -41,8 +41,9 @@ MqttPublisher::MqttPublisher(BrokerOptions options, StatusSink status)
         tell("cannot create an MQTT client");
         return;
     }
-    configure();
-    m_thread = std::thread([this] { run(); });
+    // Without the TLS it was asked for, the client would send the password in the clear.
+    if (configure())
+        m_thread = std::thread([this] { run(); });
 }
 
 MqttPublisher::~MqttPublisher()
@@ -58,7 +59,7 @@ MqttPublisher::~MqttPublisher()
         mosquitto_destroy(m_client);
 }
 
-void MqttPublisher::configure()
+bool MqttPublisher::configure()
 {
     mosquitto_connect_callback_set(m_client, &MqttPublisher::onConnect);
     mosquitto_disconnect_callback_set(m_client, &MqttPublisher::onDisconnect);
@@ -72,9 +73,13 @@ void MqttPublisher::configure()
     if (!m_options.tlsCaFile.empty()) {
         const int rc = mosquitto_tls_set(m_client, m_options.tlsCaFile.c_str(), nullptr, nullptr,
                                          nullptr, nullptr);
-        if (rc != MOSQ_ERR_SUCCESS)
-            tell("cannot use the CA file " + m_options.tlsCaFile + ": " + ErrorText(rc));
+        if (rc != MOSQ_ERR_SUCCESS) {
+            tell("cannot use the CA file " + m_options.tlsCaFile + ": " + ErrorText(rc) +
+                 "; nothing is sent to the broker");
+            return false;
+        }
     }
+    return true;
 }
 
 void MqttPublisher::setFinalMessages(std::vector<std::pair<std::string, std::string>> messages)

@@ -74,7 +74,8 @@ private:
     using Clock = std::chrono::steady_clock;
 
     void run();
-    void configure();
+    // False when the connection could not be set up as asked: the publisher then never connects.
+    bool configure();
     bool tryConnect();
     void sendPending();
     void connectionLost(const std::string& why);

@@ -13,7 +13,7 @@ PACKAGES=(
     qt6-base-dev qt6-base-dev-tools qt6-translations-l10n
     libhidapi-dev libudev-dev libsqlite3-dev libqcustomplot-dev
     libgtest-dev libbenchmark-dev fonts-liberation xvfb xauth
-    libmosquitto-dev mosquitto mosquitto-clients
+    libmosquitto-dev mosquitto mosquitto-clients openssl
     ninja-build cmake g++ pkg-config locales ccache
     clang lintian appstream desktop-file-utils man-db dpkg-dev file
 )
