@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QTemporaryDir>
+#include <algorithm>
 #include <arpa/inet.h>
 #include <chrono>
 #include <condition_variable>
@@ -17,6 +18,7 @@
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
+#include <vector>
 
 namespace nimbra::test {
 
@@ -165,6 +167,42 @@ private:
     mutable std::mutex m_mutex;
     std::condition_variable m_changed;
     std::map<std::string, Message> m_messages; // guarded by m_mutex
+};
+
+// The publisher's status lines, as its thread tells them.
+class StatusLines
+{
+public:
+    std::function<void(const std::string&)> sink()
+    {
+        return [this](const std::string& line) {
+            std::lock_guard lock(m_mutex);
+            m_lines.push_back(line);
+        };
+    }
+    std::vector<std::string> lines() const
+    {
+        std::lock_guard lock(m_mutex);
+        return m_lines;
+    }
+    bool contains(const std::string& part) const
+    {
+        std::lock_guard lock(m_mutex);
+        return std::any_of(m_lines.begin(), m_lines.end(),
+                           [&](const std::string& line) { return line.find(part) != line.npos; });
+    }
+    std::string all() const
+    {
+        std::lock_guard lock(m_mutex);
+        std::string text;
+        for (const std::string& line : m_lines)
+            text += line + '\n';
+        return text;
+    }
+
+private:
+    mutable std::mutex m_mutex;
+    std::vector<std::string> m_lines; // guarded by m_mutex
 };
 
 } // namespace nimbra::test

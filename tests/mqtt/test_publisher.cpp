@@ -46,10 +46,7 @@ protected:
     // A publisher, its readings and the poll; one poll made and seen by the broker.
     void startPolling()
     {
-        publisher = std::make_unique<MqttPublisher>(options, [this](const std::string& line) {
-            std::lock_guard lock(statusMutex);
-            status.push_back(line);
-        });
+        publisher = std::make_unique<MqttPublisher>(options, status.sink());
         readings = std::make_unique<ReadingsPublisher>(*publisher, topics);
         cycle = std::make_unique<PublishCycle>(session, *readings);
         ASSERT_TRUE(cycle->step());
@@ -63,11 +60,6 @@ protected:
         readings.reset();
         publisher.reset();
     }
-    std::vector<std::string> statusLines()
-    {
-        std::lock_guard lock(statusMutex);
-        return status;
-    }
 
     Broker broker;
     EmulatedBus bus;
@@ -77,8 +69,7 @@ protected:
     StationSession session{bus, Timing{}.scaled(0.05), lock};
     StationTopics topics;
     BrokerOptions options;
-    std::mutex statusMutex;
-    std::vector<std::string> status; // guarded by statusMutex
+    test::StatusLines status;
     std::unique_ptr<MqttPublisher> publisher;
     std::unique_ptr<ReadingsPublisher> readings;
     std::unique_ptr<PublishCycle> cycle;
@@ -148,7 +139,7 @@ TEST_F(PublisherTest, BrokerRestartResumesWithinTheBackoff)
                            [](const auto& m) { return m.count > 0; })
                   .count,
               1);
-    const std::vector<std::string> lines = statusLines();
+    const std::vector<std::string> lines = status.lines();
     EXPECT_TRUE(std::any_of(lines.begin(), lines.end(), [](const std::string& line) {
         return line.starts_with("lost the broker");
     }));

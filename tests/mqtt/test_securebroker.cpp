@@ -4,7 +4,6 @@
 #include "mqttpublisher.h"
 
 #include <QTemporaryDir>
-#include <algorithm>
 #include <cstdlib>
 #include <gtest/gtest.h>
 #include <pwd.h>
@@ -14,6 +13,7 @@ namespace {
 
 using namespace std::chrono_literals;
 using test::Broker;
+using test::StatusLines;
 
 constexpr const char* User = "nimbra";
 constexpr const char* Password = "s3cret-pw";
@@ -56,36 +56,6 @@ private:
     }
 
     QTemporaryDir m_folder;
-};
-
-class StatusLines
-{
-public:
-    MqttPublisher::StatusSink sink()
-    {
-        return [this](const std::string& line) {
-            std::lock_guard lock(m_mutex);
-            m_lines.push_back(line);
-        };
-    }
-    bool contains(const std::string& part) const
-    {
-        std::lock_guard lock(m_mutex);
-        return std::any_of(m_lines.begin(), m_lines.end(),
-                           [&](const std::string& line) { return line.find(part) != line.npos; });
-    }
-    std::string all() const
-    {
-        std::lock_guard lock(m_mutex);
-        std::string text;
-        for (const std::string& line : m_lines)
-            text += line + '\n';
-        return text;
-    }
-
-private:
-    mutable std::mutex m_mutex;
-    std::vector<std::string> m_lines; // guarded by m_mutex
 };
 
 TEST(SecureBroker, OnlyTheRightAuthorityAndPasswordGetThrough)
