@@ -49,16 +49,16 @@ constexpr std::string_view HumidityColumn = "Humidity";
 // import, whose outdoor readings the store's queries read alike.
 constexpr int SourceBoxId = 1053;
 constexpr int LastImportText = 370;
-constexpr int HistoryText = 371;
+constexpr int ArchiveText = 371;
 enum Source
 {
     LastImport = 0,
-    History = 1
+    Archive = 1
 };
 
 std::filesystem::path SourcePath(const QWidget* dialog, const std::filesystem::path& store)
 {
-    return item<QComboBox>(dialog, SourceBoxId)->currentIndex() == History
+    return item<QComboBox>(dialog, SourceBoxId)->currentIndex() == Archive
                ? ArchivePathBeside(store)
                : store;
 }
@@ -228,7 +228,7 @@ bool Grapsh::OnInitDialog()
     auto* source = item<QComboBox>(this, SourceBoxId);
     source->clear();
     source->insertItem(LastImport, text(LastImportText));
-    source->insertItem(History, text(HistoryText));
+    source->insertItem(Archive, text(ArchiveText));
     return true;
 }
 

@@ -129,11 +129,11 @@ void CMy7100Dlg::SyncStationClock()
 {
     // No poll cycle may start while the question is open or the write runs.
     m_Poll.m_DialogOpen = true;
-    syncStationClock();
+    askAndSetStationClock();
     m_Poll.m_DialogOpen = false;
 }
 
-void CMy7100Dlg::syncStationClock()
+void CMy7100Dlg::askAndSetStationClock()
 {
     if (m_messages.ask(m_UiText.Text(230), m_UiText.Text(212)) != MessageService::Answer::Ok)
         return;

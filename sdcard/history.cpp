@@ -1,3 +1,4 @@
+// History: the SD-card dialog. The kept history of every import lives in archive/.
 #include "history.h"
 
 #include "archive.h"
@@ -201,8 +202,8 @@ void History::setTexts()
     m_fileList->setHorizontalHeaderLabels({m_texts.Text(226), m_texts.Text(227)});
     // Before the first import the columns carry their plain names: no unit is known yet.
     if (m_Records.columnCount() == 0)
-        m_Records.clear({m_texts.Text(228), m_texts.Text(201), m_texts.Text(202),
-                         m_texts.Text(293), m_texts.Text(229)});
+        m_Records.clear({m_texts.Text(228), m_texts.Text(201), m_texts.Text(202), m_texts.Text(293),
+                         m_texts.Text(229)});
 }
 
 int History::DoModal()

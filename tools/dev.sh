@@ -3,8 +3,9 @@
 # emulator or builds and runs the whole test suite.
 #
 #   tools/dev.sh run    install what is missing, build, start "nimbra --simulate"
-#   tools/dev.sh test   install what is missing, then the normal, ASan+UBSan and TSan test runs,
-#                       a clang build with its tests and the Debian package's test
+#   tools/dev.sh format lay out every tracked C++ file as .clang-format says
+#   tools/dev.sh test   install what is missing, then the format check, the normal, ASan+UBSan
+#                       and TSan test runs, a clang build with its tests and the package's test
 set -euo pipefail
 
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
@@ -15,7 +16,7 @@ PACKAGES=(
     libgtest-dev libbenchmark-dev fonts-liberation xvfb xauth
     libmosquitto-dev mosquitto mosquitto-clients openssl
     ninja-build cmake g++ pkg-config locales ccache
-    clang lintian appstream desktop-file-utils man-db dpkg-dev file
+    clang clang-format lintian appstream desktop-file-utils man-db dpkg-dev file
 )
 JOBS=$(nproc)
 
@@ -80,9 +81,16 @@ check() {
     ctest --test-dir "$dir" --output-on-failure --no-tests=error -j "$JOBS" "$@"
 }
 
+# Every tracked C++ file as .clang-format lays it out; a file that differs fails the run before
+# anything is built.
+check_format() {
+    git ls-files -z '*.cpp' '*.h' | xargs -0 clang-format --dry-run -Werror
+}
+
 # The benchmarks are built once, with the first build; the other builds only test.
 run_tests() {
     export QT_QPA_PLATFORM=offscreen
+    time check_format
     time build build-ci
     time check build-ci
     time LANG=$GERMAN_LOCALE LC_ALL=$GERMAN_LOCALE check build-ci
@@ -120,8 +128,11 @@ test)
     generate_german_locale
     run_tests
     ;;
+format)
+    git ls-files -z '*.cpp' '*.h' | xargs -0 clang-format -i
+    ;;
 *)
-    echo "usage: $0 run|test" >&2
+    echo "usage: $0 run|test|format" >&2
     exit 2
     ;;
 esac

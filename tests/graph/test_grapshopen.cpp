@@ -43,10 +43,9 @@ struct Rig
     {
         texts.LoadUiText(language);
         for (int minute : {0, 10, 20})
-            database.exec(
-                QStringLiteral("INSERT INTO Records VALUES (%1, 20.5, 40, 6.5, 20.1)")
-                    .arg(OleDateFrom(Day, QTime(10, minute)), 0, 'g', 17)
-                    .toStdString());
+            database.exec(QStringLiteral("INSERT INTO Records VALUES (%1, 20.5, 40, 6.5, 20.1)")
+                              .arg(OleDateFrom(Day, QTime(10, minute)), 0, 'g', 17)
+                              .toStdString());
     }
     QString text(int id) const { return StringTable(texts.language(), id); }
     void draw(int view)
