@@ -52,13 +52,13 @@ constexpr int LastImportText = 370;
 constexpr int ArchiveText = 371;
 enum Source
 {
-    LastImport = 0,
-    Archive = 1
+    LastImportSource = 0,
+    ArchiveSource = 1
 };
 
 std::filesystem::path SourcePath(const QWidget* dialog, const std::filesystem::path& store)
 {
-    return item<QComboBox>(dialog, SourceBoxId)->currentIndex() == Archive
+    return item<QComboBox>(dialog, SourceBoxId)->currentIndex() == ArchiveSource
                ? ArchivePathBeside(store)
                : store;
 }
@@ -227,8 +227,8 @@ bool Grapsh::OnInitDialog()
     m_ViewBox->setCurrentIndex(TemperatureView);
     auto* source = item<QComboBox>(this, SourceBoxId);
     source->clear();
-    source->insertItem(LastImport, text(LastImportText));
-    source->insertItem(Archive, text(ArchiveText));
+    source->insertItem(LastImportSource, text(LastImportText));
+    source->insertItem(ArchiveSource, text(ArchiveText));
     return true;
 }
 
