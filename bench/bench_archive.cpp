@@ -51,21 +51,14 @@ public:
         QFile::setPermissions(m_store, QFile::ReadOwner | QFile::WriteOwner);
         const double first = OleDateFrom(FirstDay, QTime(0, 0));
         const auto started = std::chrono::steady_clock::now();
-        double merging = 0.0;
+        Archive{ArchivePathBeside(path())}; // its tables
         for (std::int64_t from = 0; from < TotalRows; from += RowsPerFile) {
-            if (!fillStore(first, from, std::min(RowsPerFile, TotalRows - from)))
+            if (!fillFile(first, from, std::min(RowsPerFile, TotalRows - from)))
                 return;
-            const auto merge = std::chrono::steady_clock::now();
-            Archive(ArchivePathBeside(path()))
-                .Merge(path(), "file" + std::to_string(from / RowsPerFile) + ".csv", false, "(°C)");
-            merging +=
-                std::chrono::duration<double>(std::chrono::steady_clock::now() - merge).count();
         }
         std::fprintf(
-            stderr, "history of %lld rows built in %.1f s, merges %.0f rows/s\n",
-            static_cast<long long>(TotalRows),
-            std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count(),
-            double(TotalRows) / merging);
+            stderr, "history of %lld rows built in %.1f s\n", static_cast<long long>(TotalRows),
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count());
         m_filled = true;
     }
 
@@ -74,20 +67,23 @@ public:
     bool filled() const { return m_filled; }
 
 private:
-    // One "import": the store holds count readings from minute from on, with a daily cycle.
-    bool fillStore(double first, std::int64_t from, std::int64_t count)
+    // One file's count readings from minute from on, with a daily cycle, as an import keeps
+    // them.
+    bool fillFile(double first, std::int64_t from, std::int64_t count)
     {
         sqlite3* raw = nullptr;
-        sqlite3_open(m_store.toUtf8().constData(), &raw);
+        sqlite3_open(ArchivePathBeside(path()).string().c_str(), &raw);
         const Database db(raw);
+        const std::string file = std::to_string(from / RowsPerFile + 1);
         const std::string sql =
-            "BEGIN; DELETE FROM Records; "
-            "WITH RECURSIVE m(i) AS (SELECT " +
-            std::to_string(from) + " UNION ALL SELECT i + 1 FROM m WHERE i < " +
-            std::to_string(from + count - 1) + ") INSERT INTO Records SELECT " +
-            std::to_string(first) +
+            "BEGIN; INSERT INTO Files (Id, Name, FirstLine, Indoor, UnitLabel, Rows) VALUES (" +
+            file + ", 'file" + file + ".csv', " + file + ", 0, '(°C)', " + std::to_string(count) +
+            "); WITH RECURSIVE m(i) AS (SELECT " + std::to_string(from) +
+            " UNION ALL SELECT i + 1 FROM m WHERE i < " + std::to_string(from + count - 1) +
+            ") INSERT INTO Readings SELECT " + file + ", i - " + std::to_string(from) +
+            " + 2, 0, " + std::to_string(first) +
             " + i / 1440.0, 15 + (i % 1440) / 100.0, 40 + i % 50, 9 + (i % 1440) / 200.0, "
-            "65535 FROM m; COMMIT;";
+            "65535, 0 FROM m; COMMIT;";
         char* error = nullptr;
         if (sqlite3_exec(raw, sql.c_str(), nullptr, nullptr, &error) == SQLITE_OK)
             return true;

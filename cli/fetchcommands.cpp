@@ -1,5 +1,4 @@
 // list and fetch: the card's files, and resumable downloads each followed by the import.
-#include "archive.h"
 #include "commandparser.h"
 #include "datafolder.h"
 #include "downloadthread.h"
@@ -144,19 +143,18 @@ private:
     // On the download worker, once the transfer has ended.
     void importCopy(const std::filesystem::path& copy, const std::string& name)
     {
-        const ImportResult result = ImportLogFile(copy, name, m_database, m_order, m_messages,
-                                                  {m_download.copyComplete(), Language::English});
+        const ImportResult result =
+            ImportLogFile(copy, name, m_database, m_order, m_messages,
+                          {.complete = m_download.copyComplete(), .language = Language::English});
         if (!result.opened) {
             m_messages.inform(QStringLiteral("cannot read %1").arg(StationName(name)));
             return;
         }
         if (!result.stored)
             return;
-        const std::optional<std::int64_t> added = ArchiveImport(
-            m_database, name, result.indoor, result.unitLabel.toStdString(), m_messages);
         m_imported = QStringLiteral(", %1 rows imported").arg(result.rows);
-        if (added)
-            m_imported += QStringLiteral(", %1 new in the history").arg(*added);
+        if (result.history)
+            m_imported += QStringLiteral(", %1 new in the history").arg(result.history->added);
         // Not a failure of its own: an incomplete copy has failed already, an empty file is fine.
         if (const QString summary = ImportSummary(result, StationName(name), Language::English);
             !summary.isEmpty())

@@ -223,7 +223,7 @@ TEST_F(HeadlessTest, TheNightlyFetchTakesOnlyWhatChanged)
     ASSERT_EQ(outdoor.status, 0) << outdoor.err;
     EXPECT_EQ(std::count(outdoor.out.begin(), outdoor.out.end(), '\n'), 1 + 288 + 46);
     EXPECT_EQ(outdoor.out.substr(0, outdoor.out.find('\n')),
-              "Time,Temperature,Humidity,DewPoint,HeatIndex");
+              "Time,Temperature(°C),Humidity(%),DewPoint(°C),HeatIndex(°C)");
     const Outcome indoor = run({u"history"_s, u"--indoor"_s, u"--from"_s, u"2026-11-30 0:00:00"_s,
                                 u"--to"_s, u"2026-11-30 0:25:00"_s});
     ASSERT_EQ(indoor.status, 0) << indoor.err;
@@ -257,7 +257,8 @@ TEST_F(HeadlessTest, HistoryReplacesItsOutputFileOnlyWhenWhole)
     std::filesystem::remove(archive());
     ASSERT_EQ(run(Words("fetch 20261201.csv")).status, 0);
     ASSERT_EQ(run({u"history"_s, u"--output"_s, output}).status, 0);
-    EXPECT_TRUE(contents().startsWith("Time,Temperature,Humidity,DewPoint,HeatIndex\n"));
+    EXPECT_TRUE(
+        contents().startsWith("Time,Temperature(°C),Humidity(%),DewPoint(°C),HeatIndex(°C)\n"));
     EXPECT_EQ(contents().count('\n'), 1 + 40);
 }
 

@@ -2,6 +2,7 @@
 #include "archive.h"
 #include "dialogitems.h"
 #include "grapsh.h"
+#include "logimport.h"
 #include "recordingmessages.h"
 #include "tchart1.h"
 #include "tempdatabase.h"
@@ -10,21 +11,24 @@
 #include <QComboBox>
 #include <QPushButton>
 #include <QTest>
+#include <fstream>
 
 using namespace nimbra;
 
 namespace {
 
-// The store as an import of count one-minute rows from minute first leaves it.
+// An import of count one-minute readings from minute first, as the station logs them.
 void Import(const test::TempDatabase& store, int first, int count, const char* file, bool indoor)
 {
-    std::string sql = "BEGIN; DELETE FROM Records;";
+    std::string log = indoor ? "Time,Temperature(C),Humidity(%)\n"
+                             : "Time,Temperature(C),Humidity(%),DewPoint(C),HeatIndex(C)\n";
     for (int m = first; m < first + count; ++m)
-        sql += "INSERT INTO Records VALUES (45000 + " + std::to_string(m) +
-               " / 1440.0, 20, 50, "
-               "8.5, 65535);";
-    QCOMPARE(store.exec(sql + "COMMIT;"), std::string());
-    Archive(ArchivePathBeside(store.path())).Merge(store.path(), file, indoor, "(°C)");
+        log += "2023-03-15 " + std::to_string(m / 60) + ':' + (m % 60 < 10 ? "0" : "") +
+               std::to_string(m % 60) + (indoor ? ":00,20,50\n" : ":00,20,50,8.5,--\n");
+    const std::filesystem::path path = store.folder() / file;
+    std::ofstream(path, std::ios::binary) << log;
+    test::RecordingMessages messages;
+    QVERIFY(ImportLogFile(path, file, store.path(), DateOrder::YearMonthDay, messages).stored);
 }
 
 int TemperatureCount(Grapsh& dialog)
