@@ -122,6 +122,34 @@ void HistoryStats(benchmark::State& state)
 }
 BENCHMARK(HistoryStats)->Unit(benchmark::kMillisecond)->Iterations(5)->UseRealTime();
 
+// `history --daily` over the history's last whole year (a reading a minute: five times the
+// readings of a station logging every five minutes).
+void OneYearDaily(benchmark::State& state)
+{
+    if (!Archive().filled()) {
+        state.SkipWithError("the history could not be built");
+        return;
+    }
+    std::FILE* out = std::tmpfile();
+    HeadlessEnvironment env;
+    env.out = out;
+    const int year = FirstDay.addDays(TotalRows / 1440).year() - 1;
+    const QStringList arguments{QStringLiteral("nimbractl"),
+                                QStringLiteral("--data-folder"),
+                                Archive().folder(),
+                                QStringLiteral("history"),
+                                QStringLiteral("--daily"),
+                                QStringLiteral("--from"),
+                                QStringLiteral("%1-01-01").arg(year),
+                                QStringLiteral("--to"),
+                                QStringLiteral("%1-12-31").arg(year)};
+    for (auto _ : state)
+        if (RunHeadlessCommand(arguments, env) != 0)
+            state.SkipWithError("history --daily failed");
+    std::fclose(out);
+}
+BENCHMARK(OneYearDaily)->Unit(benchmark::kMillisecond)->Iterations(5)->UseRealTime();
+
 // The graph dialog on the history, its last whole year in the temperature view: counts,
 // selections, loading and the paint.
 void OneYearGraph(benchmark::State& state)

@@ -4,11 +4,16 @@
 #include "archiverebuild.h"
 #include "commandparser.h"
 #include "ctlarguments.h"
+#include "dailysummary.h"
 #include "headlesscommands.h"
 #include "oledate.h"
 #include "recordexport.h"
 
 #include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <charconv>
 #include <cmath>
 
 namespace nimbra {
@@ -95,6 +100,88 @@ int WriteCsv(HeadlessEnvironment& env, Archive* archive, const Selection& select
     return 0;
 }
 
+// One decimal, as the station shows its readings.
+std::string Tenths(double value)
+{
+    char text[32];
+    const auto end =
+        std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, 1).ptr;
+    return std::string(text, end);
+}
+
+std::string DayText(std::int64_t day)
+{
+    const DateTimeParts parts = FromOleDate(double(day));
+    char text[16];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02d", parts.year, parts.month, parts.day);
+    return text;
+}
+
+std::string DailyCsvLine(const DaySummary& day)
+{
+    std::string line = DayText(day.day) + ',' + std::to_string(day.readings);
+    for (const DayRange* range : {&day.temperature, &day.humidity}) {
+        for (const double value : {range->low, range->high, range->mean()})
+            line += ',' + (range->count > 0 ? Tenths(value) : std::string());
+    }
+    return line;
+}
+
+QJsonValue DailyJsonRange(const DayRange& range)
+{
+    const auto number = [](double value) { return std::round(value * 10.0) / 10.0; };
+    if (range.count == 0)
+        return QJsonValue::Null;
+    return QJsonObject{{QStringLiteral("min"), number(range.low)},
+                       {QStringLiteral("max"), number(range.high)},
+                       {QStringLiteral("mean"), number(range.mean())}};
+}
+
+// Per day of the selection, from one pass over it in time order.
+int WriteDaily(HeadlessEnvironment& env, Archive* archive, const Selection& selection,
+               const QString& output, bool json)
+{
+    const bool fahrenheit =
+        selection.fahrenheit.value_or(archive && archive->LatestUnitIsFahrenheit().value_or(false));
+    ExportTarget target(output, env.out);
+    if (!target.open())
+        return Fail(env,
+                    QStringLiteral("cannot write %1: %2").arg(target.name(), target.errorString()));
+    QIODevice& out = target.device();
+    const std::string unit = fahrenheit ? "(\u00B0F)" : "(\u00B0C)";
+    bool written = json || out.write(("Day,Readings,TemperatureMin" + unit + ",TemperatureMax" +
+                                      unit + ",TemperatureMean" + unit +
+                                      ",HumidityMin(%),HumidityMax(%),HumidityMean(%)\n")
+                                         .c_str()) >= 0;
+    QJsonArray days;
+    DailySummaries summaries([&](const DaySummary& day) {
+        if (json) {
+            days.append(
+                QJsonObject{{QStringLiteral("day"), QString::fromStdString(DayText(day.day))},
+                            {QStringLiteral("readings"), qint64(day.readings)},
+                            {QStringLiteral("temperature"), DailyJsonRange(day.temperature)},
+                            {QStringLiteral("humidity"), DailyJsonRange(day.humidity)}});
+            return;
+        }
+        const std::string line = DailyCsvLine(day) + '\n';
+        written = written && out.write(line.data(), qint64(line.size())) >= 0;
+    });
+    if (archive)
+        archive->ForEach(
+            selection.first, selection.last, selection.indoor,
+            [&](const KeptReading& reading) { summaries.add(InUnit(reading, fahrenheit)); });
+    summaries.finish();
+    if (json) {
+        const QJsonObject document{{QStringLiteral("unit"), fahrenheit ? "F" : "C"},
+                                   {QStringLiteral("days"), days}};
+        written = out.write(QJsonDocument(document).toJson(QJsonDocument::Compact) + '\n') >= 0;
+    }
+    if (!written || !target.commit())
+        return Fail(env,
+                    QStringLiteral("cannot write %1: %2").arg(target.name(), target.errorString()));
+    return 0;
+}
+
 int Forget(HeadlessEnvironment& env, Archive* archive, const QString& file)
 {
     const ForgetResult forgotten =
@@ -129,16 +216,17 @@ int RunHistory(const QStringList& arguments, HeadlessEnvironment& env)
 {
     CommandParser line(
         QStringLiteral("history"),
-        QStringLiteral("[--from TIME] [--to TIME] [--indoor] [--unit C|F] [--output FILE] | "
-                       "--stats | --forget FILE | --rebuild [--date-format F]"),
+        QStringLiteral("[--daily [--json]] [--from TIME] [--to TIME] [--indoor] [--unit C|F] "
+                       "[--output FILE] | --stats | --forget FILE | --rebuild [--date-format F]"),
         QStringLiteral(
             "Writes the history kept from every import as CSV in time order, readings at the "
             "same time in\nlogged order: outdoor readings unless --indoor, every temperature in "
             "one unit (by default the\nunit the station logged in last). A reading is a line of "
             "a station file: the file is known by\nits name and its first reading line, the "
             "reading by its line number, so a file imported again\nreplaces its readings. "
-            "--stats sums the history up; --forget drops one file's readings;\n--rebuild builds "
-            "the history anew from the local copies in the data folder."));
+            "--daily prints per day the readings and the least, greatest and mean temperature "
+            "and humidity.\n--stats sums the history up; --forget drops one file's readings;\n"
+            "--rebuild builds the history anew from the local copies in the data folder."));
     const QCommandLineOption from(QStringLiteral("from"),
                                   QStringLiteral("Only readings from this time (included)."),
                                   QStringLiteral("TIME"));
@@ -165,8 +253,12 @@ int RunHistory(const QStringList& arguments, HeadlessEnvironment& env)
         QStringLiteral("date-format"),
         QStringLiteral("With --rebuild: the station's date format (default: the locale's)."),
         QStringLiteral("YYYY-MM-DD|MM-DD-YYYY|DD-MM-YYYY"));
-    for (const QCommandLineOption* option :
-         {&from, &to, &indoor, &unit, &output, &stats, &forget, &rebuild, &dateFormat})
+    const QCommandLineOption daily(
+        QStringLiteral("daily"), QStringLiteral("A summary of each day instead of the readings."));
+    const QCommandLineOption json(QStringLiteral("json"),
+                                  QStringLiteral("With --daily: one JSON object instead of CSV."));
+    for (const QCommandLineOption* option : {&from, &to, &indoor, &unit, &output, &stats, &forget,
+                                             &rebuild, &dateFormat, &daily, &json})
         line.addOption(*option);
     if (const std::optional<int> done = line.parse(arguments, env))
         return *done;
@@ -192,11 +284,13 @@ int RunHistory(const QStringList& arguments, HeadlessEnvironment& env)
     const int actions =
         int(given.isSet(stats)) + int(given.isSet(forget)) + int(given.isSet(rebuild));
     const bool selecting = given.isSet(from) || given.isSet(to) || given.isSet(indoor) ||
-                           given.isSet(unit) || given.isSet(output);
+                           given.isSet(unit) || given.isSet(output) || given.isSet(daily);
     if (actions > 1 || (actions == 1 && selecting))
         error = QStringLiteral("--stats, --forget and --rebuild take no other option");
     if (given.isSet(dateFormat) && !given.isSet(rebuild))
         error = QStringLiteral("--date-format goes with --rebuild");
+    if (given.isSet(json) && !given.isSet(daily))
+        error = QStringLiteral("--json goes with --daily");
     if (!error.isEmpty())
         return line.badUsage(error, env);
 
@@ -219,6 +313,8 @@ int RunHistory(const QStringList& arguments, HeadlessEnvironment& env)
             return PrintStats(env, kept);
         if (given.isSet(forget))
             return Forget(env, kept, given.value(forget));
+        if (given.isSet(daily))
+            return WriteDaily(env, kept, selection, given.value(output), given.isSet(json));
         return WriteCsv(env, kept, selection, given.value(output));
     } catch (const StoreError& failure) {
         return Fail(env, QStringLiteral("the history cannot be read: %1")

@@ -131,6 +131,31 @@ TEST_F(HistoryProcessTest, FahrenheitAndCelsiusFilesComeOutInOneUnit)
                           "2026-12-09 00:05:00,70.7,40,50,70.7\n");
 }
 
+TEST_F(HistoryProcessTest, DailySummariesComeFromTheHistoryInOneUnit)
+{
+    const std::string celsius = OutdoorHeader + "2026-12-09 1:00:00,20.5,40,1,2\n"
+                                                "2026-12-09 13:00:00,22.5,--,1,2\n"
+                                                "2026-12-10 1:00:00,--,60,1,2\n";
+    ASSERT_EQ(run({u"import"_s, write(u"C.csv"_s, celsius)}).exitCode, 0);
+    const std::string fahrenheit = "Time,Temperature(F),Humidity(%),DewPoint(F),HeatIndex(F)\n"
+                                   "2026-12-11 1:00:00,70.7,50,1,2\n";
+    ASSERT_EQ(run({u"import"_s, write(u"F.csv"_s, fahrenheit)}).exitCode, 0);
+    const Outcome csv = run({u"history"_s, u"--daily"_s, u"--unit"_s, u"C"_s});
+    ASSERT_EQ(csv.exitCode, 0) << csv.err.toStdString();
+    EXPECT_EQ(csv.out, "Day,Readings,TemperatureMin(°C),TemperatureMax(°C),TemperatureMean(°C),"
+                       "HumidityMin(%),HumidityMax(%),HumidityMean(%)\n"
+                       "2026-12-09,2,20.5,22.5,21.5,40.0,40.0,40.0\n"
+                       "2026-12-10,1,,,,60.0,60.0,60.0\n"
+                       "2026-12-11,1,21.5,21.5,21.5,50.0,50.0,50.0\n");
+    const Outcome json =
+        run({u"history"_s, u"--daily"_s, u"--json"_s, u"--from"_s, u"2026-12-10"_s});
+    EXPECT_EQ(json.out, R"({"days":[{"day":"2026-12-10","humidity":{"max":60,"mean":60,"min":60},)"
+                        R"("readings":1,"temperature":null},{"day":"2026-12-11","humidity":)"
+                        R"({"max":50,"mean":50,"min":50},"readings":1,"temperature":{"max":70.7,)"
+                        R"("mean":70.7,"min":70.7}}],"unit":"F"})"
+                        "\n");
+}
+
 // Every failure says so, exits with its status and leaves the output file and the store alone.
 TEST_F(HistoryProcessTest, FailuresExitWithTheirStatusAndChangeNothing)
 {
