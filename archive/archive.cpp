@@ -38,8 +38,24 @@ CREATE TABLE history.Readings (
     PRIMARY KEY (File, Line)
 ) WITHOUT ROWID;
 CREATE INDEX history.ReadingsByTime ON Readings (Indoor, Time);
+-- The outdoor readings in the record store's layout, every temperature in the unit of the
+-- latest one (converted as ConvertTemperature does), for the store's own queries.
 CREATE VIEW history.Records AS
-    SELECT Time, Temperature, Humidity, Dewpoint, Heatindex, Time AS rowid
+    SELECT Time,
+           CASE WHEN Temperature = 65535 OR Fahrenheit = (SELECT Fahrenheit FROM Readings
+                    WHERE Indoor = 0 ORDER BY Time DESC LIMIT 1) THEN Temperature
+                WHEN Fahrenheit THEN round((round(Temperature * 10) - 320) * 5 / 9.0) / 10
+                ELSE (round(round(Temperature * 10) * 9 / 5.0) + 320) / 10 END AS Temperature,
+           Humidity,
+           CASE WHEN Dewpoint = 65535 OR Fahrenheit = (SELECT Fahrenheit FROM Readings
+                    WHERE Indoor = 0 ORDER BY Time DESC LIMIT 1) THEN Dewpoint
+                WHEN Fahrenheit THEN round((round(Dewpoint * 10) - 320) * 5 / 9.0) / 10
+                ELSE (round(round(Dewpoint * 10) * 9 / 5.0) + 320) / 10 END AS Dewpoint,
+           CASE WHEN Heatindex = 65535 OR Fahrenheit = (SELECT Fahrenheit FROM Readings
+                    WHERE Indoor = 0 ORDER BY Time DESC LIMIT 1) THEN Heatindex
+                WHEN Fahrenheit THEN round((round(Heatindex * 10) - 320) * 5 / 9.0) / 10
+                ELSE (round(round(Heatindex * 10) * 9 / 5.0) + 320) / 10 END AS Heatindex,
+           Time AS rowid
     FROM Readings WHERE Indoor = 0;
 PRAGMA history.user_version = 2;
 )sql";

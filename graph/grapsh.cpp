@@ -257,7 +257,7 @@ std::span<const std::string_view> Grapsh::SetUpTemperatureView()
     m_Chart->SetSeriesInUse(1, true);
     m_Chart->SetSeriesInUse(2, true);
     m_Chart->SetSeriesInUse(3, false);
-    m_Chart->SetValueAxisTitle(m_UnitLabel);
+    m_Chart->SetValueAxisTitle(drawnUnitLabel());
     return TemperatureColumns;
 }
 
@@ -299,6 +299,23 @@ void Grapsh::DrawGraph()
     m_Chart->replot();
 }
 
+// The history shows every temperature in the unit of its latest reading; the last import in
+// its file's.
+QString Grapsh::drawnUnitLabel() const
+{
+    const std::filesystem::path source = SourcePath(this, m_DatabasePath);
+    std::error_code missing;
+    if (source == m_DatabasePath || !std::filesystem::exists(source, missing))
+        return m_UnitLabel;
+    try {
+        if (const std::optional<bool> fahrenheit = nimbra::Archive(source).LatestUnitIsFahrenheit())
+            return *fahrenheit ? QStringLiteral("(\u00B0F)") : QStringLiteral("(\u00B0C)");
+    } catch (const StoreError&) {
+        // The drawing that follows opens it as well and says why it cannot.
+    }
+    return m_UnitLabel;
+}
+
 void Grapsh::explainEmptySpan(double start, double end)
 {
     for (int series = 0; series < CTchart1::SeriesCount; ++series) {
@@ -308,14 +325,15 @@ void Grapsh::explainEmptySpan(double start, double end)
     const auto shown = [](double ole) { return AxisTimeText(AxisKeyFromOle(ole)); };
     QString notice = text(NoReadingsText).arg(shown(start), shown(end)) + QLatin1Char('\n');
     // The store has shown its message if it cannot be read; the chart then says only the first.
-    if (m_Store.Open(m_DatabasePath) < 0) {
+    const std::filesystem::path source = SourcePath(this, m_DatabasePath);
+    if (m_Store.Open(source) < 0) {
         m_Chart->SetNotice(notice.trimmed());
         return;
     }
     if (const auto span = m_Store.ValidTimeSpan())
         notice += text(StoreSpanText).arg(shown(span->first), shown(span->second));
     else
-        notice += text(NothingImportedText);
+        notice += text(source == m_DatabasePath ? NothingImportedText : NothingKeptText);
     m_Chart->SetNotice(notice);
 }
 

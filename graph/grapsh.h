@@ -48,6 +48,7 @@ public:
     static constexpr int NoReadingsText = 352;
     static constexpr int StoreSpanText = 353;
     static constexpr int NothingImportedText = 354;
+    static constexpr int NothingKeptText = 384;
 
     enum View
     {
@@ -81,6 +82,8 @@ private:
     void savePicture();
     // Says on the chart when the drawn span holds no reading, and where the readings are.
     void explainEmptySpan(double start, double end);
+    // The title of the temperature axis for the source being drawn.
+    QString drawnUnitLabel() const;
 
     const UiText& m_texts;
     MessageService& m_messages;

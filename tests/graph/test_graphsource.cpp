@@ -9,6 +9,7 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QDateEdit>
 #include <QPushButton>
 #include <QTest>
 #include <fstream>
@@ -18,13 +19,19 @@ using namespace nimbra;
 namespace {
 
 // An import of count one-minute readings from minute first, as the station logs them.
-void Import(const test::TempDatabase& store, int first, int count, const char* file, bool indoor)
+// Outdoor readings are 20 °C or 68 °F.
+void Import(const test::TempDatabase& store, int first, int count, const char* file, bool indoor,
+            bool fahrenheit = false)
 {
-    std::string log = indoor ? "Time,Temperature(C),Humidity(%)\n"
-                             : "Time,Temperature(C),Humidity(%),DewPoint(C),HeatIndex(C)\n";
+    std::string log = indoor       ? "Time,Temperature(C),Humidity(%)\n"
+                      : fahrenheit ? "Time,Temperature(F),Humidity(%),DewPoint(F),HeatIndex(F)\n"
+                                   : "Time,Temperature(C),Humidity(%),DewPoint(C),HeatIndex(C)\n";
+    const std::string values = indoor       ? ":00,20,50\n"
+                               : fahrenheit ? ":00,68,50,47.3,--\n"
+                                            : ":00,20,50,8.5,--\n";
     for (int m = first; m < first + count; ++m)
         log += "2023-03-15 " + std::to_string(m / 60) + ':' + (m % 60 < 10 ? "0" : "") +
-               std::to_string(m % 60) + (indoor ? ":00,20,50\n" : ":00,20,50,8.5,--\n");
+               std::to_string(m % 60) + values;
     const std::filesystem::path path = store.folder() / file;
     std::ofstream(path, std::ios::binary) << log;
     test::RecordingMessages messages;
@@ -63,6 +70,36 @@ private slots:
         QTest::mouseClick(wholeLog, Qt::LeftButton);
         QCOMPARE(TemperatureCount(dialog), 3 + 5); // both outdoor files, not the indoor one
         QCOMPARE(dialog.chart()->graph(1)->dataCount(), 3 + 5);
+        QVERIFY2(messages.texts().isEmpty(), qPrintable(messages.texts().join(u'\n')));
+    }
+
+    // The history draws every reading in the unit of its latest, and its own span when the
+    // picked one is empty.
+    void drawsTheHistoryInOneUnitAndExplainsItsOwnSpan()
+    {
+        test::TempDatabase store;
+        Import(store, 0, 3, "F.csv", false, true);
+        Import(store, 100, 2, "C.csv", false);
+        Import(store, 0, 1, "IN_B.csv", true); // the last import, where the store alone is
+
+        UiText texts;
+        texts.LoadUiText(Language::English);
+        test::RecordingMessages messages;
+        Grapsh dialog(texts, messages, store.path(), QStringLiteral("(°C)"));
+        item<QComboBox>(&dialog, 1053)->setCurrentIndex(1);
+        QTest::mouseClick(item<QPushButton>(&dialog, Grapsh::WholeLogId), Qt::LeftButton);
+        QCOMPARE(TemperatureCount(dialog), 5);
+        for (const QCPGraphData& point : *dialog.chart()->graph(0)->data())
+            QCOMPARE(point.value, 20.0);
+        for (const QCPGraphData& point : *dialog.chart()->graph(1)->data())
+            QCOMPARE(point.value, 8.5);
+        QCOMPARE(dialog.chart()->yAxis->label(), QStringLiteral("(°C)"));
+
+        item<QDateEdit>(&dialog, Grapsh::StartDateId)->setDate(QDate(2024, 1, 1));
+        item<QDateEdit>(&dialog, Grapsh::EndDateId)->setDate(QDate(2024, 1, 2));
+        dialog.DrawGraph();
+        QVERIFY2(dialog.chart()->Notice().contains(QStringLiteral("2023-03-15 01:41:00")),
+                 qPrintable(dialog.chart()->Notice()));
         QVERIFY2(messages.texts().isEmpty(), qPrintable(messages.texts().join(u'\n')));
     }
 };
