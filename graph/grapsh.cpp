@@ -349,8 +349,10 @@ void Grapsh::FillSeries(std::span<const std::string_view> columns)
     if (m_Store.ReadSeries(m_startText, m_endText, columns, points, later) != 0)
         return;
     points.append(later);
+    // The history spans months of files with days between them; one file is drawn as it is.
+    const bool history = SourcePath(this, m_DatabasePath) != m_DatabasePath;
     for (std::size_t i = 0; i < columns.size(); ++i) {
-        QVector<QCPGraphData> series = points.take(i);
+        QVector<QCPGraphData> series = history ? BreakAtGaps(points.take(i)) : points.take(i);
         if (!series.isEmpty())
             m_Chart->LoadSeries(static_cast<int>(i), std::move(series));
     }

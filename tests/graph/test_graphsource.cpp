@@ -12,6 +12,8 @@
 #include <QDateEdit>
 #include <QPushButton>
 #include <QTest>
+#include <algorithm>
+#include <cmath>
 #include <fstream>
 
 using namespace nimbra;
@@ -38,9 +40,12 @@ void Import(const test::TempDatabase& store, int first, int count, const char* f
     QVERIFY(ImportLogFile(path, file, store.path(), DateOrder::YearMonthDay, messages).stored);
 }
 
+// The drawn readings, without the breaks at gaps.
 int TemperatureCount(Grapsh& dialog)
 {
-    return dialog.chart()->graph(0)->dataCount();
+    auto& data = *dialog.chart()->graph(0)->data();
+    return int(std::count_if(data.begin(), data.end(),
+                             [](const QCPGraphData& point) { return !std::isnan(point.value); }));
 }
 
 } // namespace
@@ -69,7 +74,8 @@ private slots:
         source->setCurrentIndex(1);
         QTest::mouseClick(wholeLog, Qt::LeftButton);
         QCOMPARE(TemperatureCount(dialog), 3 + 5); // both outdoor files, not the indoor one
-        QCOMPARE(dialog.chart()->graph(1)->dataCount(), 3 + 5);
+        // The 97 minutes between them are a gap, not a line: one break.
+        QCOMPARE(dialog.chart()->graph(1)->dataCount(), 3 + 1 + 5);
         QVERIFY2(messages.texts().isEmpty(), qPrintable(messages.texts().join(u'\n')));
     }
 
@@ -90,9 +96,9 @@ private slots:
         QTest::mouseClick(item<QPushButton>(&dialog, Grapsh::WholeLogId), Qt::LeftButton);
         QCOMPARE(TemperatureCount(dialog), 5);
         for (const QCPGraphData& point : *dialog.chart()->graph(0)->data())
-            QCOMPARE(point.value, 20.0);
+            QVERIFY(std::isnan(point.value) || point.value == 20.0);
         for (const QCPGraphData& point : *dialog.chart()->graph(1)->data())
-            QCOMPARE(point.value, 8.5);
+            QVERIFY(std::isnan(point.value) || point.value == 8.5);
         QCOMPARE(dialog.chart()->yAxis->label(), QStringLiteral("(°C)"));
 
         item<QDateEdit>(&dialog, Grapsh::StartDateId)->setDate(QDate(2024, 1, 1));
