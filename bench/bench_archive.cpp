@@ -103,7 +103,8 @@ const LargeArchive& Archive()
     return history;
 }
 
-void HistoryStats(benchmark::State& state)
+// Runs one nimbractl history command line per iteration.
+void TimeHistoryCommand(benchmark::State& state, const QStringList& options)
 {
     if (!Archive().filled()) {
         state.SkipWithError("the history could not be built");
@@ -112,13 +113,19 @@ void HistoryStats(benchmark::State& state)
     std::FILE* out = std::tmpfile();
     HeadlessEnvironment env;
     env.out = out;
-    const QStringList arguments{QStringLiteral("nimbractl"), QStringLiteral("--data-folder"),
-                                Archive().folder(), QStringLiteral("history"),
-                                QStringLiteral("--stats")};
+    const QStringList arguments =
+        QStringList{QStringLiteral("nimbractl"), QStringLiteral("--data-folder"),
+                    Archive().folder(), QStringLiteral("history")} +
+        options;
     for (auto _ : state)
         if (RunHeadlessCommand(arguments, env) != 0)
-            state.SkipWithError("history --stats failed");
+            state.SkipWithError("the history command failed");
     std::fclose(out);
+}
+
+void HistoryStats(benchmark::State& state)
+{
+    TimeHistoryCommand(state, {QStringLiteral("--stats")});
 }
 BENCHMARK(HistoryStats)->Unit(benchmark::kMillisecond)->Iterations(5)->UseRealTime();
 
@@ -126,27 +133,10 @@ BENCHMARK(HistoryStats)->Unit(benchmark::kMillisecond)->Iterations(5)->UseRealTi
 // readings of a station logging every five minutes).
 void OneYearDaily(benchmark::State& state)
 {
-    if (!Archive().filled()) {
-        state.SkipWithError("the history could not be built");
-        return;
-    }
-    std::FILE* out = std::tmpfile();
-    HeadlessEnvironment env;
-    env.out = out;
     const int year = FirstDay.addDays(TotalRows / 1440).year() - 1;
-    const QStringList arguments{QStringLiteral("nimbractl"),
-                                QStringLiteral("--data-folder"),
-                                Archive().folder(),
-                                QStringLiteral("history"),
-                                QStringLiteral("--daily"),
-                                QStringLiteral("--from"),
-                                QStringLiteral("%1-01-01").arg(year),
-                                QStringLiteral("--to"),
-                                QStringLiteral("%1-12-31").arg(year)};
-    for (auto _ : state)
-        if (RunHeadlessCommand(arguments, env) != 0)
-            state.SkipWithError("history --daily failed");
-    std::fclose(out);
+    TimeHistoryCommand(state, {QStringLiteral("--daily"), QStringLiteral("--from"),
+                               QStringLiteral("%1-01-01").arg(year), QStringLiteral("--to"),
+                               QStringLiteral("%1-12-31").arg(year)});
 }
 BENCHMARK(OneYearDaily)->Unit(benchmark::kMillisecond)->Iterations(5)->UseRealTime();
 

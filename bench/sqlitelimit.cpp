@@ -61,6 +61,19 @@ bool DropIndexes(sqlite3* db, std::vector<std::string>& creates)
     return true;
 }
 
+// Binds the five values of row from parameter first on and runs the statement.
+bool Insert(sqlite3_stmt* statement, int first, const RecordRow& row)
+{
+    sqlite3_bind_double(statement, first, row.Time);
+    sqlite3_bind_double(statement, first + 1, row.Temperature);
+    sqlite3_bind_int(statement, first + 2, row.Humidity);
+    sqlite3_bind_double(statement, first + 3, row.Dewpoint);
+    sqlite3_bind_double(statement, first + 4, row.Heatindex);
+    const bool done = sqlite3_step(statement) == SQLITE_DONE;
+    sqlite3_reset(statement);
+    return done;
+}
+
 bool InsertRows(sqlite3* db, long rows, bool history)
 {
     sqlite3_stmt* kept = nullptr;
@@ -81,25 +94,13 @@ bool InsertRows(sqlite3* db, long rows, bool history)
     const Statement insert(raw);
     for (long i = 0; i < rows; ++i) {
         const RecordRow row = BenchRow(i);
-        sqlite3_bind_double(raw, 1, row.Time);
-        sqlite3_bind_double(raw, 2, row.Temperature);
-        sqlite3_bind_int(raw, 3, row.Humidity);
-        sqlite3_bind_double(raw, 4, row.Dewpoint);
-        sqlite3_bind_double(raw, 5, row.Heatindex);
-        if (sqlite3_step(raw) != SQLITE_DONE)
+        if (!Insert(raw, 1, row))
             return Refused(db, "insert");
-        sqlite3_reset(raw);
         if (!kept)
             continue;
         sqlite3_bind_int64(kept, 1, i + 2);
-        sqlite3_bind_double(kept, 2, row.Time);
-        sqlite3_bind_double(kept, 3, row.Temperature);
-        sqlite3_bind_int(kept, 4, row.Humidity);
-        sqlite3_bind_double(kept, 5, row.Dewpoint);
-        sqlite3_bind_double(kept, 6, row.Heatindex);
-        if (sqlite3_step(kept) != SQLITE_DONE)
+        if (!Insert(kept, 2, row))
             return Refused(db, "insert into the history");
-        sqlite3_reset(kept);
     }
     return true;
 }

@@ -74,16 +74,23 @@ struct Selection
     std::optional<bool> fahrenheit; // empty: the station's latest unit
 };
 
-int WriteCsv(HeadlessEnvironment& env, Archive* archive, const Selection& selection,
-             const QString& output)
+bool ShownInFahrenheit(Archive* archive, const Selection& selection)
 {
-    const bool fahrenheit =
-        selection.fahrenheit.value_or(archive && archive->LatestUnitIsFahrenheit().value_or(false));
-    // Like export: an earlier file is replaced only by a whole history.
-    ExportTarget target(output, env.out);
-    if (!target.open())
-        return Fail(env,
-                    QStringLiteral("cannot write %1: %2").arg(target.name(), target.errorString()));
+    return selection.fahrenheit.value_or(archive &&
+                                         archive->LatestUnitIsFahrenheit().value_or(false));
+}
+
+int CannotWrite(HeadlessEnvironment& env, const ExportTarget& target)
+{
+    return Fail(env,
+                QStringLiteral("cannot write %1: %2").arg(target.name(), target.errorString()));
+}
+
+// Like export: an earlier file is replaced only by a whole history.
+int WriteCsv(HeadlessEnvironment& env, Archive* archive, const Selection& selection,
+             ExportTarget& target)
+{
+    const bool fahrenheit = ShownInFahrenheit(archive, selection);
     QIODevice& out = target.device();
     const std::string header = CsvHeader(fahrenheit) + '\n';
     bool written = out.write(header.data(), qint64(header.size())) >= 0;
@@ -94,10 +101,7 @@ int WriteCsv(HeadlessEnvironment& env, Archive* archive, const Selection& select
                              text += '\n';
                              written = written && out.write(text.data(), qint64(text.size())) >= 0;
                          });
-    if (!written || !target.commit())
-        return Fail(env,
-                    QStringLiteral("cannot write %1: %2").arg(target.name(), target.errorString()));
-    return 0;
+    return written && target.commit() ? 0 : CannotWrite(env, target);
 }
 
 // One decimal, as the station shows its readings.
@@ -139,14 +143,9 @@ QJsonValue DailyJsonRange(const DayRange& range)
 
 // Per day of the selection, from one pass over it in time order.
 int WriteDaily(HeadlessEnvironment& env, Archive* archive, const Selection& selection,
-               const QString& output, bool json)
+               ExportTarget& target, bool json)
 {
-    const bool fahrenheit =
-        selection.fahrenheit.value_or(archive && archive->LatestUnitIsFahrenheit().value_or(false));
-    ExportTarget target(output, env.out);
-    if (!target.open())
-        return Fail(env,
-                    QStringLiteral("cannot write %1: %2").arg(target.name(), target.errorString()));
+    const bool fahrenheit = ShownInFahrenheit(archive, selection);
     QIODevice& out = target.device();
     const std::string unit = fahrenheit ? "(\u00B0F)" : "(\u00B0C)";
     bool written = json || out.write(("Day,Readings,TemperatureMin" + unit + ",TemperatureMax" +
@@ -176,10 +175,7 @@ int WriteDaily(HeadlessEnvironment& env, Archive* archive, const Selection& sele
                                    {QStringLiteral("days"), days}};
         written = out.write(QJsonDocument(document).toJson(QJsonDocument::Compact) + '\n') >= 0;
     }
-    if (!written || !target.commit())
-        return Fail(env,
-                    QStringLiteral("cannot write %1: %2").arg(target.name(), target.errorString()));
-    return 0;
+    return written && target.commit() ? 0 : CannotWrite(env, target);
 }
 
 int Forget(HeadlessEnvironment& env, Archive* archive, const QString& file)
@@ -313,9 +309,12 @@ int RunHistory(const QStringList& arguments, HeadlessEnvironment& env)
             return PrintStats(env, kept);
         if (given.isSet(forget))
             return Forget(env, kept, given.value(forget));
+        ExportTarget target(given.value(output), env.out);
+        if (!target.open())
+            return CannotWrite(env, target);
         if (given.isSet(daily))
-            return WriteDaily(env, kept, selection, given.value(output), given.isSet(json));
-        return WriteCsv(env, kept, selection, given.value(output));
+            return WriteDaily(env, kept, selection, target, given.isSet(json));
+        return WriteCsv(env, kept, selection, target);
     } catch (const StoreError& failure) {
         return Fail(env, QStringLiteral("the history cannot be read: %1")
                              .arg(QString::fromStdString(failure.what())));

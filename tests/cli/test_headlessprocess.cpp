@@ -95,12 +95,7 @@ TEST_F(HeadlessProcessTest, AMergeKilledHalfwayLeavesTheHistoryAsItWas)
 
     QProcess* victim = start({u"import"_s, writeLog(u"20250302.csv"_s, 500000)});
     ASSERT_TRUE(victim->waitForStarted());
-    const QString journal = data() + u"/history.db-journal"_s;
-    const auto deadline = steady_clock::now() + seconds(120);
-    while (!QFile::exists(journal) && victim->state() == QProcess::Running &&
-           steady_clock::now() < deadline)
-        std::this_thread::sleep_for(milliseconds(1));
-    std::this_thread::sleep_for(milliseconds(100));
+    test::WaitForFile(*victim, data() + u"/history.db-journal"_s, milliseconds(100));
     ASSERT_EQ(victim->state(), QProcess::Running) << "the merge ended before it could be killed";
     victim->kill();
     ASSERT_TRUE(victim->waitForFinished());

@@ -66,11 +66,7 @@ protected:
     void killWhenWriting(QProcess* victim)
     {
         ASSERT_TRUE(victim->waitForStarted());
-        const QString journal = data() + u"/history.db-journal"_s;
-        const auto deadline = steady_clock::now() + seconds(120);
-        while (!QFile::exists(journal) && victim->state() == QProcess::Running &&
-               steady_clock::now() < deadline)
-            std::this_thread::sleep_for(milliseconds(1));
+        test::WaitForFile(*victim, data() + u"/history.db-journal"_s, milliseconds(0));
         victim->kill();
         victim->waitForFinished();
     }

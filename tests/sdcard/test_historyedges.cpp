@@ -239,7 +239,8 @@ void HistoryEdgesTest::barReportsACompleteTransfer()
     QCOMPARE(bar->value(), bar->maximum());
     QCOMPARE(bar->text(),
              rig.text(350).arg(100).arg(QStringLiteral("10,000"), QStringLiteral("10,000")));
-    QVERIFY(rig.messages.texts().isEmpty());
+    // The file's last line is cut short: the store takes it, the history does not.
+    QCOMPARE(rig.messages.texts(), QStringList{rig.text(381).arg(1).arg(278)});
     rig.pick(1);
     rig.selectAndWait();
     QCOMPARE(bar->text(), rig.text(350).arg(100).arg(QStringLiteral("0"), QStringLiteral("0")));
