@@ -33,7 +33,9 @@ if(count EQUAL 0)
     message(FATAL_ERROR "${TABLE}: no text ids")
 endif()
 
-file(WRITE "${HEADER}" "\
+# Written beside and copied only when it differs, so a change of wording alone rebuilds nothing
+# that includes the header.
+file(WRITE "${HEADER}.new" "\
 // Generated from uitext.tsv at build time: edit the table, not this file.
 #pragma once
 
@@ -52,3 +54,5 @@ ${names}};
 
 } // namespace nimbra
 ")
+file(COPY_FILE "${HEADER}.new" "${HEADER}" ONLY_IF_DIFFERENT)
+file(REMOVE "${HEADER}.new")
