@@ -89,7 +89,7 @@ private:
             return true;
         } catch (const StoreError& error) {
             m_messages.inform(
-                StringTable(language, 380)
+                StringTable(language, TextId::HistoryCouldNotKeep)
                     .arg(StationText(stationFile), QString::fromStdString(error.what())));
             return false;
         }
@@ -145,21 +145,21 @@ ImportResult ImportLogFile(const std::filesystem::path& localCopy,
     const QString copyName = QString::fromStdU16String(localCopy.u16string());
     QString problem;
     if (outcome.failure || outcome.lines.end == LinesRead::End::Failed) {
-        problem = StringTable(options.language, 303).arg(copyName);
+        problem = StringTable(options.language, TextId::ReadError).arg(copyName);
         if (const QString why = DescribeFailure(outcome.failure); !why.isEmpty())
             problem += QStringLiteral(" (") + why + u')';
     } else if (outcome.lines.end == LinesRead::End::TooLong) {
         result.tooLongLine = outcome.lines.number;
-        problem = StringTable(options.language, 342)
+        problem = StringTable(options.language, TextId::LineTooLong)
                       .arg(outcome.lines.number)
                       .arg(copyName)
                       .arg(MaxLogLineLength / 1024);
     } else if (options.refuseNonLogs && outcome.rows == 0) {
         result.refused = true;
-        problem = StringTable(options.language, 383).arg(copyName);
+        problem = StringTable(options.language, TextId::NoReadingsStoreUnchanged).arg(copyName);
     } else if (options.refuseNonLogs && !outcome.stationHeader) {
         result.refused = true;
-        problem = StringTable(options.language, 382).arg(copyName);
+        problem = StringTable(options.language, TextId::NotAStationLog).arg(copyName);
     }
     if (!problem.isEmpty()) {
         // Half a file must not replace a whole one.
@@ -178,11 +178,12 @@ QString ImportSummary(const ImportResult& result, const QString& fileName, Langu
         return {};
     QStringList said;
     if (!result.complete)
-        said << StringTable(language, 340).arg(result.rows).arg(fileName);
+        said
+            << StringTable(language, TextId::IncompleteCopyImported).arg(result.rows).arg(fileName);
     else if (result.rows == 0)
-        said << StringTable(language, 341).arg(fileName);
+        said << StringTable(language, TextId::NothingInLog).arg(fileName);
     if (result.history && result.history->notKept > 0)
-        said << StringTable(language, 381)
+        said << StringTable(language, TextId::LinesNotKept)
                     .arg(result.history->notKept)
                     .arg(result.history->firstNotKept);
     return said.join(u'\n');
