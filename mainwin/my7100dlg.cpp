@@ -13,6 +13,7 @@
 #include <QLabel>
 #include <QMenuBar>
 #include <QStatusBar>
+#include <QTimer>
 #include <QVBoxLayout>
 
 namespace nimbra {
@@ -205,7 +206,22 @@ void CMy7100Dlg::buildStatusBar()
 
 void CMy7100Dlg::showStatus()
 {
-    m_pane1->setText(m_UiText.Text(m_link.Connected() ? 233 : 232));
+    const StationSearch& search = m_link.lastSearch();
+    QString station = QString::fromStdString(m_link.description());
+    // Which one is named only when there was a choice.
+    if (!search.stationId.empty() && search.stations > 1)
+        station = (station.isEmpty() ? QString() : station + QStringLiteral(" · ")) +
+                  StringTable(m_language, 402).arg(QString::fromStdString(search.stationId));
+    m_pane0->setText(station);
+    if (m_link.Connected() || !search.refusal) {
+        m_pane1->setText(m_UiText.Text(m_link.Connected() ? 233 : 232));
+        return;
+    }
+    const std::optional<StationHolder>& holder = search.refusal->heldBy;
+    m_pane1->setText(holder && holder->pid != 0 ? StringTable(m_language, 400)
+                                                      .arg(QString::fromStdString(holder->name))
+                                                      .arg(holder->pid)
+                                                : StringTable(m_language, 401));
 }
 
 void CMy7100Dlg::refreshScreen()
@@ -323,6 +339,13 @@ void CMy7100Dlg::accessDenied(const std::string& path)
                        "Install the udev rule 70-nimbra.rules (cmake --install puts it into "
                        "/etc/udev/rules.d), then unplug the station and plug it in again.")
             .arg(QString::fromStdString(path)));
+}
+
+void CMy7100Dlg::stationHeld()
+{
+    // Its holder may end at any time, and no device change tells of that: look again.
+    constexpr int LookAgainMs = 2000;
+    QTimer::singleShot(LookAgainMs, this, [this] { OnDeviceChange(DeviceChange::Arrival); });
 }
 
 void CMy7100Dlg::linkBroken()

@@ -114,6 +114,7 @@ private:
     void stationFound() override;
     void stationLost() override;
     void accessDenied(const std::string& path) override;
+    void stationHeld() override;
     void linkBroken() override;
 
     // PollTargets

@@ -64,9 +64,9 @@ protected:
     Broker broker;
     EmulatedBus bus;
     std::shared_ptr<EmulatedStation> station;
-    QTemporaryDir lockFolder;
-    SingleInstanceLock lock{lockFolder.path(), QStringLiteral("kv7100")};
-    StationSession session{bus, Timing{}.scaled(0.05), lock};
+    QTemporaryDir holdFolder;
+    const StationHolds holds{holdFolder.path().toStdString(), "nimbractl publish"};
+    StationSession session{bus, Timing{}.scaled(0.05), holds};
     StationTopics topics;
     BrokerOptions options;
     test::StatusLines status;
@@ -172,9 +172,10 @@ protected:
         bus.addStation(Path);
         env.out = std::tmpfile();
         env.err = std::tmpfile();
-        env.transport = [this](bool) -> HidTransport& { return bus; };
+        env.transport = [this](const StationChoice&) -> HidTransport& { return bus; };
         env.timing = Timing{}.scaled(0.05);
-        env.lockFolder = folder.path();
+        env.machineHolds = folder.path().toStdString();
+        env.emulatedHolds = env.machineHolds;
         env.defaultDataFolder = folder.path();
     }
     ~PublishCommandTest() override
