@@ -37,7 +37,7 @@ struct StationState
     std::uint8_t language = 0;
     bool screenBusy = false;
     int endOfWrites = 0;
-    ClockFields clock;
+    DateTimeParts clock;
     std::vector<CardFile> files;
 };
 

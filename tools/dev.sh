@@ -59,26 +59,25 @@ generate_german_locale() {
     "${sudo[@]}" locale-gen
 }
 
-# build DIR [cmake options...]: configures (once) and builds DIR: everything, or the target
-# named by BUILD_TARGET.
+# build PRESET: configures (once) and builds a preset of CMakePresets.json (its folder is
+# build-PRESET, or build for "run").
 build() {
-    local dir=$1
-    shift
+    local preset=$1
     local launcher=()
     if command -v ccache >/dev/null; then
         launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
         # Paths below the checkout count as relative, so a fresh clone elsewhere hits the cache.
         export CCACHE_BASEDIR=$PWD
     fi
-    cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Debug "${launcher[@]}" "$@"
-    cmake --build "$dir" -j "$JOBS" ${BUILD_TARGET:+--target "$BUILD_TARGET"}
+    cmake --preset "$preset" "${launcher[@]}"
+    cmake --build --preset "$preset" -j "$JOBS"
 }
 
-# check DIR [ctest options...]: runs tests of DIR; a run that finds no test fails.
+# check PRESET [ctest options...]: runs the tests of a preset; a run that finds no test fails.
 check() {
-    local dir=$1
+    local preset=$1
     shift
-    ctest --test-dir "$dir" --output-on-failure --no-tests=error -j "$JOBS" "$@"
+    ctest --preset "$preset" --no-tests=error -j "$JOBS" "$@"
 }
 
 # Every tracked C++ file as .clang-format lays it out; a file that differs fails the run before
@@ -91,16 +90,16 @@ check_format() {
 run_tests() {
     export QT_QPA_PLATFORM=offscreen
     time check_format
-    time build build-ci
-    time check build-ci
-    time LANG=$GERMAN_LOCALE LC_ALL=$GERMAN_LOCALE check build-ci
+    time build ci
+    time check ci
+    time LANG=$GERMAN_LOCALE LC_ALL=$GERMAN_LOCALE check ci
 
-    time build build-asan -DNIMBRA_ASAN=ON -DNIMBRA_BUILD_BENCH=OFF
+    time build asan
     time ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
-        check build-asan
+        check asan
 
-    time BUILD_TARGET=thread_tests build build-tsan -DNIMBRA_TSAN=ON -DNIMBRA_BUILD_BENCH=OFF
-    time TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 check build-tsan -L threads
+    time build tsan
+    time TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 check tsan
 
     time run_clang_tests
     time tools/package-test.sh
@@ -109,12 +108,12 @@ run_tests() {
 # The same code with clang (the compiler of macOS): what one compiler lets pass and the other
 # refuses shows here, not on a user's machine.
 run_clang_tests() {
-    CC=clang CXX=clang++ build build-clang -DNIMBRA_BUILD_BENCH=OFF
-    check build-clang
+    build clang
+    check clang
 }
 
 run_program() {
-    build build
+    build run
     exec build/bin/nimbra --simulate
 }
 
