@@ -81,22 +81,34 @@ void SleepUnlessStopped(std::chrono::seconds time)
 
 } // namespace
 
-PublishCycle::PublishCycle(StationSession& session, ReadingsListener& listener)
-    : m_session(session), m_listener(listener)
+PublishCycle::PublishCycle(StationSession& session, ReadingsListener& listener, Say say)
+    : m_session(session), m_listener(listener), m_say(std::move(say))
 {
+}
+
+void PublishCycle::tell(bool present, const QString& line)
+{
+    if (m_present != present && m_say)
+        m_say(line);
+    m_present = present;
 }
 
 bool PublishCycle::step()
 {
     HidLink& link = m_session.link();
     if (!link.Connected())
-        link.OnDeviceChange(DeviceChange::Arrival);
+        m_session.open();
     if (link.Connected() && m_session.poll()) {
+        tell(true, QStringLiteral("the station %1 answers")
+                       .arg(QString::fromStdString(m_session.search().stationId)));
         m_listener.readingsPolled(m_session.readings(), m_session.Fahrenheit());
         return true;
     }
+    const QString problem =
+        link.Connected() ? QStringLiteral("the station did not answer") : m_session.problem();
     if (link.Connected())
         link.OnDeviceChange(DeviceChange::Removal);
+    tell(false, QStringLiteral("waiting for the station: %1").arg(problem));
     m_listener.stationPresent(false);
     return false;
 }
@@ -126,14 +138,15 @@ int RunPublish(const QStringList& arguments, HeadlessEnvironment& env)
     if (const QString problem = ReadSettings(line.parser(), options, settings); !problem.isEmpty())
         return line.badUsage(problem, env);
 
+    // A station that is missing or held at start is waited for, as one that goes away later.
     StationAccess station(env, line);
-    if (!station.open())
-        return 1;
     MqttPublisher publisher(settings.broker, [&env](const std::string& text) {
         PrintLine(env.err, QStringLiteral("nimbractl: ") + QString::fromStdString(text));
     });
     ReadingsPublisher readings(publisher, settings.topics);
-    PublishCycle cycle(station.session(), readings);
+    PublishCycle cycle(station.session(), readings, [&env](const QString& text) {
+        PrintLine(env.err, QStringLiteral("nimbractl: ") + text);
+    });
     StopAsked.store(false);
     std::signal(SIGINT, AskToStop);
     std::signal(SIGTERM, AskToStop);

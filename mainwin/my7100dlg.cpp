@@ -369,11 +369,15 @@ void CMy7100Dlg::calibrationFetched(const Page& page)
     m_Calib.m_OffsetPage.set(page);
 }
 
-void CMy7100Dlg::liveFetched(const Page& page)
+void CMy7100Dlg::liveFetched(const Page& page, bool answered)
 {
     nimbra::DecodeLiveData(page, m_Readings);
-    if (ReadingsListener* listener = m_readingsListener.load())
+    // The screen repeats a stale page; a listener must not take it for a fresh reading.
+    ReadingsListener* listener = m_readingsListener.load();
+    if (listener && answered)
         listener->readingsPolled(m_Readings.snapshot(), m_link.Fahrenheit());
+    else if (listener)
+        listener->stationPresent(false);
 }
 
 void CMy7100Dlg::repaint()

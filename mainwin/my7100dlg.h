@@ -121,7 +121,7 @@ private:
     void intervalFetched(int minutes) override;
     void alarmPagesFetched(const std::array<Page, 4>& pages) override;
     void calibrationFetched(const Page& page) override;
-    void liveFetched(const Page& page) override;
+    void liveFetched(const Page& page, bool answered) override;
     void repaint() override;
 
     HidLink& m_link;

@@ -5,6 +5,7 @@
 #include "loggenerator.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -126,6 +127,17 @@ TEST_F(HeadlessProcessTest, TwoStationsAreDrivenAtOnceByTwoPrograms)
         watcher->terminate();
         watcher->waitForFinished();
     }
+}
+
+// Each run of the emulator is a process of its own; what was written to it stays in the data
+// folder for the next one, as the window's emulator keeps it.
+TEST_F(HeadlessProcessTest, TheEmulatorKeepsWhatWasWrittenToItInTheDataFolder)
+{
+    ASSERT_TRUE(QDir().mkpath(data()));
+    ASSERT_EQ(run({u"interval"_s, u"35"_s, u"--simulate"_s}).exitCode, 0);
+    const Outcome settings = run({u"settings"_s, u"--json"_s, u"--simulate"_s});
+    ASSERT_EQ(settings.exitCode, 0) << settings.err.toStdString();
+    EXPECT_EQ(QJsonDocument::fromJson(settings.out).object()["intervalMinutes"_L1].toInt(), 35);
 }
 
 // The merge is one transaction in a journal of its own: a process killed in the middle of
