@@ -29,7 +29,7 @@ using Runner = int (*)(const QStringList&, HeadlessEnvironment&);
 constexpr std::pair<const char*, Runner> Commands[] = {
     {"live", RunLive},       {"settings", RunSettings},  {"list", RunList},
     {"fetch", RunFetch},     {"set-clock", RunSetClock}, {"interval", RunInterval},
-    {"history", RunHistory}, {"publish", RunPublish},
+    {"history", RunHistory}, {"publish", RunPublish},    {"serve", RunServe},
 };
 
 // The first word that is neither an option nor the value of --data-folder or --station.
@@ -84,7 +84,7 @@ QString HeadlessUsage()
 {
     return QStringLiteral(
         "nimbractl [--data-folder DIR] [--simulate] [--station ID] live|settings|list|fetch|"
-        "set-clock|interval|publish|stations ...\n       nimbractl [--data-folder DIR] history ... "
+        "set-clock|interval|publish|serve ...\n       nimbractl [--data-folder DIR] history ... "
         "  (COMMAND --help "
         "for each)");
 }

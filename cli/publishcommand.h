@@ -11,6 +11,8 @@ namespace nimbra {
 
 // nimbractl publish: the station's live readings to an MQTT broker until stopped.
 int RunPublish(const QStringList& arguments, HeadlessEnvironment& env);
+// nimbractl serve: publish, and the card's new files fetched into the data folder on schedule.
+int RunServe(const QStringList& arguments, HeadlessEnvironment& env);
 
 // One poll of the station for a listener, following the station through unplug and re-plug:
 // a poll that gets no answer (or no station at all) makes the station absent and searches for
