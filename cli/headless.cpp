@@ -27,9 +27,10 @@ namespace {
 using Runner = int (*)(const QStringList&, HeadlessEnvironment&);
 
 constexpr std::pair<const char*, Runner> Commands[] = {
-    {"live", RunLive},       {"settings", RunSettings},  {"list", RunList},
-    {"fetch", RunFetch},     {"set-clock", RunSetClock}, {"interval", RunInterval},
-    {"history", RunHistory}, {"publish", RunPublish},    {"serve", RunServe},
+    {"live", RunLive},         {"settings", RunSettings},  {"list", RunList},
+    {"fetch", RunFetch},       {"set-clock", RunSetClock}, {"interval", RunInterval},
+    {"history", RunHistory},   {"publish", RunPublish},    {"serve", RunServe},
+    {"stations", RunStations},
 };
 
 // The first word that is neither an option nor the value of --data-folder or --station.
@@ -84,7 +85,8 @@ QString HeadlessUsage()
 {
     return QStringLiteral(
         "nimbractl [--data-folder DIR] [--simulate] [--station ID] live|settings|list|fetch|"
-        "set-clock|interval|publish|serve ...\n       nimbractl [--data-folder DIR] history ... "
+        "set-clock|interval|publish|serve|stations ...\n       nimbractl [--data-folder DIR] "
+        "history ... "
         "  (COMMAND --help "
         "for each)");
 }

@@ -303,6 +303,32 @@ TEST_F(HeadlessTest, TheWindowKeepsTheStation)
     EXPECT_EQ(windows.holder(Path)->name, "nimbra");
 }
 
+TEST_F(HeadlessTest, StationsListsEachIdPathAndHolder)
+{
+    m_bus.addStation("emulated:attic", 2, "SN-7");
+    const StationHolds windows(m_env.machineHolds, "nimbra");
+    const HoldAttempt window = windows.take("SN-7");
+    ASSERT_TRUE(window.hold);
+    const Outcome listed = run(Words("stations --json"));
+    ASSERT_EQ(listed.status, 0) << listed.err;
+    const QJsonArray stations =
+        QJsonDocument::fromJson(QByteArray::fromStdString(listed.out)).array();
+    ASSERT_EQ(stations.size(), 2);
+    EXPECT_EQ(stations[0].toObject(), (QJsonObject{{"id"_L1, QString::fromLatin1(Path)},
+                                                   {"path"_L1, QString::fromLatin1(Path)},
+                                                   {"heldBy"_L1, QJsonValue::Null}}));
+    EXPECT_EQ(stations[1].toObject(),
+              (QJsonObject{{"id"_L1, "SN-7"_L1},
+                           {"path"_L1, "emulated:attic"_L1},
+                           {"heldBy"_L1, QJsonObject{{"name"_L1, "nimbra"_L1},
+                                                     {"pid"_L1, double(::getpid())}}}}));
+    const Outcome chosen = run(Words("live --station SN-7"));
+    EXPECT_EQ(chosen.status, 1);
+    EXPECT_NE(chosen.err.find("SN-7 is held by nimbra"), std::string::npos) << chosen.err;
+    const Outcome first = run(Words("live"));
+    EXPECT_EQ(first.status, 0) << "the free one";
+}
+
 TEST_F(HeadlessTest, NoStationIsOneLineAndStatusOne)
 {
     m_bus.unplug(Path);
@@ -327,8 +353,8 @@ TEST_F(HeadlessTest, TheStationTakesTheIntervalAndTheClock)
 
 TEST_F(HeadlessTest, EveryCommandHasHelpAndRefusesABadLine)
 {
-    for (const char* command :
-         {"live", "settings", "list", "fetch", "set-clock", "interval", "history"}) {
+    for (const char* command : {"live", "settings", "list", "fetch", "set-clock", "interval",
+                                "history", "stations", "serve"}) {
         SCOPED_TRACE(command);
         const Outcome help = run({QString::fromLatin1(command), u"--help"_s});
         EXPECT_EQ(help.status, 0);
