@@ -164,9 +164,10 @@ std::optional<std::chrono::seconds> ParseDuration(const QString& text)
 class StationPublishing final : public ReadingsListener
 {
 public:
-    StationPublishing(PublishSettings settings, bool prefixGiven, const HidLink& link,
-                      HeadlessEnvironment& env)
-        : m_settings(std::move(settings)), m_prefixGiven(prefixGiven), m_link(link), m_env(env)
+    StationPublishing(PublishSettings settings, bool prefixGiven, int pollSeconds,
+                      const HidLink& link, HeadlessEnvironment& env)
+        : m_settings(std::move(settings)), m_prefixGiven(prefixGiven), m_pollSeconds(pollSeconds),
+          m_link(link), m_env(env)
     {
         start();
     }
@@ -195,11 +196,13 @@ private:
             std::make_unique<MqttPublisher>(m_settings.broker, [this](const std::string& text) {
                 PrintLine(m_env.err, QStringLiteral("nimbractl: ") + QString::fromStdString(text));
             });
-        m_readings = std::make_unique<ReadingsPublisher>(*m_publisher, m_settings.topics);
+        m_readings =
+            std::make_unique<ReadingsPublisher>(*m_publisher, m_settings.topics, m_pollSeconds);
     }
 
     PublishSettings m_settings;
     const bool m_prefixGiven;
+    const int m_pollSeconds;
     const HidLink& m_link;
     HeadlessEnvironment& m_env;
     std::unique_ptr<MqttPublisher> m_publisher;
@@ -289,7 +292,7 @@ int RunService(const QStringList& arguments, HeadlessEnvironment& env, bool fetc
     std::unique_ptr<ReadingsListener> listener;
     if (parser.isSet(options.broker))
         listener = std::make_unique<StationPublishing>(settings, parser.isSet(options.prefix),
-                                                       session.link(), env);
+                                                       *every, session.link(), env);
     else
         listener = std::make_unique<NoListener>();
     PublishCycle cycle(session, *listener, [&env](const QString& text) {

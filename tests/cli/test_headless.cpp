@@ -180,9 +180,9 @@ TEST_F(HeadlessTest, LiveJsonIsTheEmulatorsChannels)
         else
             EXPECT_EQ(channel["humidity"_L1].toInt(-1), humidity);
         if (c == 3 || c == 5)
-            EXPECT_TRUE(channel["dewPoint"_L1].isNull());
+            EXPECT_TRUE(channel["dew_point"_L1].isNull());
         else
-            EXPECT_NEAR(channel["dewPoint"_L1].toDouble(),
+            EXPECT_NEAR(channel["dew_point"_L1].toDouble(),
                         ComputeDewPoint(static_cast<float>(temperature), humidity), 0.051);
     }
 }
