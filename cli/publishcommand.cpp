@@ -30,9 +30,10 @@ struct PublishOptions
                               QStringLiteral("The broker, HOST or HOST:PORT (port 1883 if "
                                              "none is given)."),
                               QStringLiteral("HOST[:PORT]")};
-    QCommandLineOption prefix{QStringLiteral("topic-prefix"),
-                              QStringLiteral("Topics start with PREFIX (default nimbra)."),
-                              QStringLiteral("PREFIX")};
+    QCommandLineOption prefix{
+        QStringLiteral("topic-prefix"),
+        QStringLiteral("Topics start with PREFIX (default nimbra/STATION-ID)."),
+        QStringLiteral("PREFIX")};
     QCommandLineOption clientId{QStringLiteral("client-id"),
                                 QStringLiteral("The client id (default: one the library makes "
                                                "up)."),
