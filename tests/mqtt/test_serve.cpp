@@ -6,8 +6,11 @@
 #include "headless.h"
 #include "loggenerator.h"
 #include "stationhold.h"
+#include "stationtopics.h"
 
 #include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QTemporaryDir>
 #include <csignal>
 #include <gtest/gtest.h>
@@ -89,6 +92,24 @@ TEST_F(ServeTest, PublishesAndFetchesThroughABrokerRestartAndAnUnplug)
     {
         Subscriber watcher(broker.port());
         EXPECT_EQ(watcher.waitFor(prefix + "/availability", "online", 15s).payload, "online");
+        // What Home Assistant reads, as the broker keeps it.
+        StationTopics topics;
+        topics.prefix = prefix;
+        Subscriber late(broker.port()); // comes after the configs: gets the broker's copies
+        const Subscriber::Message config =
+            late.waitFor("homeassistant/sensor/" + topics.nodeId() + "/ch1_temperature/config",
+                         [](const auto& m) { return m.count > 0; });
+        EXPECT_TRUE(config.retained);
+        const QJsonObject fields =
+            QJsonDocument::fromJson(QByteArray::fromStdString(config.payload)).object();
+        EXPECT_EQ(fields[u"state_topic"].toString().toStdString(), prefix + "/ch1/state");
+        EXPECT_EQ(fields[u"expire_after"].toInt(), 15) << "three polls of 5 s";
+        EXPECT_EQ(fields[u"suggested_display_precision"].toInt(), 1);
+        EXPECT_EQ(fields[u"device"][u"name"].toString().toStdString(),
+                  "Nimbra " + SafeStationId(Path));
+        EXPECT_FALSE(fields[u"device"][u"sw_version"].toString().isEmpty());
+        EXPECT_EQ(fields[u"origin"][u"name"].toString(), QStringLiteral("Nimbra"));
+        EXPECT_EQ(fields[u"origin"][u"sw_version"], fields[u"device"][u"sw_version"]);
     }
     EXPECT_TRUE(copyBecomes(Log(300), 30s)) << "the first fetch";
     EXPECT_TRUE(StationHolds(m_env.machineHolds, "test").holder(Path)) << "serve holds it";
