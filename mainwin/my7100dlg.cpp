@@ -116,7 +116,7 @@ void CMy7100Dlg::buildMenu()
         action->setObjectName(QString::number(id));
         connect(action, &QAction::triggered, this, [this, id] { OnMenuCommand(id); });
     }
-    const QString about = StringTable(m_language, 101);
+    const QString about = StringTable(m_language, TextId::AboutMenuItem);
     if (!about.isEmpty()) {
         menu->addSeparator();
         QAction* action = menu->addAction(about);
@@ -136,10 +136,11 @@ void CMy7100Dlg::SyncStationClock()
 
 void CMy7100Dlg::askAndSetStationClock()
 {
-    if (m_messages.ask(m_UiText.Text(230), m_UiText.Text(212)) != MessageService::Answer::Ok)
+    if (m_messages.ask(m_UiText.Text(TextId::SyncTimeQuestion), m_UiText.Text(TextId::SyncTime)) !=
+        MessageService::Answer::Ok)
         return;
     if (!m_link.Connected()) {
-        m_messages.inform(m_UiText.Text(232));
+        m_messages.inform(m_UiText.Text(TextId::Unconnected));
         return;
     }
     const Timing& timing = m_link.timing();
@@ -147,14 +148,14 @@ void CMy7100Dlg::askAndSetStationClock()
     const CommandFrame frame = SetClockFrame(SystemLocalTime());
     switch (m_link.GuardedWrite(m_ScreenBusy, {&frame, 1}, timing.syncFirst, timing.syncFinal)) {
     case WriteOutcome::Written:
-        m_messages.inform(m_UiText.Text(231));
+        m_messages.inform(m_UiText.Text(TextId::SyncTimeSuccess));
         break;
     case WriteOutcome::ScreenBusy:
-        m_messages.inform(m_UiText.Text(236));
+        m_messages.inform(m_UiText.Text(TextId::SwitchToMainScreen));
         break;
     case WriteOutcome::Unconnected:
         // The station went away before the frame went out: its clock was not set.
-        m_messages.inform(m_UiText.Text(232));
+        m_messages.inform(m_UiText.Text(TextId::Unconnected));
         break;
     }
 }
@@ -174,7 +175,7 @@ void CMy7100Dlg::RestartProgram()
 {
     if (m_RestartPending && !(m_restarter && m_restarter())) {
         m_RestartPending = false;
-        m_messages.inform(StringTable(m_language, 311));
+        m_messages.inform(StringTable(m_language, TextId::RestartFailed));
         return;
     }
     reject();
@@ -211,17 +212,19 @@ void CMy7100Dlg::showStatus()
     // Which one is named only when there was a choice.
     if (!search.stationId.empty() && search.stations > 1)
         station = (station.isEmpty() ? QString() : station + QStringLiteral(" · ")) +
-                  StringTable(m_language, 402).arg(QString::fromStdString(search.stationId));
+                  StringTable(m_language, TextId::StationNamed)
+                      .arg(QString::fromStdString(search.stationId));
     m_pane0->setText(station);
     if (m_link.Connected() || !search.refusal) {
-        m_pane1->setText(m_UiText.Text(m_link.Connected() ? 233 : 232));
+        m_pane1->setText(
+            m_UiText.Text(m_link.Connected() ? TextId::Connected : TextId::Unconnected));
         return;
     }
     const std::optional<StationHolder>& holder = search.refusal->heldBy;
-    m_pane1->setText(holder && holder->pid != 0 ? StringTable(m_language, 400)
+    m_pane1->setText(holder && holder->pid != 0 ? StringTable(m_language, TextId::HeldBy)
                                                       .arg(QString::fromStdString(holder->name))
                                                       .arg(holder->pid)
-                                                : StringTable(m_language, 401));
+                                                : StringTable(m_language, TextId::HeldByAnother));
 }
 
 void CMy7100Dlg::refreshScreen()
