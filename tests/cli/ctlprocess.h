@@ -19,8 +19,12 @@ struct CtlOutcome
     QByteArray err;
 };
 
+// HOME is the data folder: nothing of the user's is read or written, whatever the command.
 inline void StartCtl(QProcess& process, const QString& dataFolder, QStringList arguments)
 {
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("HOME"), dataFolder);
+    process.setProcessEnvironment(environment);
     arguments.prepend(dataFolder);
     arguments.prepend(QStringLiteral("--data-folder"));
     process.start(QStringLiteral(NIMBRACTL_EXE), arguments);
