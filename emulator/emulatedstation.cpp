@@ -132,13 +132,7 @@ StationState EmulatedStation::state() const
 {
     std::lock_guard lock(m_core->mutex);
     StationState s;
-    s.settingsPage = m_model.settingsPage();
-    s.calibrationPage = m_model.calibrationPage();
-    s.alarmSwitchesPage = m_model.alarmSwitchesPage();
-    s.temperatureLimitsPage = m_model.temperatureLimitsPage();
-    s.humidityLimitsPage = m_model.humidityLimitsPage();
-    s.intervalMinutes = m_model.intervalMinutes();
-    s.language = m_model.language();
+    static_cast<StationPages&>(s) = m_model.pages();
     s.screenBusy = m_model.screenBusy();
     s.endOfWrites = m_model.endOfWriteCount();
     s.clock = m_model.clock().fields();

@@ -26,15 +26,8 @@ struct ReceivedReport
 };
 
 // A copy of everything the station keeps.
-struct StationState
+struct StationState : StationPages
 {
-    Payload settingsPage{};
-    Payload calibrationPage{};
-    Payload alarmSwitchesPage{};
-    Payload temperatureLimitsPage{};
-    Payload humidityLimitsPage{};
-    std::uint8_t intervalMinutes = 0;
-    std::uint8_t language = 0;
     bool screenBusy = false;
     int endOfWrites = 0;
     DateTimeParts clock;

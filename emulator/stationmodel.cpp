@@ -141,22 +141,23 @@ std::optional<std::span<const std::uint8_t>> frameParameters(const Payload& fram
     return std::span<const std::uint8_t>(frame.data() + 2, closing - 3);
 }
 
-StationModel::StationModel(std::uint32_t seed)
-    : m_settings(defaultSettings()), m_alarmSwitches(defaultAlarmSwitches()),
-      m_tempLimits(defaultTemperatureLimits()), m_humiLimits(defaultHumidityLimits()),
-      m_channels(seed)
+StationModel::StationModel(std::uint32_t seed) : m_channels(seed)
 {
+    m_pages.settingsPage = defaultSettings();
+    m_pages.alarmSwitchesPage = defaultAlarmSwitches();
+    m_pages.temperatureLimitsPage = defaultTemperatureLimits();
+    m_pages.humidityLimitsPage = defaultHumidityLimits();
 }
 
 void StationModel::setIntervalMinutes(std::uint8_t minutes)
 {
-    m_interval = minutes;
+    m_pages.intervalMinutes = minutes;
     m_nextLog.reset();
 }
 
 LogFormat StationModel::logFormat() const
 {
-    return {m_settings[3], m_settings[4], m_settings[7] == 1};
+    return {m_pages.settingsPage[3], m_pages.settingsPage[4], m_pages.settingsPage[7] == 1};
 }
 
 void StationModel::catchUpLog()
@@ -164,7 +165,7 @@ void StationModel::catchUpLog()
     using namespace std::chrono;
     // A station that stayed off for a long time starts again instead of filling the card.
     constexpr int MostLinesAtOnce = 10000;
-    const minutes every{std::max<int>(m_interval, 1)};
+    const minutes every{std::max<int>(m_pages.intervalMinutes, 1)};
     const sys_seconds now = m_clock.now();
     if (!m_nextLog)
         m_nextLog = now + every;
@@ -219,22 +220,22 @@ StationReply StationModel::answer(Command code, std::span<const std::uint8_t> pa
         page = livePage();
         break;
     case Command::Settings:
-        page = m_settings;
+        page = m_pages.settingsPage;
         break;
     case Command::Calibration:
-        page = m_calibration;
+        page = m_pages.calibrationPage;
         break;
     case Command::AlarmPage1:
-        page = m_alarmSwitches;
+        page = m_pages.alarmSwitchesPage;
         break;
     case Command::AlarmPage3:
-        page = m_tempLimits;
+        page = m_pages.temperatureLimitsPage;
         break;
     case Command::AlarmPage4:
-        page = m_humiLimits;
+        page = m_pages.humidityLimitsPage;
         break;
     case Command::Interval:
-        page[1] = m_interval;
+        page[1] = m_pages.intervalMinutes;
         break;
     case Command::ScreenCheck:
         page[1] = m_screenBusy ? 1 : 0;
@@ -272,24 +273,24 @@ StationReply StationModel::write(Command code, std::span<const std::uint8_t> par
 
     switch (code) {
     case Command::WriteSettings:
-        copyIntoPage(m_settings, params);
+        copyIntoPage(m_pages.settingsPage, params);
         break;
     case Command::WriteCalibration:
-        copyIntoPage(m_calibration, params);
+        copyIntoPage(m_pages.calibrationPage, params);
         break;
     case Command::WriteAlarmSwitches:
-        copyIntoPage(m_alarmSwitches, params);
+        copyIntoPage(m_pages.alarmSwitchesPage, params);
         break;
     case Command::WriteTempLimits:
-        copyIntoPage(m_tempLimits, params);
+        copyIntoPage(m_pages.temperatureLimitsPage, params);
         break;
     case Command::WriteHumiLimits:
-        copyIntoPage(m_humiLimits, params);
+        copyIntoPage(m_pages.humidityLimitsPage, params);
         break;
     case Command::WriteLanguage:
         if (params[0] > 1)
             return refused();
-        m_language = params[0];
+        m_pages.language = params[0];
         break;
     case Command::SetInterval:
         // The station logs every 5 to 240 minutes; anything else would stop its logging.
@@ -353,13 +354,14 @@ std::optional<std::uint8_t> byteValue(std::string_view text)
 
 std::string StationModel::savedSettings() const
 {
-    const Payload* pages[] = {&m_settings, &m_calibration, &m_alarmSwitches, &m_tempLimits,
-                              &m_humiLimits};
+    const Payload* pages[] = {&m_pages.settingsPage, &m_pages.calibrationPage,
+                              &m_pages.alarmSwitchesPage, &m_pages.temperatureLimitsPage,
+                              &m_pages.humidityLimitsPage};
     std::string text;
     for (std::size_t i = 0; i < std::size(pages); ++i)
         text += std::string(PageNames[i]) + ' ' + hex(*pages[i]) + '\n';
-    text += "interval " + std::to_string(m_interval) + '\n';
-    text += "language " + std::to_string(m_language) + '\n';
+    text += "interval " + std::to_string(m_pages.intervalMinutes) + '\n';
+    text += "language " + std::to_string(m_pages.language) + '\n';
     return text;
 }
 
@@ -388,12 +390,13 @@ bool StationModel::restoreSettings(std::string_view saved)
     const bool whole = std::all_of(pages.begin(), pages.end(), [](const auto& p) { return p; });
     if (!whole || !interval || *interval < 5 || *interval > 240 || !language || *language > 1)
         return false;
-    Payload* targets[] = {&m_settings, &m_calibration, &m_alarmSwitches, &m_tempLimits,
-                          &m_humiLimits};
+    Payload* targets[] = {&m_pages.settingsPage, &m_pages.calibrationPage,
+                          &m_pages.alarmSwitchesPage, &m_pages.temperatureLimitsPage,
+                          &m_pages.humidityLimitsPage};
     for (std::size_t i = 0; i < pages.size(); ++i)
         *targets[i] = *pages[i];
     setIntervalMinutes(*interval);
-    m_language = *language;
+    m_pages.language = *language;
     return true;
 }
 
@@ -446,8 +449,8 @@ Payload StationModel::livePage()
     const auto now = m_clock.now();
     for (std::size_t c = 1; c <= ChannelCount; ++c) {
         const ChannelReading reading = m_channels.sample(static_cast<int>(c), now);
-        const std::uint16_t tempOffset = bigEndian16(&m_calibration[3 * c - 2]);
-        const auto humiOffset = static_cast<std::int8_t>(m_calibration[3 * c]);
+        const std::uint16_t tempOffset = bigEndian16(&m_pages.calibrationPage[3 * c - 2]);
+        const auto humiOffset = static_cast<std::int8_t>(m_pages.calibrationPage[3 * c]);
 
         std::uint16_t temperature = reading.missingMarker;
         if (reading.tenths) {

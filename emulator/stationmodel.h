@@ -35,6 +35,19 @@ struct StationReply
     bool chunk = false; // data reports and the "{@}" that ends them
 };
 
+// What the station keeps through a power cycle: its pages, each as the 64-byte reply it is
+// sent as, the logging interval and the language (1 English, 0 German).
+struct StationPages
+{
+    Payload settingsPage{};
+    Payload calibrationPage{};
+    Payload alarmSwitchesPage{};
+    Payload temperatureLimitsPage{};
+    Payload humidityLimitsPage{};
+    std::uint8_t intervalMinutes = 10;
+    std::uint8_t language = 1;
+};
+
 // The station's inner working: pages, the writes that change them, the screen state, the
 // clock, the sensors and the SD card. Plain data, not thread-safe; EmulatedStation guards it.
 //
@@ -51,18 +64,18 @@ public:
     // The live page as it would be sent now: sensor values plus calibration offsets.
     Payload livePage();
 
-    const Payload& settingsPage() const { return m_settings; }
-    const Payload& calibrationPage() const { return m_calibration; }
-    const Payload& alarmSwitchesPage() const { return m_alarmSwitches; }
-    const Payload& temperatureLimitsPage() const { return m_tempLimits; }
-    const Payload& humidityLimitsPage() const { return m_humiLimits; }
-    void setSettingsPage(const Payload& page) { m_settings = page; }
-    void setCalibrationPage(const Payload& page) { m_calibration = page; }
+    const StationPages& pages() const { return m_pages; }
+    const Payload& settingsPage() const { return m_pages.settingsPage; }
+    const Payload& calibrationPage() const { return m_pages.calibrationPage; }
+    const Payload& alarmSwitchesPage() const { return m_pages.alarmSwitchesPage; }
+    const Payload& temperatureLimitsPage() const { return m_pages.temperatureLimitsPage; }
+    const Payload& humidityLimitsPage() const { return m_pages.humidityLimitsPage; }
+    void setSettingsPage(const Payload& page) { m_pages.settingsPage = page; }
+    void setCalibrationPage(const Payload& page) { m_pages.calibrationPage = page; }
 
-    std::uint8_t intervalMinutes() const { return m_interval; }
+    std::uint8_t intervalMinutes() const { return m_pages.intervalMinutes; }
     void setIntervalMinutes(std::uint8_t minutes);
-    // 1 English, 0 German.
-    std::uint8_t language() const { return m_language; }
+    std::uint8_t language() const { return m_pages.language; }
     bool screenBusy() const { return m_screenBusy; }
     void setScreenBusy(bool busy) { m_screenBusy = busy; }
     int endOfWriteCount() const { return m_endOfWrites; }
@@ -97,13 +110,7 @@ private:
     StationReply chunk(std::span<const std::uint8_t> params) const;
     void logLine(std::chrono::sys_seconds at);
 
-    Payload m_settings{};
-    Payload m_calibration{};
-    Payload m_alarmSwitches{};
-    Payload m_tempLimits{};
-    Payload m_humiLimits{};
-    std::uint8_t m_interval = 10;
-    std::uint8_t m_language = 1;
+    StationPages m_pages;
     bool m_screenBusy = false;
     int m_endOfWrites = 0;
     StationClock m_clock;
