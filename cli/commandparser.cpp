@@ -44,6 +44,13 @@ int CommandLine::badUsage(const QString& reason, HeadlessEnvironment& env) const
     return 2;
 }
 
+bool IsDataFolderOption(const QString& argument)
+{
+    const qsizetype dashes = argument.startsWith(QStringLiteral("--")) ? 2 : 1;
+    return argument.startsWith(u'-') &&
+           QStringView(argument).mid(dashes) == QLatin1String(DataFolderOption);
+}
+
 void PrintLine(std::FILE* file, const QString& text)
 {
     const QByteArray bytes = text.toLocal8Bit();

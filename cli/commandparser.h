@@ -10,6 +10,8 @@
 
 namespace nimbra {
 
+inline constexpr const char* DataFolderOption = "data-folder";
+
 // One station command's line: its options besides the ones every command takes
 // (--data-folder, --simulate, --help), read with Qt's parser.
 class CommandLine
@@ -34,7 +36,7 @@ private:
     QString m_synopsis;
     QString m_description;
     QCommandLineParser m_parser;
-    QCommandLineOption m_dataFolder{QStringLiteral("data-folder"),
+    QCommandLineOption m_dataFolder{QLatin1String(DataFolderOption),
                                     QStringLiteral("The data folder (default: the program's own)."),
                                     QStringLiteral("DIR")};
     QCommandLineOption m_simulate{QStringLiteral("simulate"),
@@ -42,6 +44,11 @@ private:
     QCommandLineOption m_help{{QStringLiteral("h"), QStringLiteral("help")},
                               QStringLiteral("Show this help.")};
 };
+
+// Whether argument is the data folder option whose value follows as the next word. Qt's
+// parser, as CommandLine sets it up, takes a word after one dash as the long option, so both
+// spellings are; the finder of the command word must skip the same value that parser reads.
+bool IsDataFolderOption(const QString& argument);
 
 // A line on err, "nimbractl: text"; returns 1 for `return Fail(...)`.
 int Fail(HeadlessEnvironment& env, const QString& text);

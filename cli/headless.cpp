@@ -1,5 +1,6 @@
 #include "headless.h"
 
+#include "commandparser.h"
 #include "datafolder.h"
 #include "headlesscommands.h"
 #include "hidapitransport.h"
@@ -31,12 +32,12 @@ constexpr std::pair<const char*, Runner> Commands[] = {
     {"history", RunHistory}, {"publish", RunPublish},
 };
 
-// The first word that is neither an option nor the value of --data-folder.
+// The first word that is neither an option nor the value of the data folder option.
 QString Verb(const QStringList& arguments)
 {
     for (qsizetype i = 1; i < arguments.size(); ++i) {
         const QString& argument = arguments[i];
-        if (argument == QStringLiteral("--data-folder"))
+        if (IsDataFolderOption(argument))
             ++i;
         else if (!argument.startsWith(u'-'))
             return argument;
