@@ -122,8 +122,10 @@ std::unique_ptr<CMy7100App::Publishing> CMy7100App::startPublishing(MessageServi
 {
     QString problem;
     const std::optional<PublishSettings> settings = LoadPublishSettings(m_dataFolder, problem);
-    if (!problem.isEmpty())
+    if (!problem.isEmpty()) {
+        std::fprintf(stderr, "nimbra: %s\n", problem.toLocal8Bit().constData());
         messages.inform(StringTable(m_language, PublishingOffText).arg(problem));
+    }
     return settings ? std::make_unique<Publishing>(*settings) : nullptr;
 }
 
