@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSettings>
+#include <algorithm>
 #include <mosquitto.h>
 
 namespace nimbra {
@@ -68,6 +69,20 @@ bool IsMqttText(const std::string& text)
            mosquitto_validate_utf8(text.data(), static_cast<int>(text.size())) == MOSQ_ERR_SUCCESS;
 }
 
+// Whether the library takes every topic the readings go to (their prefix and their length).
+bool AreMqttTopics(const StationTopics& topics)
+{
+    std::vector<std::string> all{topics.availability()};
+    for (int channel = 1; channel <= ChannelCount; ++channel)
+        all.push_back(topics.state(channel));
+    for (const MqttMessage& config : DiscoveryConfigs(topics, false))
+        all.push_back(config.first);
+    return std::all_of(all.begin(), all.end(), [](const std::string& topic) {
+        return IsMqttText(topic) &&
+               mosquitto_pub_topic_check2(topic.data(), topic.size()) == MOSQ_ERR_SUCCESS;
+    });
+}
+
 // The first of the texts MQTT cannot carry, as "the user name (Username) must be ...".
 QString TextFault(const PublishSettings& settings, const SettingNames& names)
 {
@@ -87,10 +102,7 @@ QString TextFault(const PublishSettings& settings, const SettingNames& names)
 QString CompleteSettings(PublishSettings& settings, const QString& passwordFile,
                          const SettingNames& names)
 {
-    // The availability topic is the longest under the prefix.
-    const std::string availability = settings.topics.availability();
-    if (settings.topics.prefix.empty() || !IsMqttText(availability) ||
-        mosquitto_pub_topic_check2(availability.data(), availability.size()) != MOSQ_ERR_SUCCESS)
+    if (settings.topics.prefix.empty() || !AreMqttTopics(settings.topics))
         return QStringLiteral("the topic prefix (%1) must be a topic name: UTF-8 text without "
                               "control characters, + or #")
             .arg(names.prefix);
@@ -108,7 +120,7 @@ QString CompleteSettings(PublishSettings& settings, const QString& passwordFile,
     const QString ca = QString::fromStdString(settings.broker.tlsCaFile);
     if (!ca.isEmpty() && !QFileInfo(ca).isReadable())
         return QStringLiteral("cannot read the CA file %1").arg(ca);
-    settings.broker.willTopic = availability;
+    settings.broker.willTopic = settings.topics.availability();
     return {};
 }
 
