@@ -102,7 +102,6 @@ bool MqttPublisher::configure()
             return false;
         }
     }
-    // Without it the client would log in anonymously, and the user would never know.
     if (!m_options.username.empty()) {
         const int rc = mosquitto_username_pw_set(
             m_client, m_options.username.c_str(),
@@ -209,38 +208,39 @@ void MqttPublisher::sendPending()
             if (std::exchange(entry.pending, false))
                 batch.push_back(entry);
     }
-    for (const Entry& entry : batch) {
-        // The library reads the topic up to its first NUL: such a topic would land elsewhere.
-        const int rc = entry.topic.find('\0') != std::string::npos
-                           ? MOSQ_ERR_MALFORMED_UTF8
-                           : mosquitto_publish(m_client, nullptr, entry.topic.c_str(),
-                                               static_cast<int>(entry.payload.size()),
-                                               entry.payload.data(), 0, true);
-        settle(entry, rc);
-    }
+    for (const Entry& entry : batch)
+        settle(entry, send(entry.topic, entry.payload));
+}
+
+int MqttPublisher::send(const std::string& topic, const std::string& payload)
+{
+    // The library reads the topic up to its first NUL: such a topic would land elsewhere.
+    if (topic.find('\0') != std::string::npos)
+        return MOSQ_ERR_MALFORMED_UTF8;
+    return mosquitto_publish(m_client, nullptr, topic.c_str(), static_cast<int>(payload.size()),
+                             payload.data(), 0, true);
 }
 
 void MqttPublisher::settle(const Entry& entry, int rc)
 {
-    std::string told;
+    const std::string refusal = rc == MOSQ_ERR_SUCCESS ? std::string() : ErrorText(rc);
+    bool newRefusal = false;
     {
         std::lock_guard lock(m_mutex);
         for (Entry& held : m_entries) {
             if (held.topic != entry.topic || held.payload != entry.payload)
                 continue;
-            if (rc == MOSQ_ERR_SUCCESS) {
-                held.refusal.clear();
-            } else if (IsPassing(rc)) {
+            if (IsPassing(rc)) {
                 // It goes again with the next connection (which sends every topic anyway).
                 held.pending = true;
-            } else if (held.refusal != ErrorText(rc)) {
-                held.refusal = ErrorText(rc);
-                told = held.refusal;
+                continue;
             }
+            newRefusal = !refusal.empty() && held.refusal != refusal;
+            held.refusal = refusal;
         }
     }
-    if (!told.empty())
-        tell("cannot publish on " + Printable(entry.topic) + ": " + told +
+    if (newRefusal)
+        tell("cannot publish on " + Printable(entry.topic) + ": " + refusal +
              "; it is not sent until it has a new message");
 }
 
@@ -278,9 +278,7 @@ void MqttPublisher::sayGoodbye()
         final = m_final;
     }
     for (const auto& [topic, payload] : final) {
-        const int rc = mosquitto_publish(m_client, nullptr, topic.c_str(),
-                                         static_cast<int>(payload.size()), payload.data(), 0, true);
-        if (rc != MOSQ_ERR_SUCCESS)
+        if (const int rc = send(topic, payload); rc != MOSQ_ERR_SUCCESS)
             tell("cannot publish on " + Printable(topic) + " at the end: " + ErrorText(rc));
     }
     const auto deadline = Clock::now() + GoodbyeTime;

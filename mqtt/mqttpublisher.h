@@ -82,6 +82,8 @@ private:
     bool configure();
     bool tryConnect();
     void sendPending();
+    // The library's result for one retained message.
+    int send(const std::string& topic, const std::string& payload);
     // Notes what became of a message the batch tried to send.
     void settle(const Entry& entry, int rc);
     void connectionLost(const std::string& why);
