@@ -19,12 +19,6 @@
 
 namespace nimbra {
 
-namespace {
-
-constexpr int PublishingOffText = 360;
-
-} // namespace
-
 CMy7100App::CMy7100App(int& argc, char** argv) : m_application(argc, argv)
 {
     QApplication::setApplicationName(QStringLiteral("Nimbra"));
@@ -124,7 +118,7 @@ std::unique_ptr<CMy7100App::Publishing> CMy7100App::startPublishing(MessageServi
     const std::optional<PublishSettings> settings = LoadPublishSettings(m_dataFolder, problem);
     if (!problem.isEmpty()) {
         std::fprintf(stderr, "nimbra: %s\n", problem.toLocal8Bit().constData());
-        messages.inform(StringTable(m_language, PublishingOffText).arg(problem));
+        messages.inform(StringTable(m_language, TextId::PublishingOff).arg(problem));
     }
     return settings ? std::make_unique<Publishing>(*settings) : nullptr;
 }

@@ -28,7 +28,6 @@ public:
     bool InitInstance();
     int exitStatus() const { return m_exitStatus; }
 
-    const QString& DataFolder() const { return m_dataFolder; }
     Language language() const { return m_language; }
     const StartOptions& options() const { return m_options; }
 

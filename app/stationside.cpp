@@ -4,7 +4,7 @@
 #include "emulatorpanel.h"
 #include "hidapitransport.h"
 #include "hotplugmonitor.h"
-#include "simulatedbus.h"
+#include "makebus.h"
 
 #include <QDir>
 #include <QWidget>
@@ -25,10 +25,10 @@ StationSide HardwareStation(const Timing& timing)
 StationSide EmulatedStationSide(const QString& dataFolder, Language language)
 {
     StationSide side;
-    std::unique_ptr<EmulatedBus> bus = makeSimulatedBus();
+    std::unique_ptr<EmulatedBus> bus = makeEmulatedBus();
     const std::filesystem::path file =
         QDir(dataFolder).filePath(QStringLiteral("SimulatedStation.txt")).toStdU16String();
-    bus->station(SimulatedStationPath)->edit([&file](StationModel& model) {
+    bus->station(EmulatedStationPath)->edit([&file](StationModel& model) {
         KeepSettingsInFile(model, file);
     });
     EmulatedBus* busPointer = bus.get();
@@ -38,7 +38,7 @@ StationSide EmulatedStationSide(const QString& dataFolder, Language language)
         // A window of its own, not the main window's: the main window's dialogs block their
         // owner only, so the station can be pulled while one of them runs. It goes with the
         // main window, before the bus it drives.
-        auto* panel = new EmulatorPanel(*busPointer, SimulatedStationPath, language, nullptr);
+        auto* panel = new EmulatorPanel(*busPointer, EmulatedStationPath, language, nullptr);
         QObject::connect(mainWindow, &QObject::destroyed, [panel] { delete panel; });
         panel->move(mainWindow->frameGeometry().topRight() + QPoint(8, 0));
         panel->show();

@@ -8,10 +8,10 @@ namespace nimbra {
 
 int RunSetClock(const QStringList& arguments, HeadlessEnvironment& env)
 {
-    CommandLine line(QStringLiteral("set-clock"), QString(),
-                     QStringLiteral("Sets the station's clock to this computer's local time, as "
-                                    "Sync Time in the window does.\nThe station keeps its own "
-                                    "time zone and daylight-saving settings."));
+    CommandParser line(QStringLiteral("set-clock"), QString(),
+                       QStringLiteral("Sets the station's clock to this computer's local time, as "
+                                      "Sync Time in the window does.\nThe station keeps its own "
+                                      "time zone and daylight-saving settings."));
     if (const std::optional<int> done = line.parse(arguments, env))
         return *done;
     if (!line.operands().isEmpty())
@@ -31,10 +31,10 @@ int RunSetClock(const QStringList& arguments, HeadlessEnvironment& env)
 
 int RunInterval(const QStringList& arguments, HeadlessEnvironment& env)
 {
-    CommandLine line(QStringLiteral("interval"), QStringLiteral("MINUTES"),
-                     QStringLiteral("Sets the station's logging interval, %1 to %2 minutes.")
-                         .arg(MinInterval)
-                         .arg(MaxInterval));
+    CommandParser line(QStringLiteral("interval"), QStringLiteral("MINUTES"),
+                       QStringLiteral("Sets the station's logging interval, %1 to %2 minutes.")
+                           .arg(MinInterval)
+                           .arg(MaxInterval));
     if (const std::optional<int> done = line.parse(arguments, env))
         return *done;
     const QStringList operands = line.operands();

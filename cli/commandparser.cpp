@@ -5,7 +5,7 @@
 
 namespace nimbra {
 
-CommandLine::CommandLine(QString verb, QString synopsis, QString description)
+CommandParser::CommandParser(QString verb, QString synopsis, QString description)
     : m_verb(std::move(verb)), m_synopsis(std::move(synopsis)),
       m_description(std::move(description))
 {
@@ -15,7 +15,7 @@ CommandLine::CommandLine(QString verb, QString synopsis, QString description)
     m_parser.addOption(m_help);
 }
 
-std::optional<int> CommandLine::parse(const QStringList& arguments, HeadlessEnvironment& env)
+std::optional<int> CommandParser::parse(const QStringList& arguments, HeadlessEnvironment& env)
 {
     if (!m_parser.parse(arguments))
         return badUsage(m_parser.errorText(), env);
@@ -31,13 +31,13 @@ std::optional<int> CommandLine::parse(const QStringList& arguments, HeadlessEnvi
     return std::nullopt;
 }
 
-QString CommandLine::dataFolder(const HeadlessEnvironment& env) const
+QString CommandParser::dataFolder(const HeadlessEnvironment& env) const
 {
     const QString given = m_parser.value(m_dataFolder);
     return given.isEmpty() ? env.defaultDataFolder : QFileInfo(given).absoluteFilePath();
 }
 
-int CommandLine::badUsage(const QString& reason, HeadlessEnvironment& env) const
+int CommandParser::badUsage(const QString& reason, HeadlessEnvironment& env) const
 {
     PrintLine(env.err, QStringLiteral("nimbractl %1: %2\nUsage: nimbractl %1 %3 (see --help)")
                            .arg(m_verb, reason, m_synopsis));

@@ -14,10 +14,10 @@ inline constexpr const char* DataFolderOption = "data-folder";
 
 // One station command's line: its options besides the ones every command takes
 // (--data-folder, --simulate, --help), read with Qt's parser.
-class CommandLine
+class CommandParser
 {
 public:
-    CommandLine(QString verb, QString synopsis, QString description);
+    CommandParser(QString verb, QString synopsis, QString description);
 
     QCommandLineParser& parser() { return m_parser; }
     const QCommandLineParser& parser() const { return m_parser; }
@@ -63,7 +63,7 @@ std::optional<int> WholeNumber(const QString& text, int low, int high);
 class StationAccess
 {
 public:
-    StationAccess(HeadlessEnvironment& env, const CommandLine& line)
+    StationAccess(HeadlessEnvironment& env, const CommandParser& line)
         : m_env(env), m_userLock(env.lockFolder, LockName(env.defaultDataFolder)),
           m_lock(env.lockFolder, LockName(line.dataFolder(env))),
           m_session(env.transport(line.simulate()), env.timing, m_lock)

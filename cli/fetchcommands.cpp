@@ -180,9 +180,9 @@ private:
 
 int RunList(const QStringList& arguments, HeadlessEnvironment& env)
 {
-    CommandLine line(QStringLiteral("list"), QStringLiteral("[--json]"),
-                     QStringLiteral("Lists the log files on the station's SD card with their "
-                                    "sizes in bytes."));
+    CommandParser line(QStringLiteral("list"), QStringLiteral("[--json]"),
+                       QStringLiteral("Lists the log files on the station's SD card with their "
+                                      "sizes in bytes."));
     const QCommandLineOption json(QStringLiteral("json"),
                                   QStringLiteral("Write a JSON array of {name, size}."));
     line.addOption(json);
@@ -213,7 +213,7 @@ int RunList(const QStringList& arguments, HeadlessEnvironment& env)
 
 int RunFetch(const QStringList& arguments, HeadlessEnvironment& env)
 {
-    CommandLine line(
+    CommandParser line(
         QStringLiteral("fetch"), QStringLiteral("NAME... | --all [--new]"),
         QStringLiteral("Fetches station files into the data folder as the SD-card dialog does: a "
                        "file fetched before\nresumes after the bytes its copy holds. Each file is "

@@ -4,8 +4,8 @@
 #include "datafolder.h"
 #include "headlesscommands.h"
 #include "hidapitransport.h"
+#include "makebus.h"
 #include "publishcommand.h"
-#include "simulatedbus.h"
 #include "singleinstance.h"
 #include "tracingtransport.h"
 
@@ -64,7 +64,7 @@ std::optional<int> RunHeadlessCommand(const QStringList& arguments, TraceWriter*
     env.terminal = isatty(fileno(stdout)) != 0;
     env.transport = [&transport, &tracing, trace](bool simulate) -> HidTransport& {
         if (simulate)
-            transport = makeSimulatedBus();
+            transport = makeEmulatedBus();
         else
             transport = std::make_unique<HidapiTransport>();
         if (!trace)

@@ -29,7 +29,7 @@ int PrintStats(HeadlessEnvironment& env, Archive* archive)
     return 0;
 }
 
-std::optional<double> TimeOption(const CommandLine& line, const QCommandLineOption& option,
+std::optional<double> TimeOption(const CommandParser& line, const QCommandLineOption& option,
                                  QString& error)
 {
     if (!line.parser().isSet(option))
@@ -46,7 +46,7 @@ std::optional<double> TimeOption(const CommandLine& line, const QCommandLineOpti
 
 int RunHistory(const QStringList& arguments, HeadlessEnvironment& env)
 {
-    CommandLine line(
+    CommandParser line(
         QStringLiteral("history"),
         QStringLiteral("[--from TIME] [--to TIME] [--indoor] [--output FILE] | "
                        "--stats"),

@@ -84,10 +84,11 @@ QString Compact(const QJsonObject& object)
 
 int RunLive(const QStringList& arguments, HeadlessEnvironment& env)
 {
-    CommandLine line(QStringLiteral("live"), QStringLiteral("[--json] [--watch SECONDS]"),
-                     QStringLiteral("Reads the station's channels once: temperature, humidity and "
-                                    "dew point in the station's unit;\n\"--\" (null in JSON) where "
-                                    "a channel has no value. --watch repeats the reading."));
+    CommandParser line(
+        QStringLiteral("live"), QStringLiteral("[--json] [--watch SECONDS]"),
+        QStringLiteral("Reads the station's channels once: temperature, humidity and "
+                       "dew point in the station's unit;\n\"--\" (null in JSON) where "
+                       "a channel has no value. --watch repeats the reading."));
     const QCommandLineOption json(QStringLiteral("json"), JsonHelp);
     const QCommandLineOption watch(QStringLiteral("watch"),
                                    QStringLiteral("Read again every SECONDS (1..86400) until "
@@ -218,10 +219,11 @@ QString SettingsTable(const QJsonObject& settings)
 
 int RunSettings(const QStringList& arguments, HeadlessEnvironment& env)
 {
-    CommandLine line(QStringLiteral("settings"), QStringLiteral("[--json]"),
-                     QStringLiteral("Reads the station's setup: unit, formats, time zone, logging "
-                                    "interval, alarm limits and\ncalibration offsets, in the "
-                                    "station's unit."));
+    CommandParser line(
+        QStringLiteral("settings"), QStringLiteral("[--json]"),
+        QStringLiteral("Reads the station's setup: unit, formats, time zone, logging "
+                       "interval, alarm limits and\ncalibration offsets, in the "
+                       "station's unit."));
     const QCommandLineOption json(QStringLiteral("json"), JsonHelp);
     line.addOption(json);
     if (const std::optional<int> done = line.parse(arguments, env))

@@ -46,7 +46,7 @@ struct PublishOptions
                                                "default 20)."),
                                 QStringLiteral("SECONDS")};
 
-    void addTo(CommandLine& line) const
+    void addTo(CommandParser& line) const
     {
         for (const QCommandLineOption* option :
              {&broker, &prefix, &clientId, &username, &passwordFile, &tlsCa, &interval})
@@ -104,14 +104,14 @@ bool PublishCycle::step()
 
 int RunPublish(const QStringList& arguments, HeadlessEnvironment& env)
 {
-    CommandLine line(QStringLiteral("publish"),
-                     QStringLiteral("--broker HOST[:PORT] [--topic-prefix PREFIX] [--client-id "
-                                    "ID] [--username U --password-file F] [--tls-ca FILE] "
-                                    "[--interval SECONDS]"),
-                     QStringLiteral("Polls the station and publishes each channel's readings, "
-                                    "retained, as JSON on PREFIX/chN/state,\nthe station's "
-                                    "availability on PREFIX/availability, and Home Assistant "
-                                    "discovery configs.\nRuns until stopped (Ctrl+C)."));
+    CommandParser line(QStringLiteral("publish"),
+                       QStringLiteral("--broker HOST[:PORT] [--topic-prefix PREFIX] [--client-id "
+                                      "ID] [--username U --password-file F] [--tls-ca FILE] "
+                                      "[--interval SECONDS]"),
+                       QStringLiteral("Polls the station and publishes each channel's readings, "
+                                      "retained, as JSON on PREFIX/chN/state,\nthe station's "
+                                      "availability on PREFIX/availability, and Home Assistant "
+                                      "discovery configs.\nRuns until stopped (Ctrl+C)."));
     const PublishOptions options;
     options.addTo(line);
     if (const std::optional<int> done = line.parse(arguments, env))

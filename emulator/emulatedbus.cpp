@@ -161,12 +161,6 @@ int EmulatedBus::openCount(const std::string& path) const
     return device ? device->opens : 0;
 }
 
-void EmulatedBus::setDescription(std::string text)
-{
-    std::lock_guard lock(m_core->mutex);
-    m_description = std::move(text);
-}
-
 std::vector<HidInterfaceInfo> EmulatedBus::enumerate()
 {
     std::lock_guard lock(m_core->mutex);

@@ -47,7 +47,6 @@ public:
     std::shared_ptr<EmulatedStation> station(const std::string& path) const;
     // How often open() succeeded for path (the link opens a read and a write handle).
     int openCount(const std::string& path) const;
-    void setDescription(std::string text);
 
     std::vector<HidInterfaceInfo> enumerate() override;
     std::unique_ptr<HidDevice> open(const std::string& path, OpenResult* result) override;

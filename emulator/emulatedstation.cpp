@@ -120,13 +120,6 @@ bool EmulatedStation::putFile(std::string_view name, std::string content)
     return stored;
 }
 
-bool EmulatedStation::removeFile(std::string_view name)
-{
-    bool removed = false;
-    edit([&](StationModel& model) { removed = model.card().remove(name); });
-    return removed;
-}
-
 void EmulatedStation::edit(const std::function<void(StationModel&)>& change)
 {
     std::lock_guard lock(m_core->mutex);

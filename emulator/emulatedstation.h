@@ -37,7 +37,7 @@ struct StationState
     std::uint8_t language = 0;
     bool screenBusy = false;
     int endOfWrites = 0;
-    ClockFields clock;
+    DateTimeParts clock;
     std::vector<CardFile> files;
 };
 
@@ -81,7 +81,6 @@ public:
 
     void setScreenBusy(bool busy);
     bool putFile(std::string_view name, std::string content);
-    bool removeFile(std::string_view name);
     // Any other change: runs under the bus's lock, so it must not call back into the bus or
     // this station.
     void edit(const std::function<void(StationModel&)>& change);

@@ -6,10 +6,12 @@ using namespace std::chrono;
 
 StationClock::StationClock() : m_setTo(floor<seconds>(system_clock::now())) {}
 
-bool StationClock::set(const ClockFields& f)
+bool StationClock::set(const DateTimeParts& f)
 {
-    const year_month_day date{year{f.year}, month{f.month}, day{f.day}};
-    if (!date.ok() || f.hour > 23 || f.minute > 59 || f.second > 59)
+    const year_month_day date{year{f.year}, month{static_cast<unsigned>(f.month)},
+                              day{static_cast<unsigned>(f.day)}};
+    const auto outside = [](int value, int last) { return value < 0 || value > last; };
+    if (!date.ok() || outside(f.hour, 23) || outside(f.minute, 59) || outside(f.second, 59))
         return false;
     set(sys_days{date} + hours{f.hour} + minutes{f.minute} + seconds{f.second});
     return true;
@@ -26,24 +28,28 @@ sys_seconds StationClock::now() const
     return m_setTo + duration_cast<seconds>(SteadyClock::now() - m_setAt);
 }
 
-ClockFields StationClock::fields() const
+DateTimeParts StationClock::fields() const
 {
     return toFields(now());
 }
 
-ClockFields StationClock::toFields(sys_seconds time)
+unsigned StationClock::weekday() const
+{
+    return std::chrono::weekday{floor<days>(now())}.c_encoding();
+}
+
+DateTimeParts StationClock::toFields(sys_seconds time)
 {
     const sys_days dayStart = floor<days>(time);
     const year_month_day date{dayStart};
     const hh_mm_ss clock{time - dayStart};
-    ClockFields f;
+    DateTimeParts f;
     f.year = static_cast<int>(date.year());
-    f.month = static_cast<unsigned>(date.month());
-    f.day = static_cast<unsigned>(date.day());
-    f.hour = static_cast<unsigned>(clock.hours().count());
-    f.minute = static_cast<unsigned>(clock.minutes().count());
-    f.second = static_cast<unsigned>(clock.seconds().count());
-    f.weekday = weekday{dayStart}.c_encoding();
+    f.month = static_cast<int>(static_cast<unsigned>(date.month()));
+    f.day = static_cast<int>(static_cast<unsigned>(date.day()));
+    f.hour = static_cast<int>(clock.hours().count());
+    f.minute = static_cast<int>(clock.minutes().count());
+    f.second = static_cast<int>(clock.seconds().count());
     return f;
 }
 

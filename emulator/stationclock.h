@@ -1,22 +1,11 @@
 #pragma once
 
+#include "datetimeparts.h"
+
 #include <chrono>
 #include <cstdint>
 
 namespace nimbra {
-
-// A calendar time as the set-clock command carries it.
-struct ClockFields
-{
-    int year = 2026;
-    unsigned month = 1;
-    unsigned day = 1;
-    unsigned hour = 0;
-    unsigned minute = 0;
-    unsigned second = 0;
-    unsigned weekday = 0; // 0 = Sunday
-    friend bool operator==(const ClockFields&, const ClockFields&) = default;
-};
 
 // The station's own clock: set from outside, then running in real time. It keeps no time zone:
 // whatever it was set to is its local time.
@@ -29,14 +18,15 @@ public:
     StationClock();
 
     // False for a date or time that does not exist; the clock then keeps running unchanged.
-    bool set(const ClockFields& fields);
+    bool set(const DateTimeParts& fields);
     void set(std::chrono::sys_seconds time);
 
     std::chrono::sys_seconds now() const;
-    // The weekday is computed from the date, not taken from what was sent.
-    ClockFields fields() const;
+    DateTimeParts fields() const;
+    // 0 = Sunday; computed from the date, never taken from what was sent.
+    unsigned weekday() const;
 
-    static ClockFields toFields(std::chrono::sys_seconds time);
+    static DateTimeParts toFields(std::chrono::sys_seconds time);
 
 private:
     std::chrono::sys_seconds m_setTo;

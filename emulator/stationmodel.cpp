@@ -426,7 +426,7 @@ void KeepSettingsInFile(StationModel& model, const std::filesystem::path& file)
 
 StationReply StationModel::setClock(std::span<const std::uint8_t> params)
 {
-    ClockFields fields;
+    DateTimeParts fields;
     fields.year = bigEndian16(params.data());
     fields.month = params[2];
     fields.day = params[3];

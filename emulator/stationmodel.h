@@ -2,8 +2,8 @@
 
 #include "channelsim.h"
 #include "commandframe.h"
+#include "emulatedcard.h"
 #include "loggenerator.h"
-#include "sdcard.h"
 #include "stationclock.h"
 
 #include <chrono>
@@ -58,9 +58,6 @@ public:
     const Payload& humidityLimitsPage() const { return m_humiLimits; }
     void setSettingsPage(const Payload& page) { m_settings = page; }
     void setCalibrationPage(const Payload& page) { m_calibration = page; }
-    void setAlarmSwitchesPage(const Payload& page) { m_alarmSwitches = page; }
-    void setTemperatureLimitsPage(const Payload& page) { m_tempLimits = page; }
-    void setHumidityLimitsPage(const Payload& page) { m_humiLimits = page; }
 
     std::uint8_t intervalMinutes() const { return m_interval; }
     void setIntervalMinutes(std::uint8_t minutes);
@@ -84,8 +81,8 @@ public:
     StationClock& clock() { return m_clock; }
     const StationClock& clock() const { return m_clock; }
     ChannelSimulator& channels() { return m_channels; }
-    SdCard& card() { return m_card; }
-    const SdCard& card() const { return m_card; }
+    EmulatedCard& card() { return m_card; }
+    const EmulatedCard& card() const { return m_card; }
 
     // The station logs one line per interval into its newest file, in the formats and the unit
     // its settings hold at that moment. Time that passed on its clock is caught up here, which
@@ -111,7 +108,7 @@ private:
     int m_endOfWrites = 0;
     StationClock m_clock;
     ChannelSimulator m_channels;
-    SdCard m_card;
+    EmulatedCard m_card;
     std::optional<std::chrono::sys_seconds> m_nextLog; // empty: schedule from the clock's now
     std::function<void(const std::string&)> m_keeper;
 };

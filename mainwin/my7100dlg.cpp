@@ -115,7 +115,7 @@ void CMy7100Dlg::buildMenu()
         action->setObjectName(QString::number(id));
         connect(action, &QAction::triggered, this, [this, id] { OnMenuCommand(id); });
     }
-    const QString about = StringTable(m_language, 101);
+    const QString about = StringTable(m_language, TextId::AboutMenuItem);
     if (!about.isEmpty()) {
         menu->addSeparator();
         QAction* action = menu->addAction(about);
@@ -129,16 +129,17 @@ void CMy7100Dlg::SyncStationClock()
 {
     // No poll cycle may start while the question is open or the write runs.
     m_Poll.m_DialogOpen = true;
-    syncStationClock();
+    askAndSetStationClock();
     m_Poll.m_DialogOpen = false;
 }
 
-void CMy7100Dlg::syncStationClock()
+void CMy7100Dlg::askAndSetStationClock()
 {
-    if (m_messages.ask(m_UiText.Text(230), m_UiText.Text(212)) != MessageService::Answer::Ok)
+    if (m_messages.ask(m_UiText.Text(TextId::SyncTimeQuestion), m_UiText.Text(TextId::SyncTime)) !=
+        MessageService::Answer::Ok)
         return;
     if (!m_link.Connected()) {
-        m_messages.inform(m_UiText.Text(232));
+        m_messages.inform(m_UiText.Text(TextId::Unconnected));
         return;
     }
     const Timing& timing = m_link.timing();
@@ -146,14 +147,14 @@ void CMy7100Dlg::syncStationClock()
     const CommandFrame frame = SetClockFrame(SystemLocalTime());
     switch (m_link.GuardedWrite(m_ScreenBusy, {&frame, 1}, timing.syncFirst, timing.syncFinal)) {
     case WriteOutcome::Written:
-        m_messages.inform(m_UiText.Text(231));
+        m_messages.inform(m_UiText.Text(TextId::SyncTimeSuccess));
         break;
     case WriteOutcome::ScreenBusy:
-        m_messages.inform(m_UiText.Text(236));
+        m_messages.inform(m_UiText.Text(TextId::SwitchToMainScreen));
         break;
     case WriteOutcome::Unconnected:
         // The station went away before the frame went out: its clock was not set.
-        m_messages.inform(m_UiText.Text(232));
+        m_messages.inform(m_UiText.Text(TextId::Unconnected));
         break;
     }
 }
@@ -173,7 +174,7 @@ void CMy7100Dlg::RestartProgram()
 {
     if (m_RestartPending && !(m_restarter && m_restarter())) {
         m_RestartPending = false;
-        m_messages.inform(StringTable(m_language, 311));
+        m_messages.inform(StringTable(m_language, TextId::RestartFailed));
         return;
     }
     reject();
@@ -205,7 +206,7 @@ void CMy7100Dlg::buildStatusBar()
 
 void CMy7100Dlg::showStatus()
 {
-    m_pane1->setText(m_UiText.Text(m_link.Connected() ? 233 : 232));
+    m_pane1->setText(m_UiText.Text(m_link.Connected() ? TextId::Connected : TextId::Unconnected));
 }
 
 void CMy7100Dlg::refreshScreen()

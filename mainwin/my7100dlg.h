@@ -91,7 +91,6 @@ public:
     bool m_RestartPending = false;
 
     QMenuBar* menuBar() const { return m_menuBar; }
-    QStatusBar* statusBar() const { return m_statusBar; }
     ChannelScreen* screen() const { return m_screen; }
 
 public slots:
@@ -100,7 +99,7 @@ public slots:
 
 private:
     void buildMenu();
-    void syncStationClock();
+    void askAndSetStationClock();
     void refreshScreen();
     void buildStatusBar();
     void showStatus();

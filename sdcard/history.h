@@ -1,3 +1,6 @@
+// History: the SD-card dialog (template 136). It lists the station's card files, downloads one
+// into a local copy, imports it into the record store and shows its rows. Not to be confused
+// with the kept history of every import (archive/, history.db).
 #pragma once
 
 #include "downloadthread.h"
@@ -67,7 +70,6 @@ public:
     bool transferRunning() const { return m_Download.running(); }
 
     const QString& unitLabel() const { return m_UnitLabel; }
-    bool isIndoorFile() const { return m_IsIndoorFile; }
     const RecordListModel& records() const { return m_Records; }
 
 public slots:
@@ -86,7 +88,7 @@ private:
     void selectRow(int row);
     void setControlsEnabled(bool enabled);
     void showProgress(int position);
-    void showProgressText(int textId, qint64 received);
+    void showProgressText(TextId textId, qint64 received);
     // complete: the transfer fetched the whole file.
     void ImportLocalFile(const std::filesystem::path& localCopy, const std::string& name,
                          bool complete);

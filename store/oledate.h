@@ -1,5 +1,7 @@
 #pragma once
 
+#include "datetimeparts.h"
+
 #include <optional>
 #include <string>
 #include <string_view>
@@ -9,15 +11,6 @@ namespace nimbra {
 // OLE Automation dates: days since 1899-12-30 00:00 as a double, the fraction being the time of
 // day. Before that day the whole part counts back while the fraction still counts forward, so
 // 1899-12-29 12:00 is -1.5.
-struct DateTimeParts
-{
-    int year = 1899;
-    int month = 12;
-    int day = 30;
-    int hour = 0;
-    int minute = 0;
-    int second = 0;
-};
 
 bool IsValidDate(int year, int month, int day);
 double ToOleDate(const DateTimeParts& parts);

@@ -3,8 +3,9 @@
 # emulator or builds and runs the whole test suite.
 #
 #   tools/dev.sh run    install what is missing, build, start "nimbra --simulate"
-#   tools/dev.sh test   install what is missing, then the normal, ASan+UBSan and TSan test runs,
-#                       a clang build with its tests and the Debian package's test
+#   tools/dev.sh format lay out every tracked C++ file as .clang-format says
+#   tools/dev.sh test   install what is missing, then the format check, the normal, ASan+UBSan
+#                       and TSan test runs, a clang build with its tests and the package's test
 set -euo pipefail
 
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
@@ -15,7 +16,7 @@ PACKAGES=(
     libgtest-dev libbenchmark-dev fonts-liberation xvfb xauth
     libmosquitto-dev mosquitto mosquitto-clients openssl
     ninja-build cmake g++ pkg-config locales ccache
-    clang lintian appstream desktop-file-utils man-db dpkg-dev file
+    clang clang-format lintian appstream desktop-file-utils man-db dpkg-dev file
 )
 JOBS=$(nproc)
 
@@ -58,41 +59,47 @@ generate_german_locale() {
     "${sudo[@]}" locale-gen
 }
 
-# build DIR [cmake options...]: configures (once) and builds DIR: everything, or the target
-# named by BUILD_TARGET.
+# build PRESET: configures (once) and builds a preset of CMakePresets.json (its folder is
+# build-PRESET, or build for "run").
 build() {
-    local dir=$1
-    shift
+    local preset=$1
     local launcher=()
     if command -v ccache >/dev/null; then
         launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
         # Paths below the checkout count as relative, so a fresh clone elsewhere hits the cache.
         export CCACHE_BASEDIR=$PWD
     fi
-    cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Debug "${launcher[@]}" "$@"
-    cmake --build "$dir" -j "$JOBS" ${BUILD_TARGET:+--target "$BUILD_TARGET"}
+    cmake --preset "$preset" "${launcher[@]}"
+    cmake --build --preset "$preset" -j "$JOBS"
 }
 
-# check DIR [ctest options...]: runs tests of DIR; a run that finds no test fails.
+# check PRESET [ctest options...]: runs the tests of a preset; a run that finds no test fails.
 check() {
-    local dir=$1
+    local preset=$1
     shift
-    ctest --test-dir "$dir" --output-on-failure --no-tests=error -j "$JOBS" "$@"
+    ctest --preset "$preset" --no-tests=error -j "$JOBS" "$@"
+}
+
+# Every tracked C++ file as .clang-format lays it out; a file that differs fails the run before
+# anything is built.
+check_format() {
+    git ls-files -z '*.cpp' '*.h' | xargs -0 clang-format --dry-run -Werror
 }
 
 # The benchmarks are built once, with the first build; the other builds only test.
 run_tests() {
     export QT_QPA_PLATFORM=offscreen
-    time build build-ci
-    time check build-ci
-    time LANG=$GERMAN_LOCALE LC_ALL=$GERMAN_LOCALE check build-ci
+    time check_format
+    time build ci
+    time check ci
+    time LANG=$GERMAN_LOCALE LC_ALL=$GERMAN_LOCALE check ci
 
-    time build build-asan -DNIMBRA_ASAN=ON -DNIMBRA_BUILD_BENCH=OFF
+    time build asan
     time ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
-        check build-asan
+        check asan
 
-    time BUILD_TARGET=thread_tests build build-tsan -DNIMBRA_TSAN=ON -DNIMBRA_BUILD_BENCH=OFF
-    time TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 check build-tsan -L threads
+    time build tsan
+    time TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 check tsan
 
     time run_clang_tests
     time tools/package-test.sh
@@ -101,12 +108,12 @@ run_tests() {
 # The same code with clang (the compiler of macOS): what one compiler lets pass and the other
 # refuses shows here, not on a user's machine.
 run_clang_tests() {
-    CC=clang CXX=clang++ build build-clang -DNIMBRA_BUILD_BENCH=OFF
-    check build-clang
+    build clang
+    check clang
 }
 
 run_program() {
-    build build
+    build run
     exec build/bin/nimbra --simulate
 }
 
@@ -120,8 +127,11 @@ test)
     generate_german_locale
     run_tests
     ;;
+format)
+    git ls-files -z '*.cpp' '*.h' | xargs -0 clang-format -i
+    ;;
 *)
-    echo "usage: $0 run|test" >&2
+    echo "usage: $0 run|test|format" >&2
     exit 2
     ;;
 esac

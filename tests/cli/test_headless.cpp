@@ -316,7 +316,7 @@ TEST_F(HeadlessTest, TheStationTakesTheIntervalAndTheClock)
     EXPECT_EQ(run(Words("interval 45")).status, 0);
     EXPECT_EQ(m_station->state().intervalMinutes, 45);
     EXPECT_EQ(run(Words("set-clock")).status, 0);
-    const ClockFields clock = m_station->state().clock;
+    const DateTimeParts clock = m_station->state().clock;
     EXPECT_EQ(clock.year, QDate::currentDate().year()) << "the computer's local time";
 }
 

@@ -1,5 +1,5 @@
 #include "busfixture.h"
-#include "simulatedbus.h"
+#include "makebus.h"
 
 #include <atomic>
 #include <functional>
@@ -55,10 +55,10 @@ TEST(EmulatedBus, ListsDevicesInOrderAndOpensOnlyStations)
 
 TEST(EmulatedBus, SimulatedBusHasOneStationWithADemoCard)
 {
-    const auto bus = makeSimulatedBus();
+    const auto bus = makeEmulatedBus();
     EXPECT_EQ(bus->description(), "Emulated station");
-    EXPECT_EQ(paths(bus->enumerate()), std::vector<std::string>{SimulatedStationPath});
-    EXPECT_GE(bus->station(SimulatedStationPath)->state().files.size(), 4u);
+    EXPECT_EQ(paths(bus->enumerate()), std::vector<std::string>{EmulatedStationPath});
+    EXPECT_GE(bus->station(EmulatedStationPath)->state().files.size(), 4u);
 }
 
 TEST_F(BusTest, RepliesGoToWhicheverHandleReads)

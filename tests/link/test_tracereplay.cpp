@@ -1,5 +1,5 @@
 // A trace of a download, taken against the emulated station, replays as a station of its own.
-#include "../sdcard/downloadfixture.h"
+#include "../cardfiles/downloadfixture.h"
 #include "emulatedbus.h"
 #include "tracereplay.h"
 #include "tracingtransport.h"

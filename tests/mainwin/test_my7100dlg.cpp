@@ -1,3 +1,4 @@
+#include "aboutdlg.h"
 #include "channelscreen.h"
 #include "dialogitems.h"
 #include "emulatedbus.h"
@@ -8,10 +9,10 @@
 #include <QLabel>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QStatusBar>
 #include <QTableWidget>
 #include <QTemporaryDir>
-#include <QRegularExpression>
 #include <QTest>
 #include <QTimer>
 #include <chrono>
@@ -230,8 +231,9 @@ void MainWindowTest::downloadResumesAfterTheStationCameBack()
     QTRY_VERIFY_WITH_TIMEOUT(select->isEnabled() && !rig.messages.texts().isEmpty(), 3000);
     QTRY_COMPARE_WITH_TIMEOUT(rig.messages.texts().size(), 2, 1000);
     QCOMPARE(rig.messages.texts().at(0), QStringLiteral("This file errors"));
-    QVERIFY(QRegularExpression(QStringLiteral(
-                "^[1-9][0-9]* rows were imported from the incomplete copy of 20261201.csv.$"))
+    QVERIFY(QRegularExpression(
+                QStringLiteral(
+                    "^[1-9][0-9]* rows were imported from the incomplete copy of 20261201.csv.$"))
                 .match(rig.messages.texts().at(1))
                 .hasMatch());
     QTRY_COMPARE_WITH_TIMEOUT(statusText(rig.window), QStringLiteral("Unconnected"), 1000);
@@ -262,7 +264,7 @@ void MainWindowTest::aboutBox()
         QWidget* box = QApplication::activeModalWidget();
         QVERIFY(box);
         title = box->windowTitle();
-        line = item<QLabel>(box, 1004)->text();
+        line = item<QLabel>(box, CAboutDlg::NameId)->text();
         box->close();
     });
     about->trigger();

@@ -22,7 +22,7 @@ enum class Station
     GoneAfterTheCheck
 };
 
-QDateTime FromFields(const ClockFields& f)
+QDateTime FromFields(const DateTimeParts& f)
 {
     return QDateTime(QDate(f.year, int(f.month), int(f.day)),
                      QTime(int(f.hour), int(f.minute), int(f.second)));

@@ -20,7 +20,7 @@ QDateTime At(int y, int mo, int d, int h, int mi, int s, int ms = 0)
     return QDateTime(QDate(y, mo, d), QTime(h, mi, s, ms));
 }
 
-QDateTime FromFields(const ClockFields& f)
+QDateTime FromFields(const DateTimeParts& f)
 {
     return At(f.year, int(f.month), int(f.day), int(f.hour), int(f.minute), int(f.second));
 }

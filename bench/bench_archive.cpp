@@ -1,6 +1,6 @@
 // How the kept history holds up when it is large: ten million readings (one a minute for about
 // nineteen years) merged in files of half a million, then `history --stats` and a one-year graph
-// of it. build/bin/bench_history [--rows=N] (run offscreen).
+// of it. build/bin/bench_archive [--rows=N] (run offscreen).
 #include "archive.h"
 #include "dialogitems.h"
 #include "grapsh.h"
@@ -41,10 +41,10 @@ public:
 };
 
 // The data folder with its store and a history of TotalRows readings, made once.
-class LargeHistory
+class LargeArchive
 {
 public:
-    LargeHistory()
+    LargeArchive()
     {
         m_store = m_dir.filePath(QStringLiteral("7100.db"));
         QFile::copy(QStringLiteral(NIMBRA_TEMPLATE_DB), m_store);
@@ -101,15 +101,15 @@ private:
     bool m_filled = false;
 };
 
-const LargeHistory& History()
+const LargeArchive& Archive()
 {
-    static const LargeHistory history;
+    static const LargeArchive history;
     return history;
 }
 
 void HistoryStats(benchmark::State& state)
 {
-    if (!History().filled()) {
+    if (!Archive().filled()) {
         state.SkipWithError("the history could not be built");
         return;
     }
@@ -117,7 +117,7 @@ void HistoryStats(benchmark::State& state)
     HeadlessEnvironment env;
     env.out = out;
     const QStringList arguments{QStringLiteral("nimbractl"), QStringLiteral("--data-folder"),
-                                History().folder(), QStringLiteral("history"),
+                                Archive().folder(), QStringLiteral("history"),
                                 QStringLiteral("--stats")};
     for (auto _ : state)
         if (RunHeadlessCommand(arguments, env) != 0)
@@ -130,13 +130,13 @@ BENCHMARK(HistoryStats)->Unit(benchmark::kMillisecond)->Iterations(5)->UseRealTi
 // selections, loading and the paint.
 void OneYearGraph(benchmark::State& state)
 {
-    if (!History().filled()) {
+    if (!Archive().filled()) {
         state.SkipWithError("the history could not be built");
         return;
     }
     UiText texts;
     VoidingMessages messages;
-    Grapsh dialog(texts, messages, History().path(), QStringLiteral("(°C)"));
+    Grapsh dialog(texts, messages, Archive().path(), QStringLiteral("(°C)"));
     dialog.resize(820, 480);
     dialog.show();
     item<QComboBox>(&dialog, SourceBoxId)->setCurrentIndex(1);

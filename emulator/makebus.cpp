@@ -1,4 +1,4 @@
-#include "simulatedbus.h"
+#include "makebus.h"
 
 #include "loggenerator.h"
 
@@ -6,7 +6,7 @@ namespace nimbra {
 
 using namespace std::chrono;
 
-void fillDemoCard(SdCard& card, sys_days today)
+void fillDemoCard(EmulatedCard& card, sys_days today)
 {
     struct DemoFile
     {
@@ -38,10 +38,10 @@ void fillDemoCard(SdCard& card, sys_days today)
     }
 }
 
-std::unique_ptr<EmulatedBus> makeSimulatedBus()
+std::unique_ptr<EmulatedBus> makeEmulatedBus()
 {
     auto bus = std::make_unique<EmulatedBus>();
-    const std::shared_ptr<EmulatedStation> station = bus->addStation(SimulatedStationPath);
+    const std::shared_ptr<EmulatedStation> station = bus->addStation(EmulatedStationPath);
     station->setPacing(true);
     station->edit(
         [](StationModel& model) { fillDemoCard(model.card(), floor<days>(model.clock().now())); });

@@ -18,7 +18,7 @@ struct CardFile
 };
 
 // The station's SD card: files in directory order, served as list and chunk replies.
-class SdCard
+class EmulatedCard
 {
 public:
     // A list report holds "{", the name, "," and four size bytes.

@@ -265,12 +265,12 @@ ImportResult ImportLogFile(const std::filesystem::path& localCopy,
     const QString copyName = QString::fromStdU16String(localCopy.u16string());
     QString problem;
     if (outcome.failure || outcome.lines.end == LinesRead::End::Failed) {
-        problem = StringTable(options.language, 303).arg(copyName);
+        problem = StringTable(options.language, TextId::ReadError).arg(copyName);
         if (const QString why = Describe(outcome.failure); !why.isEmpty())
             problem += QStringLiteral(" (") + why + u')';
     } else if (outcome.lines.end == LinesRead::End::TooLong) {
         result.tooLongLine = outcome.lines.number;
-        problem = StringTable(options.language, 342)
+        problem = StringTable(options.language, TextId::LineTooLong)
                       .arg(outcome.lines.number)
                       .arg(copyName)
                       .arg(MaxLogLineLength / 1024);
@@ -290,9 +290,9 @@ QString ImportSummary(const ImportResult& result, const QString& fileName, Langu
     if (!result.stored)
         return {};
     if (!result.complete)
-        return StringTable(language, 340).arg(result.rows).arg(fileName);
+        return StringTable(language, TextId::IncompleteCopyImported).arg(result.rows).arg(fileName);
     if (result.rows == 0)
-        return StringTable(language, 341).arg(fileName);
+        return StringTable(language, TextId::NothingInLog).arg(fileName);
     return {};
 }
 

@@ -1,6 +1,6 @@
+#include "emulatedcard.h"
 #include "loggenerator.h"
-#include "sdcard.h"
-#include "simulatedbus.h"
+#include "makebus.h"
 #include "stationmodel.h"
 
 #include <gtest/gtest.h>
@@ -45,9 +45,9 @@ std::string sequence(std::size_t n)
     return s;
 }
 
-TEST(SdCard, ListReplyHasOneReportPerFileThenTheEnd)
+TEST(EmulatedCard, ListReplyHasOneReportPerFileThenTheEnd)
 {
-    SdCard card;
+    EmulatedCard card;
     card.put("20261201.csv", std::string(70000, 'x'));
     card.put("IN20261201.csv", "");
     const std::vector<Payload> list = card.listReply();
@@ -62,12 +62,12 @@ TEST(SdCard, ListReplyHasOneReportPerFileThenTheEnd)
     EXPECT_TRUE(std::all_of(first.begin() + 18, first.end(), [](auto b) { return b == 0; }));
     EXPECT_EQ(text(list[1]).substr(0, 16), "{IN20261201.csv,");
     EXPECT_EQ(text(list[2]), "{@}");
-    EXPECT_EQ(SdCard().listReply(), std::vector<Payload>{endReport()}) << "empty card";
+    EXPECT_EQ(EmulatedCard().listReply(), std::vector<Payload>{endReport()}) << "empty card";
 }
 
-TEST(SdCard, ReplaceKeepsThePlaceAndRemoveDeletes)
+TEST(EmulatedCard, ReplaceKeepsThePlaceAndRemoveDeletes)
 {
-    SdCard card;
+    EmulatedCard card;
     EXPECT_TRUE(card.put("a.csv", "1"));
     EXPECT_TRUE(card.put("b.csv", "2"));
     EXPECT_TRUE(card.put("a.csv", "333"));
@@ -78,19 +78,19 @@ TEST(SdCard, ReplaceKeepsThePlaceAndRemoveDeletes)
     EXPECT_EQ(card.files().size(), 1u);
 }
 
-TEST(SdCard, NamesMustFitTheListReport)
+TEST(EmulatedCard, NamesMustFitTheListReport)
 {
-    SdCard card;
-    EXPECT_TRUE(card.put(std::string(SdCard::MaxNameLength, 'n'), "x"));
-    EXPECT_FALSE(card.put(std::string(SdCard::MaxNameLength + 1, 'n'), "x"));
+    EmulatedCard card;
+    EXPECT_TRUE(card.put(std::string(EmulatedCard::MaxNameLength, 'n'), "x"));
+    EXPECT_FALSE(card.put(std::string(EmulatedCard::MaxNameLength + 1, 'n'), "x"));
     EXPECT_FALSE(card.put("", "x"));
     EXPECT_FALSE(card.put(std::string("a\0b", 3), "x"));
     EXPECT_EQ(card.files().size(), 1u);
 }
 
-TEST(SdCard, ChunkRepliesCoverTheRequestedRange)
+TEST(EmulatedCard, ChunkRepliesCoverTheRequestedRange)
 {
-    SdCard card;
+    EmulatedCard card;
     const std::string file = sequence(10000);
     card.put("f.csv", file);
     struct Range
@@ -117,7 +117,7 @@ TEST(SdCard, ChunkRepliesCoverTheRequestedRange)
     EXPECT_EQ(card.chunkReply("missing.csv", 0, 4096), std::vector<Payload>{endReport()});
 }
 
-TEST(SdCard, ChunkCommandIsParsedFromItsFrame)
+TEST(EmulatedCard, ChunkCommandIsParsedFromItsFrame)
 {
     StationModel model;
     model.card().put("IN20261201.csv", sequence(300));
@@ -295,7 +295,7 @@ TEST(StationLog, AnEmptyCardGetsTodaysFile)
 
 TEST(DemoCard, RealisticSpreadOfFiles)
 {
-    SdCard card;
+    EmulatedCard card;
     fillDemoCard(card, year{2026} / 12 / 4);
     std::size_t smallest = SIZE_MAX;
     std::size_t largest = 0;
@@ -323,7 +323,7 @@ TEST(DemoCard, RealisticSpreadOfFiles)
 
 TEST(DemoCard, ChunksOfFourKilobytesRebuildTheLargestFile)
 {
-    SdCard card;
+    EmulatedCard card;
     fillDemoCard(card, year{2026} / 12 / 4);
     const CardFile* largest = &card.files().front();
     for (const CardFile& f : card.files())

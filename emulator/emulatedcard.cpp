@@ -1,4 +1,4 @@
-#include "sdcard.h"
+#include "emulatedcard.h"
 
 #include <algorithm>
 
@@ -9,7 +9,7 @@ Payload endReport()
     return Payload{'{', '@', '}'};
 }
 
-bool SdCard::put(std::string_view name, std::string content)
+bool EmulatedCard::put(std::string_view name, std::string content)
 {
     if (name.empty() || name.size() > MaxNameLength || name.find('\0') != std::string_view::npos)
         return false;
@@ -22,19 +22,19 @@ bool SdCard::put(std::string_view name, std::string content)
     return true;
 }
 
-bool SdCard::remove(std::string_view name)
+bool EmulatedCard::remove(std::string_view name)
 {
     return std::erase_if(m_files, [name](const CardFile& f) { return f.name == name; }) > 0;
 }
 
-const CardFile* SdCard::find(std::string_view name) const
+const CardFile* EmulatedCard::find(std::string_view name) const
 {
     auto it = std::find_if(m_files.begin(), m_files.end(),
                            [name](const CardFile& f) { return f.name == name; });
     return it == m_files.end() ? nullptr : &*it;
 }
 
-std::vector<Payload> SdCard::listReply() const
+std::vector<Payload> EmulatedCard::listReply() const
 {
     std::vector<Payload> reports;
     reports.reserve(m_files.size() + 1);
@@ -52,8 +52,8 @@ std::vector<Payload> SdCard::listReply() const
     return reports;
 }
 
-std::vector<Payload> SdCard::chunkReply(std::string_view name, std::uint32_t start,
-                                        std::uint32_t end) const
+std::vector<Payload> EmulatedCard::chunkReply(std::string_view name, std::uint32_t start,
+                                              std::uint32_t end) const
 {
     std::vector<Payload> reports;
     if (const CardFile* file = find(name)) {

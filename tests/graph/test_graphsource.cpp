@@ -49,7 +49,7 @@ private slots:
         texts.LoadUiText(Language::English);
         test::RecordingMessages messages;
         Grapsh dialog(texts, messages, store.path(), QStringLiteral("(°C)"));
-        auto* source = item<QComboBox>(&dialog, 1053);
+        auto* source = item<QComboBox>(&dialog, Grapsh::SourceBoxId);
         auto* wholeLog = item<QPushButton>(&dialog, Grapsh::WholeLogId);
         QCOMPARE(source->currentIndex(), 0);
         QTest::mouseClick(wholeLog, Qt::LeftButton);

@@ -84,7 +84,7 @@ private:
     mutable std::mutex m_mutex;
     CFile m_LocalFile;                 // guarded by m_mutex
     std::uint64_t m_ReceivedBytes = 0; // guarded by m_mutex
-    std::uint64_t m_progressBytes = 0;  // guarded by m_mutex: since attach, for the progress
+    std::uint64_t m_progressBytes = 0; // guarded by m_mutex: since attach, for the progress
     bool m_LastChunk = false;          // guarded by m_mutex
     bool m_armed = false;              // guarded by m_mutex
     bool m_ended = false;              // guarded by m_mutex
