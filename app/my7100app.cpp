@@ -68,7 +68,8 @@ void CMy7100App::applyLanguage()
 void CMy7100App::runMainWindow()
 {
     const Timing timing;
-    StationSide station = m_options.simulate ? EmulatedStationSide(m_dataFolder, m_language)
+    const std::string chosen = m_options.station.toStdString();
+    StationSide station = m_options.simulate ? EmulatedStationSide(m_dataFolder, m_language, chosen)
                                              : HardwareStation(timing);
     std::unique_ptr<TraceWriter> trace;
     std::unique_ptr<TracingTransport> tracing;
@@ -83,7 +84,9 @@ void CMy7100App::runMainWindow()
         tracing = std::make_unique<TracingTransport>(*station.transport, *trace);
     }
     ReplyRouter router;
-    HidLink link(tracing ? *tracing : *station.transport, router, timing);
+    const StationHolds holds(station.holdFolder, "nimbra");
+    HidLink link(tracing ? *tracing : *station.transport, router, timing, &holds);
+    link.chooseStation(chosen);
     {
         WidgetMessageService messages(nullptr);
         const std::unique_ptr<Publishing> publishing = startPublishing(messages);

@@ -237,7 +237,7 @@ std::span<const std::string_view> Grapsh::SetUpTemperatureView()
     m_Chart->SetSeriesInUse(1, true);
     m_Chart->SetSeriesInUse(2, true);
     m_Chart->SetSeriesInUse(3, false);
-    m_Chart->SetValueAxisTitle(m_UnitLabel);
+    m_Chart->SetValueAxisTitle(drawnUnitLabel());
     return TemperatureColumns;
 }
 
@@ -279,6 +279,23 @@ void Grapsh::DrawGraph()
     m_Chart->replot();
 }
 
+// The history shows every temperature in the unit of its latest reading; the last import in
+// its file's.
+QString Grapsh::drawnUnitLabel() const
+{
+    const std::filesystem::path source = SourcePath(this, m_DatabasePath);
+    std::error_code missing;
+    if (source == m_DatabasePath || !std::filesystem::exists(source, missing))
+        return m_UnitLabel;
+    try {
+        if (const std::optional<bool> fahrenheit = nimbra::Archive(source).LatestUnitIsFahrenheit())
+            return *fahrenheit ? QStringLiteral("(\u00B0F)") : QStringLiteral("(\u00B0C)");
+    } catch (const StoreError&) {
+        // The drawing that follows opens it as well and says why it cannot.
+    }
+    return m_UnitLabel;
+}
+
 void Grapsh::explainEmptySpan(double start, double end)
 {
     for (int series = 0; series < CTchart1::SeriesCount; ++series) {
@@ -289,14 +306,16 @@ void Grapsh::explainEmptySpan(double start, double end)
     QString notice =
         m_texts.Text(TextId::NoReadings).arg(shown(start), shown(end)) + QLatin1Char('\n');
     // The store has shown its message if it cannot be read; the chart then says only the first.
-    if (m_Store.Open(m_DatabasePath) < 0) {
+    const std::filesystem::path source = SourcePath(this, m_DatabasePath);
+    if (m_Store.Open(source) < 0) {
         m_Chart->SetNotice(notice.trimmed());
         return;
     }
     if (const auto span = m_Store.ValidTimeSpan())
         notice += m_texts.Text(TextId::StoreSpan).arg(shown(span->first), shown(span->second));
     else
-        notice += m_texts.Text(TextId::NothingImported);
+        notice +=
+            m_texts.Text(source == m_DatabasePath ? TextId::NothingImported : TextId::NothingKept);
     m_Chart->SetNotice(notice);
 }
 
@@ -312,8 +331,10 @@ void Grapsh::FillSeries(std::span<const std::string_view> columns)
     if (m_Store.ReadSeries(m_startText, m_endText, columns, points, later) != 0)
         return;
     points.append(later);
+    // The history spans months of files with days between them; one file is drawn as it is.
+    const bool history = SourcePath(this, m_DatabasePath) != m_DatabasePath;
     for (std::size_t i = 0; i < columns.size(); ++i) {
-        QVector<QCPGraphData> series = points.take(i);
+        QVector<QCPGraphData> series = history ? BreakAtGaps(points.take(i)) : points.take(i);
         if (!series.isEmpty())
             m_Chart->LoadSeries(static_cast<int>(i), std::move(series));
     }

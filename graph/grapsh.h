@@ -73,6 +73,8 @@ private:
     void savePicture();
     // Says on the chart when the drawn span holds no reading, and where the readings are.
     void explainEmptySpan(double start, double end);
+    // The title of the temperature axis for the source being drawn.
+    QString drawnUnitLabel() const;
 
     const UiText& m_texts;
     MessageService& m_messages;

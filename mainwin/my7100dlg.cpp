@@ -13,6 +13,7 @@
 #include <QLabel>
 #include <QMenuBar>
 #include <QStatusBar>
+#include <QTimer>
 #include <QVBoxLayout>
 
 namespace nimbra {
@@ -206,7 +207,24 @@ void CMy7100Dlg::buildStatusBar()
 
 void CMy7100Dlg::showStatus()
 {
-    m_pane1->setText(m_UiText.Text(m_link.Connected() ? TextId::Connected : TextId::Unconnected));
+    const StationSearch& search = m_link.lastSearch();
+    QString station = QString::fromStdString(m_link.description());
+    // Which one is named only when there was a choice.
+    if (!search.stationId.empty() && search.stations > 1)
+        station = (station.isEmpty() ? QString() : station + QStringLiteral(" · ")) +
+                  StringTable(m_language, TextId::StationNamed)
+                      .arg(QString::fromStdString(search.stationId));
+    m_pane0->setText(station);
+    if (m_link.Connected() || !search.refusal) {
+        m_pane1->setText(
+            m_UiText.Text(m_link.Connected() ? TextId::Connected : TextId::Unconnected));
+        return;
+    }
+    const std::optional<StationHolder>& holder = search.refusal->heldBy;
+    m_pane1->setText(holder && holder->pid != 0 ? StringTable(m_language, TextId::HeldBy)
+                                                      .arg(QString::fromStdString(holder->name))
+                                                      .arg(holder->pid)
+                                                : StringTable(m_language, TextId::HeldByAnother));
 }
 
 void CMy7100Dlg::refreshScreen()
@@ -326,6 +344,13 @@ void CMy7100Dlg::accessDenied(const std::string& path)
             .arg(QString::fromStdString(path)));
 }
 
+void CMy7100Dlg::stationHeld()
+{
+    // Its holder may end at any time, and no device change tells of that: look again.
+    constexpr int LookAgainMs = 2000;
+    QTimer::singleShot(LookAgainMs, this, [this] { OnDeviceChange(DeviceChange::Arrival); });
+}
+
 void CMy7100Dlg::linkBroken()
 {
     QMetaObject::invokeMethod(
@@ -347,11 +372,15 @@ void CMy7100Dlg::calibrationFetched(const Page& page)
     m_Calib.m_OffsetPage.set(page);
 }
 
-void CMy7100Dlg::liveFetched(const Page& page)
+void CMy7100Dlg::liveFetched(const Page& page, bool answered)
 {
     nimbra::DecodeLiveData(page, m_Readings);
-    if (ReadingsListener* listener = m_readingsListener.load())
+    // The screen repeats a stale page; a listener must not take it for a fresh reading.
+    ReadingsListener* listener = m_readingsListener.load();
+    if (listener && answered)
         listener->readingsPolled(m_Readings.snapshot(), m_link.Fahrenheit());
+    else if (listener)
+        listener->stationPresent(false);
 }
 
 void CMy7100Dlg::repaint()

@@ -1,7 +1,6 @@
 // History: the SD-card dialog. The kept history of every import lives in archive/.
 #include "history.h"
 
-#include "archive.h"
 #include "dialogitems.h"
 #include "grapsh.h"
 #include "logimport.h"
@@ -356,8 +355,9 @@ void History::ImportLocalFile(const std::filesystem::path& localCopy, const std:
     const DateOrder order =
         settings == Page{} ? DateOrder::Unknown : DateOrderFromSettings(settings[4]);
     const Language language = m_texts.language();
-    const ImportResult result = ImportLogFile(localCopy, name, m_DatabasePath, order,
-                                              m_workerMessages, {complete, language});
+    const ImportResult result =
+        ImportLogFile(localCopy, name, m_DatabasePath, order, m_workerMessages,
+                      {.complete = complete, .language = language});
     if (!result.opened) {
         m_workerMessages.inform(QStringLiteral("Open Error2"));
         return;
@@ -365,9 +365,6 @@ void History::ImportLocalFile(const std::filesystem::path& localCopy, const std:
     if (const QString summary = ImportSummary(result, stationText(name), language);
         !summary.isEmpty())
         m_workerMessages.inform(summary);
-    if (result.stored)
-        ArchiveImport(m_DatabasePath, name, result.indoor, result.unitLabel.toStdString(),
-                      m_workerMessages);
     post([this, result] {
         m_UnitLabel = result.unitLabel;
         m_IsIndoorFile = result.indoor;
