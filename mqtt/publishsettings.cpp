@@ -75,7 +75,8 @@ bool AreMqttTopics(const StationTopics& topics)
     std::vector<std::string> all{topics.availability()};
     for (int channel = 1; channel <= ChannelCount; ++channel)
         all.push_back(topics.state(channel));
-    for (const MqttMessage& config : DiscoveryConfigs(topics, false))
+    // The topics depend on neither the unit nor the expiry.
+    for (const MqttMessage& config : DiscoveryConfigs(topics, false, 0))
         all.push_back(config.first);
     return std::all_of(all.begin(), all.end(), [](const std::string& topic) {
         return IsMqttText(topic) &&
