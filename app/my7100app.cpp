@@ -119,8 +119,10 @@ std::unique_ptr<CMy7100App::Publishing> CMy7100App::startPublishing(MessageServi
 {
     QString problem;
     const std::optional<PublishSettings> settings = LoadPublishSettings(m_dataFolder, problem);
-    if (!problem.isEmpty())
+    if (!problem.isEmpty()) {
+        std::fprintf(stderr, "nimbra: %s\n", problem.toLocal8Bit().constData());
         messages.inform(StringTable(m_language, TextId::PublishingOff).arg(problem));
+    }
     return settings ? std::make_unique<Publishing>(*settings) : nullptr;
 }
 

@@ -45,6 +45,14 @@ int CommandParser::badUsage(const QString& reason, HeadlessEnvironment& env) con
     return 2;
 }
 
+bool IsValueOptionOfEveryCommand(const QString& argument)
+{
+    const qsizetype dashes = argument.startsWith(QStringLiteral("--")) ? 2 : 1;
+    const QStringView name = QStringView(argument).mid(dashes);
+    return argument.startsWith(u'-') &&
+           (name == QLatin1String(DataFolderOption) || name == QLatin1String(StationOption));
+}
+
 void PrintLine(std::FILE* file, const QString& text)
 {
     const QByteArray bytes = text.toLocal8Bit();

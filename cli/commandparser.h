@@ -10,6 +10,10 @@
 
 namespace nimbra {
 
+// The options every command takes that are followed by a value.
+inline constexpr const char* DataFolderOption = "data-folder";
+inline constexpr const char* StationOption = "station";
+
 // One station command's line: its options besides the ones every command takes
 // (--data-folder, --simulate, --station, --help), read with Qt's parser.
 class CommandParser
@@ -36,12 +40,12 @@ private:
     QString m_synopsis;
     QString m_description;
     QCommandLineParser m_parser;
-    QCommandLineOption m_dataFolder{QStringLiteral("data-folder"),
+    QCommandLineOption m_dataFolder{QLatin1String(DataFolderOption),
                                     QStringLiteral("The data folder (default: the program's own)."),
                                     QStringLiteral("DIR")};
     QCommandLineOption m_simulate{QStringLiteral("simulate"),
                                   QStringLiteral("Talk to the built-in station emulator.")};
-    QCommandLineOption m_station{QStringLiteral("station"),
+    QCommandLineOption m_station{QLatin1String(StationOption),
                                  QStringLiteral("Use the station of this id (see nimbractl "
                                                 "stations); with --simulate, the emulated "
                                                 "station's id."),
@@ -49,6 +53,11 @@ private:
     QCommandLineOption m_help{{QStringLiteral("h"), QStringLiteral("help")},
                               QStringLiteral("Show this help.")};
 };
+
+// Whether argument is --data-folder or --station, whose value follows as the next word. Qt's
+// parser, as CommandParser sets it up, takes a word after one dash as the long option, so both
+// spellings are; the finder of the command word must skip the same value that parser reads.
+bool IsValueOptionOfEveryCommand(const QString& argument);
 
 // A line on err, "nimbractl: text"; returns 1 for `return Fail(...)`.
 int Fail(HeadlessEnvironment& env, const QString& text);

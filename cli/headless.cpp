@@ -1,5 +1,6 @@
 #include "headless.h"
 
+#include "commandparser.h"
 #include "datafolder.h"
 #include "headlesscommands.h"
 #include "hidapitransport.h"
@@ -38,7 +39,7 @@ QString Verb(const QStringList& arguments)
 {
     for (qsizetype i = 1; i < arguments.size(); ++i) {
         const QString& argument = arguments[i];
-        if (argument == QStringLiteral("--data-folder") || argument == QStringLiteral("--station"))
+        if (IsValueOptionOfEveryCommand(argument))
             ++i;
         else if (!argument.startsWith(u'-'))
             return argument;

@@ -74,7 +74,8 @@ QString ReadSettings(const QCommandLineParser& parser, const PublishOptions& o,
     settings.broker.clientId = parser.value(o.clientId).toStdString();
     settings.broker.username = parser.value(o.username).toStdString();
     settings.broker.tlsCaFile = parser.value(o.tlsCa).toStdString();
-    return CompleteSettings(settings, parser.value(o.passwordFile));
+    return CompleteSettings(settings, parser.value(o.passwordFile),
+                            {"--broker", "--topic-prefix", "--client-id", "--username"});
 }
 
 // Sleeps in short slices so that a signal ends the wait at once.

@@ -9,22 +9,23 @@ LoadedTrace ReadTrace(std::istream& in)
     LoadedTrace trace;
     std::string line;
     std::int64_t commandTime = 0;
+    std::int64_t lastTime = 0;
     for (int number = 1; std::getline(in, line); ++number) {
         const std::size_t first = line.find_first_not_of(" \t\r");
         if (first == std::string::npos || line[first] == '#')
             continue;
         const std::optional<TraceEntry> entry = ParseTraceLine(line);
-        if (!entry) {
+        if (!entry || entry->micros < lastTime) {
             trace.badLine = number;
             return trace;
         }
+        lastTime = entry->micros;
         if (entry->direction == TraceDirection::Out) {
             trace.exchanges.push_back({entry->payload, {}, false});
             commandTime = entry->micros;
         } else if (!trace.exchanges.empty() && entry->direction == TraceDirection::In) {
             trace.exchanges.back().replies.emplace_back(
-                std::chrono::microseconds(std::max<std::int64_t>(0, entry->micros - commandTime)),
-                entry->payload);
+                std::chrono::microseconds(entry->micros - commandTime), entry->payload);
         } else if (!trace.exchanges.empty() && entry->direction == TraceDirection::Gone) {
             trace.exchanges.back().goneAfter = true;
         } else if (!trace.exchanges.empty() && entry->direction == TraceDirection::OutFailed &&
@@ -34,6 +35,24 @@ LoadedTrace ReadTrace(std::istream& in)
     }
     return trace;
 }
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// now + wait, held at the end of the clock instead of running past it: a scaled delay may be
+// as long as a double can say.
+Clock::time_point After(Clock::time_point now, std::chrono::duration<double, std::nano> wait)
+{
+    if (!(wait.count() > 0.0))
+        return now;
+    const Clock::rep room = (Clock::time_point::max() - now).count();
+    if (!(wait.count() < static_cast<double>(room)))
+        return Clock::time_point::max();
+    return now + Clock::duration(std::min(static_cast<Clock::rep>(wait.count()), room));
+}
+
+} // namespace
 
 class ReplayTransport::Device final : public HidDevice
 {
@@ -106,10 +125,9 @@ bool ReplayTransport::write(const Payload& command)
     m_next = static_cast<std::size_t>(match - m_exchanges.begin()) + 1;
     const Clock::time_point now = Clock::now();
     for (const auto& [delay, payload] : match->replies) {
-        const auto scaled = std::chrono::duration_cast<Clock::duration>(delay * m_timeScale);
+        const Clock::time_point due = After(now, delay * m_timeScale);
         // Replies keep their order even when scaling would let a later one overtake.
-        const Clock::time_point at =
-            m_due.empty() ? now + scaled : std::max(now + scaled, m_due.back().at);
+        const Clock::time_point at = m_due.empty() ? due : std::max(due, m_due.back().at);
         m_due.push_back({at, payload});
     }
     m_vanishing = m_vanishing || match->goneAfter;
@@ -120,7 +138,7 @@ bool ReplayTransport::write(const Payload& command)
 int ReplayTransport::read(Payload& payload, Millis timeout)
 {
     std::unique_lock lock(m_mutex);
-    const Clock::time_point deadline = Clock::now() + timeout;
+    const Clock::time_point deadline = After(Clock::now(), timeout);
     for (;;) {
         if (m_gone)
             return -1;

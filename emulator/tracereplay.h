@@ -26,7 +26,8 @@ struct TracedExchange
 };
 
 // A trace read into exchanges. Replies before the first command (nobody asked for them) and
-// commands whose write failed are left out; a malformed line ends the reading with its number.
+// commands whose write failed are left out; a malformed line, or one whose time lies before
+// the line above it, ends the reading with its number.
 struct LoadedTrace
 {
     std::vector<TracedExchange> exchanges;

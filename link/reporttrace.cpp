@@ -105,7 +105,8 @@ std::optional<TraceEntry> ParseTraceLine(std::string_view line)
     TraceEntry entry;
     const std::string_view time = nextWord(line);
     const auto [end, ec] = std::from_chars(time.data(), time.data() + time.size(), entry.micros);
-    if (ec != std::errc() || end != time.data() + time.size())
+    if (ec != std::errc() || end != time.data() + time.size() || entry.micros < 0 ||
+        entry.micros > MaxTraceMicros)
         return std::nullopt;
 
     const std::string_view direction = nextWord(line);
@@ -152,10 +153,10 @@ void TraceWriter::record(TraceDirection direction, RequestKind kind, const Paylo
 {
     if (!m_open)
         return;
-    const auto micros =
-        std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - m_start).count();
     {
         std::lock_guard lock(m_mutex);
+        const auto micros =
+            std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - m_start).count();
         ++m_recorded;
         if (m_backlog.size() >= BacklogLimit) {
             ++m_lost;

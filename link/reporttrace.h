@@ -29,6 +29,10 @@ enum class TraceDirection
 
 // One line of a report trace: microseconds since the trace began, the direction, the request
 // kind it belongs to, and the payload (without the report id).
+//
+// No trace runs for a century: a later time was never written by a TraceWriter, and keeping
+// times below it lets a replay add and scale them without running out of range.
+inline constexpr std::int64_t MaxTraceMicros = 36525LL * 86400 * 1000000; // 100 years
 struct TraceEntry
 {
     std::int64_t micros = 0;
@@ -41,7 +45,8 @@ struct TraceEntry
 
 // "1234567 out FileData 7b02...": one line, no line end. Gone lines carry zero bytes.
 std::string FormatTraceLine(const TraceEntry& entry);
-// A line as FormatTraceLine writes it; comments (#) and anything malformed give nothing.
+// A line as FormatTraceLine writes it; comments (#), anything malformed and a time outside
+// 0..MaxTraceMicros give nothing.
 std::optional<TraceEntry> ParseTraceLine(std::string_view line);
 
 // Writes trace lines to a file on a thread of its own, so the link never waits for the disk.
@@ -59,7 +64,8 @@ public:
 
     // False when the file could not be created; record() then does nothing.
     bool isOpen() const { return m_open; }
-    // Any thread. The time stamp is taken here, on the monotonic clock.
+    // Any thread. The time stamp is taken here, on the monotonic clock, under the lock that
+    // orders the lines, so that a trace's times never go back.
     void record(TraceDirection direction, RequestKind kind, const Payload& payload);
     // Blocks until every entry recorded so far is on disk (tests, shutdown).
     void flush();

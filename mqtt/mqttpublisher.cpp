@@ -11,10 +11,10 @@ namespace nimbra {
 
 namespace {
 
-void InitialiseLibrary()
+int InitialiseLibrary()
 {
-    static std::once_flag once;
-    std::call_once(once, [] { mosquitto_lib_init(); });
+    static const int rc = mosquitto_lib_init();
+    return rc;
 }
 
 std::string ErrorText(int rc)
@@ -23,6 +23,31 @@ std::string ErrorText(int rc)
         return std::strerror(errno);
     return mosquitto_strerror(rc);
 }
+
+// A topic for a status line: control characters as \xNN, so that the line stays one line.
+std::string Printable(const std::string& text)
+{
+    std::string shown;
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte >= 0x20 && byte != 0x7F) {
+            shown += c;
+            continue;
+        }
+        constexpr char Hex[] = "0123456789abcdef";
+        shown += {'\\', 'x', Hex[byte >> 4], Hex[byte & 0x0F]};
+    }
+    return shown;
+}
+
+// Failures after which the same message may go with the next connection.
+bool IsPassing(int rc)
+{
+    return rc == MOSQ_ERR_NO_CONN || rc == MOSQ_ERR_CONN_LOST || rc == MOSQ_ERR_NOMEM ||
+           rc == MOSQ_ERR_ERRNO;
+}
+
+constexpr const char* NothingSent = "; nothing is sent to the broker";
 
 // A clean goodbye waits this long at most for its last messages to leave.
 constexpr std::chrono::milliseconds GoodbyeTime{1000};
@@ -34,14 +59,18 @@ constexpr int LoopMillis = 100;
 MqttPublisher::MqttPublisher(BrokerOptions options, StatusSink status)
     : m_options(std::move(options)), m_status(std::move(status))
 {
-    InitialiseLibrary();
+    if (const int rc = InitialiseLibrary(); rc != MOSQ_ERR_SUCCESS) {
+        tell("cannot start the MQTT library: " + ErrorText(rc) + NothingSent);
+        return;
+    }
     m_client = mosquitto_new(m_options.clientId.empty() ? nullptr : m_options.clientId.c_str(),
                              true, this);
     if (!m_client) {
-        tell("cannot create an MQTT client");
+        tell(std::string("cannot create an MQTT client: ") + std::strerror(errno) + NothingSent);
         return;
     }
-    // Without the TLS it was asked for, the client would send the password in the clear.
+    // Without what it was asked for, the client would send the password in the clear (TLS),
+    // log in anonymously (the user name) or leave no word when it vanishes (the will).
     if (configure())
         m_thread = std::thread([this] { run(); });
 }
@@ -63,19 +92,31 @@ bool MqttPublisher::configure()
 {
     mosquitto_connect_callback_set(m_client, &MqttPublisher::onConnect);
     mosquitto_disconnect_callback_set(m_client, &MqttPublisher::onDisconnect);
-    if (!m_options.willTopic.empty())
-        mosquitto_will_set(m_client, m_options.willTopic.c_str(),
-                           static_cast<int>(std::strlen(WillPayload)), WillPayload, 1, true);
-    if (!m_options.username.empty())
-        mosquitto_username_pw_set(m_client, m_options.username.c_str(),
-                                  m_options.password.empty() ? nullptr
-                                                             : m_options.password.c_str());
+    if (!m_options.willTopic.empty()) {
+        const int rc =
+            mosquitto_will_set(m_client, m_options.willTopic.c_str(),
+                               static_cast<int>(std::strlen(WillPayload)), WillPayload, 1, true);
+        if (rc != MOSQ_ERR_SUCCESS) {
+            tell("cannot leave a last will on " + Printable(m_options.willTopic) + ": " +
+                 ErrorText(rc) + NothingSent);
+            return false;
+        }
+    }
+    if (!m_options.username.empty()) {
+        const int rc = mosquitto_username_pw_set(
+            m_client, m_options.username.c_str(),
+            m_options.password.empty() ? nullptr : m_options.password.c_str());
+        if (rc != MOSQ_ERR_SUCCESS) {
+            tell("cannot log in with the user name given: " + ErrorText(rc) + NothingSent);
+            return false;
+        }
+    }
     if (!m_options.tlsCaFile.empty()) {
         const int rc = mosquitto_tls_set(m_client, m_options.tlsCaFile.c_str(), nullptr, nullptr,
                                          nullptr, nullptr);
         if (rc != MOSQ_ERR_SUCCESS) {
             tell("cannot use the CA file " + m_options.tlsCaFile + ": " + ErrorText(rc) +
-                 "; nothing is sent to the broker");
+                 NothingSent);
             return false;
         }
     }
@@ -94,7 +135,7 @@ void MqttPublisher::publish(const std::string& topic, std::string payload)
     const auto found = std::find_if(m_entries.begin(), m_entries.end(),
                                     [&](const Entry& e) { return e.topic == topic; });
     if (found == m_entries.end()) {
-        m_entries.push_back({topic, std::move(payload), true});
+        m_entries.push_back({topic, std::move(payload), true, {}});
     } else {
         found->payload = std::move(payload);
         found->pending = true;
@@ -167,23 +208,46 @@ void MqttPublisher::sendPending()
             if (std::exchange(entry.pending, false))
                 batch.push_back(entry);
     }
-    for (const Entry& entry : batch) {
-        const int rc = mosquitto_publish(m_client, nullptr, entry.topic.c_str(),
-                                         static_cast<int>(entry.payload.size()),
-                                         entry.payload.data(), 0, true);
-        if (rc == MOSQ_ERR_SUCCESS)
-            continue;
-        // Not sent: it goes again with the next connection (which sends every topic anyway).
+    for (const Entry& entry : batch)
+        settle(entry, send(entry.topic, entry.payload));
+}
+
+int MqttPublisher::send(const std::string& topic, const std::string& payload)
+{
+    // The library reads the topic up to its first NUL: such a topic would land elsewhere.
+    if (topic.find('\0') != std::string::npos)
+        return MOSQ_ERR_MALFORMED_UTF8;
+    return mosquitto_publish(m_client, nullptr, topic.c_str(), static_cast<int>(payload.size()),
+                             payload.data(), 0, true);
+}
+
+void MqttPublisher::settle(const Entry& entry, int rc)
+{
+    const std::string refusal = rc == MOSQ_ERR_SUCCESS ? std::string() : ErrorText(rc);
+    bool newRefusal = false;
+    {
         std::lock_guard lock(m_mutex);
-        for (Entry& held : m_entries)
-            if (held.topic == entry.topic && held.payload == entry.payload)
+        for (Entry& held : m_entries) {
+            if (held.topic != entry.topic || held.payload != entry.payload)
+                continue;
+            if (IsPassing(rc)) {
+                // It goes again with the next connection (which sends every topic anyway).
                 held.pending = true;
+                continue;
+            }
+            newRefusal = !refusal.empty() && held.refusal != refusal;
+            held.refusal = refusal;
+        }
     }
+    if (newRefusal)
+        tell("cannot publish on " + Printable(entry.topic) + ": " + refusal +
+             "; it is not sent until it has a new message");
 }
 
 void MqttPublisher::connectionLost(const std::string& why)
 {
     const bool wasUp = m_sessionUp;
+    // The socket is given up whatever the library answers: a new connection starts afresh.
     if (m_socketOpen)
         mosquitto_disconnect(m_client);
     m_socketOpen = false;
@@ -213,15 +277,17 @@ void MqttPublisher::sayGoodbye()
         std::lock_guard lock(m_mutex);
         final = m_final;
     }
-    for (const auto& [topic, payload] : final)
-        mosquitto_publish(m_client, nullptr, topic.c_str(), static_cast<int>(payload.size()),
-                          payload.data(), 0, true);
+    for (const auto& [topic, payload] : final) {
+        if (const int rc = send(topic, payload); rc != MOSQ_ERR_SUCCESS)
+            tell("cannot publish on " + Printable(topic) + " at the end: " + ErrorText(rc));
+    }
     const auto deadline = Clock::now() + GoodbyeTime;
     while (mosquitto_want_write(m_client) && Clock::now() < deadline)
         if (mosquitto_loop(m_client, LoopMillis, 1) != MOSQ_ERR_SUCCESS)
             return;
-    mosquitto_disconnect(m_client);
-    mosquitto_loop(m_client, LoopMillis, 1);
+    // The last word: a failure here leaves the broker to notice the closed socket.
+    if (mosquitto_disconnect(m_client) == MOSQ_ERR_SUCCESS)
+        mosquitto_loop(m_client, LoopMillis, 1);
 }
 
 void MqttPublisher::tell(const std::string& line)
@@ -250,7 +316,7 @@ void MqttPublisher::onConnect(mosquitto*, void* self, int rc)
         publisher->m_connected = true;
         ++publisher->m_connections;
         for (Entry& entry : publisher->m_entries)
-            entry.pending = true;
+            entry.pending = entry.pending || entry.refusal.empty();
     }
     publisher->tell("connected to the broker " + publisher->where());
 }

@@ -39,7 +39,8 @@ inline constexpr const char* WillPayload = "offline";
 // left the client, so the library's own queue stays small as well. Every new connection sends
 // every topic's latest message again: discovery configs once per connection, and a broker that
 // lost its retained store gets the states back. A lost connection is retried with a back-off
-// that doubles up to backoffMax.
+// that doubles up to backoffMax. A message the library refuses (a topic it cannot carry, say)
+// is told once and not sent again until its topic gets a new payload.
 class MqttPublisher
 {
 public:
@@ -70,6 +71,9 @@ private:
         std::string topic;
         std::string payload;
         bool pending = true;
+        // Why the library would not send the last payload, told once; such an entry waits for
+        // a new payload instead of going again with every connection.
+        std::string refusal;
     };
     using Clock = std::chrono::steady_clock;
 
@@ -78,6 +82,10 @@ private:
     bool configure();
     bool tryConnect();
     void sendPending();
+    // The library's result for one retained message.
+    int send(const std::string& topic, const std::string& payload);
+    // Notes what became of a message the batch tried to send.
+    void settle(const Entry& entry, int rc);
     void connectionLost(const std::string& why);
     void sayGoodbye();
     void tell(const std::string& line);

@@ -4,6 +4,8 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSettings>
+#include <algorithm>
+#include <mosquitto.h>
 
 namespace nimbra {
 
@@ -55,11 +57,58 @@ std::optional<std::string> ReadPasswordFile(const QString& file, QString& error)
     return line.toStdString();
 }
 
-QString CompleteSettings(PublishSettings& settings, const QString& passwordFile)
+namespace {
+
+constexpr SettingNames IniKeys{"Broker", "TopicPrefix", "ClientId", "Username"};
+
+// Whether MQTT can carry text (a topic, host, client id or user name): UTF-8 of at most 65535
+// bytes without NUL or other control characters, by libmosquitto's own test.
+bool IsMqttText(const std::string& text)
 {
-    if (settings.topics.prefix.empty() ||
-        settings.topics.prefix.find_first_of("#+") != std::string::npos)
-        return QStringLiteral("the topic prefix must be a topic name without + or #");
+    return text.size() <= 65535 &&
+           mosquitto_validate_utf8(text.data(), static_cast<int>(text.size())) == MOSQ_ERR_SUCCESS;
+}
+
+// Whether the library takes every topic the readings go to (their prefix and their length).
+bool AreMqttTopics(const StationTopics& topics)
+{
+    std::vector<std::string> all{topics.availability()};
+    for (int channel = 1; channel <= ChannelCount; ++channel)
+        all.push_back(topics.state(channel));
+    // The topics depend on neither the unit nor the expiry.
+    for (const MqttMessage& config : DiscoveryConfigs(topics, false, 0))
+        all.push_back(config.first);
+    return std::all_of(all.begin(), all.end(), [](const std::string& topic) {
+        return IsMqttText(topic) &&
+               mosquitto_pub_topic_check2(topic.data(), topic.size()) == MOSQ_ERR_SUCCESS;
+    });
+}
+
+// The first of the texts MQTT cannot carry, as "the user name (Username) must be ...".
+QString TextFault(const PublishSettings& settings, const SettingNames& names)
+{
+    const std::pair<const std::string&, QString> texts[] = {
+        {settings.broker.host, QStringLiteral("the broker host (%1)").arg(names.broker)},
+        {settings.broker.clientId, QStringLiteral("the client id (%1)").arg(names.clientId)},
+        {settings.broker.username, QStringLiteral("the user name (%1)").arg(names.username)},
+    };
+    for (const auto& [text, what] : texts)
+        if (!IsMqttText(text))
+            return what + QStringLiteral(" must be UTF-8 text without control characters");
+    return {};
+}
+
+} // namespace
+
+QString CompleteSettings(PublishSettings& settings, const QString& passwordFile,
+                         const SettingNames& names)
+{
+    if (settings.topics.prefix.empty() || !AreMqttTopics(settings.topics))
+        return QStringLiteral("the topic prefix (%1) must be a topic name: UTF-8 text without "
+                              "control characters, + or #")
+            .arg(names.prefix);
+    if (const QString fault = TextFault(settings, names); !fault.isEmpty())
+        return fault;
     if (!passwordFile.isEmpty() && settings.broker.username.empty())
         return QStringLiteral("a password file needs a user name");
     if (!passwordFile.isEmpty()) {
@@ -98,7 +147,7 @@ std::optional<PublishSettings> LoadPublishSettings(const QString& dataFolder, QS
     settings.broker.username = ini.value(QStringLiteral("Username")).toString().toStdString();
     settings.broker.tlsCaFile = ini.value(QStringLiteral("TlsCaFile")).toString().toStdString();
     const QString problem =
-        CompleteSettings(settings, ini.value(QStringLiteral("PasswordFile")).toString());
+        CompleteSettings(settings, ini.value(QStringLiteral("PasswordFile")).toString(), IniKeys);
     if (!problem.isEmpty()) {
         error = QStringLiteral("%1: %2").arg(path, problem);
         return std::nullopt;

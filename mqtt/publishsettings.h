@@ -22,9 +22,21 @@ bool ParseBrokerAddress(const QString& text, BrokerOptions& broker);
 // file cannot be read; the error names the file, never its content.
 std::optional<std::string> ReadPasswordFile(const QString& file, QString& error);
 
+// What the user calls each setting where it comes from: mqtt.ini's keys or the options of
+// nimbractl publish. A fault names the setting so.
+struct SettingNames
+{
+    const char* broker;
+    const char* prefix;
+    const char* clientId;
+    const char* username;
+};
+
 // Checks what is given and fills in what follows from it (the will topic, the password);
-// the text of the first fault, empty when the settings can be used.
-QString CompleteSettings(PublishSettings& settings, const QString& passwordFile);
+// the text of the first fault, empty when the settings can be used. Texts are checked as the
+// MQTT library checks them, so that it never refuses one later, when nobody is told.
+QString CompleteSettings(PublishSettings& settings, const QString& passwordFile,
+                         const SettingNames& names);
 
 // The window's publishing, from "mqtt.ini" in the data folder:
 //   [MQTT]

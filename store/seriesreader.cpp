@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cstdint>
 #include <new>
+#include <numeric>
 #include <optional>
 #include <system_error>
 #include <thread>
@@ -101,10 +102,12 @@ std::string Selection(std::string_view head, std::span<const std::string_view> c
     return statement;
 }
 
-// The range in two halves of its time span; rows of equal time fall in the same half.
+// The range in two halves of its time span; rows of equal time fall in the same half. Another
+// program may store any REAL as a time: the midpoint is taken without a difference, which would
+// overflow to infinity for times near both ends of the doubles.
 Plan TimeHalves(const Survey& survey, double from, double to)
 {
-    const double middle = survey.firstTime + (survey.lastTime - survey.firstTime) / 2;
+    const double middle = std::midpoint(survey.firstTime, survey.lastTime);
     Plan plan;
     plan.parts = {Bounds{from, middle}, Bounds{middle, to}};
     return plan;

@@ -352,6 +352,19 @@ TEST_F(HeadlessTest, TheStationTakesTheIntervalAndTheClock)
     EXPECT_EQ(clock.year, QDate::currentDate().year()) << "the computer's local time";
 }
 
+// Qt's parser reads "-data-folder" as the long option: its value is never the command.
+TEST_F(HeadlessTest, TheDataFolderTakesItsValueAfterOneDashOrTwo)
+{
+    const Outcome settings = run(Words("settings"));
+    ASSERT_EQ(settings.status, 0) << settings.err;
+    for (const char* line : {"--data-folder live settings", "-data-folder live settings"}) {
+        SCOPED_TRACE(line);
+        const Outcome outcome = run(Words(line));
+        EXPECT_EQ(outcome.status, 0) << outcome.err;
+        EXPECT_EQ(outcome.out, settings.out);
+    }
+}
+
 TEST_F(HeadlessTest, EveryCommandHasHelpAndRefusesABadLine)
 {
     for (const char* command : {"live", "settings", "list", "fetch", "set-clock", "interval",

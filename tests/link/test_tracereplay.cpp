@@ -4,6 +4,7 @@
 #include "tracereplay.h"
 #include "tracingtransport.h"
 
+#include <limits>
 #include <sstream>
 
 namespace nimbra {
@@ -185,6 +186,51 @@ TEST(TraceReplay, MalformedTraceNamesItsLine)
 {
     std::istringstream text("# trace\n\n12 out Live 7b\n");
     EXPECT_EQ(ReadTrace(text).badLine, 3);
+}
+
+// Times a trace may hold by mistake or by malice: the reader refuses them by their line, and
+// whatever it lets through replays at any speed without running past the clock's range.
+TEST(TraceReplay, HostileTimesAreRefusedByLineOrReplayWithinTheClock)
+{
+    const auto line = [](const std::string& time, const char* direction) {
+        return time + ' ' + direction + " Live " + std::string(128, '7') + '\n';
+    };
+    struct Case
+    {
+        const char* what;
+        std::string text;
+        int badLine;
+        bool replyAtOnce = false;
+    };
+    const Case cases[] = {
+        {"a time no trace reaches", line("0", "out") + line("9300000000000000", "in"), 2},
+        {"a negative time", line("-1", "out"), 1},
+        {"beyond 64 bits", line("9223372036854775808", "out"), 1},
+        {"far apart around zero",
+         line("-9000000000000000000", "out") + line("9000000000000000000", "in"), 1},
+        {"a reply before its command", line("900", "out") + line("5", "in"), 2},
+        {"a reply in the same microsecond", line("900", "out") + line("900", "in"), 0, true},
+        {"the longest delay", line("0", "out") + line(std::to_string(MaxTraceMicros), "in"), 0},
+    };
+    std::array<std::uint8_t, ReportSize> command{};
+    std::fill(command.begin() + 1, command.end(), 0x77);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::istringstream text(c.text);
+        const LoadedTrace trace = ReadTrace(text);
+        EXPECT_EQ(trace.badLine, c.badLine);
+        if (c.badLine != 0)
+            continue;
+        for (const double scale : {0.0, 1.0, 1e300, std::numeric_limits<double>::infinity()}) {
+            SCOPED_TRACE(scale);
+            ReplayTransport replay(trace.exchanges, scale);
+            const std::unique_ptr<HidDevice> device = replay.open(ReplayTransport::Path, nullptr);
+            ASSERT_TRUE(device);
+            ASSERT_TRUE(device->write(command));
+            Payload in{};
+            EXPECT_EQ(device->read(in, Millis(1)), c.replyAtOnce || scale == 0.0 ? 64 : 0);
+        }
+    }
 }
 
 } // namespace

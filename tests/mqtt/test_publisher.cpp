@@ -218,6 +218,10 @@ TEST_F(PublishCommandTest, RefusesWhatItCannotUseAndNeverEchoesAPassword)
          "cannot read the password file"},
         {{"publish", "--broker", "h", "--interval", "1"}, "5 to 86400"},
         {{"publish", "--broker", "h", "--topic-prefix", "a/+/b"}, "prefix"},
+        {{"publish", "--broker", "h", "--topic-prefix", "a\tb"}, "(--topic-prefix)"},
+        {{"publish", "--broker", "h\x01"}, "(--broker)"},
+        {{"publish", "--broker", "h", "--client-id", "id\u0085"}, "(--client-id)"},
+        {{"publish", "--broker", "h", "--username", "u\x7f"}, "(--username)"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.arguments.join(u' ').toStdString());
@@ -274,6 +278,46 @@ TEST_F(PublishCommandTest, WaitsForAStationThatIsNotThereAtStart)
     const auto waiting = said.find("waiting for the station: no station found");
     EXPECT_NE(waiting, std::string::npos) << said;
     EXPECT_EQ(said.find("waiting for the station", waiting + 1), std::string::npos) << "once";
+}
+
+// A topic the library refuses, and one it would cut at a NUL, are told once each, however
+// often they get a new message and however often the publisher connects; nothing lands
+// elsewhere, and the topics beside them go on.
+TEST(RefusedTopic, IsToldOnceAndNothingLandsElsewhere)
+{
+    Broker broker;
+    ASSERT_TRUE(broker.start());
+    Subscriber watcher(broker.port());
+    BrokerOptions options;
+    options.host = "127.0.0.1";
+    options.port = broker.port();
+    options.backoffMin = 100ms;
+    test::StatusLines status;
+    MqttPublisher publisher(options, status.sink());
+    const std::string refused[] = {"test/a\tb/state", std::string("test/a\0b/state", 15)};
+    for (const std::string round : {"1", "2", "3"}) {
+        if (round == "3") {
+            broker.stop();
+            ASSERT_TRUE(broker.start());
+        }
+        for (const std::string& topic : refused)
+            publisher.publish(topic, round);
+        publisher.publish("test/ok", round);
+        Subscriber late(broker.port());
+        EXPECT_EQ(late.waitFor("test/ok", round).payload, round);
+    }
+    const std::vector<std::string> lines = status.lines();
+    for (const char* shown : {"test/a\\x09b/state", "test/a\\x00b/state"})
+        EXPECT_EQ(std::count_if(lines.begin(), lines.end(),
+                                [&](const std::string& line) {
+                                    return line.starts_with("cannot publish on ") &&
+                                           line.find(shown) != line.npos;
+                                }),
+                  1)
+            << shown << '\n'
+            << status.all();
+    EXPECT_EQ(watcher.messages().count("test/a"), 0u);
+    EXPECT_GE(publisher.connections(), 2);
 }
 
 // A publisher killed where it stands says nothing itself: its last will does.

@@ -173,6 +173,19 @@ TEST(PublishSettingsFile, OffByDefaultAndFaultsNamed)
          false, "password file"},
         {"wildcard prefix", u"[MQTT]\nEnabled=true\nBroker=h\nTopicPrefix=a/#\n"_s, false,
          "prefix"},
+        // Texts the MQTT library refuses, or cuts at a NUL, each named by its key.
+        {"tab in the prefix", u"[MQTT]\nEnabled=true\nBroker=h\nTopicPrefix=a\\tb\n"_s, false,
+         "(TopicPrefix)"},
+        {"NUL in the prefix", u"[MQTT]\nEnabled=true\nBroker=h\nTopicPrefix=a\\0b\n"_s, false,
+         "(TopicPrefix)"},
+        {"prefix too long for a discovery topic",
+         u"[MQTT]\nEnabled=true\nBroker=h\nTopicPrefix="_s + QString(65500, u'p') + u"\n"_s, false,
+         "(TopicPrefix)"},
+        {"NUL in the host", u"[MQTT]\nEnabled=true\nBroker=h\\0ost\n"_s, false, "(Broker)"},
+        {"escape in the user name", u"[MQTT]\nEnabled=true\nBroker=h\nUsername=u\\x1b\n"_s, false,
+         "(Username)"},
+        {"non-character in the client id",
+         u"[MQTT]\nEnabled=true\nBroker=h\nClientId=id\\xfffe\n"_s, false, "(ClientId)"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);

@@ -1,10 +1,12 @@
 #include "recordingmessages.h"
 #include "recordstore.h"
 #include "seriescollector.h"
+#include "seriesreader.h"
 #include "tempdatabase.h"
 
 #include <algorithm>
 #include <gtest/gtest.h>
+#include <limits>
 
 using namespace nimbra;
 using nimbra::test::CollectedPoints;
@@ -113,6 +115,59 @@ void Replace(RecordStore& store, const std::filesystem::path& db,
     ASSERT_EQ(store.CommitReplace(), 0);
 }
 
+// Ranges no text of a date reaches, for times that another program stored: from < Time <= to.
+constexpr double Largest = std::numeric_limits<double>::max();
+constexpr double Infinity = std::numeric_limits<double>::infinity();
+const std::pair<double, double> TimeRanges[] = {
+    {-Infinity, Infinity}, {-Largest, 1e308}, {-Largest, Largest}, {-Infinity, -1e308}};
+
+// The points of one column over a range of times, straight from the table.
+CollectedPoints Selected(const std::filesystem::path& db, std::string_view column,
+                         std::pair<double, double> range)
+{
+    const Database connection = TempDatabase::Connect(db);
+    const std::string sql = "SELECT Time, " + std::string(column) +
+                            " FROM Records WHERE Time>?1 AND Time<=?2 AND " + std::string(column) +
+                            "<>65535 ORDER BY Time";
+    sqlite3_stmt* raw = nullptr;
+    EXPECT_EQ(sqlite3_prepare_v2(connection.get(), sql.c_str(), -1, &raw, nullptr), SQLITE_OK);
+    const Statement query(raw);
+    sqlite3_bind_double(raw, 1, range.first);
+    sqlite3_bind_double(raw, 2, range.second);
+    CollectedPoints points;
+    while (raw && sqlite3_step(raw) == SQLITE_ROW) {
+        points.times.push_back(sqlite3_column_double(raw, 0));
+        points.values.push_back(static_cast<float>(sqlite3_column_double(raw, 1)));
+    }
+    return points;
+}
+
+// The same over ranges of times beyond any date: the two parts meet inside the range however
+// far apart its first and last time lie.
+void ExpectOnePassOverTimesEqualsSelections(const std::filesystem::path& db,
+                                            std::span<const std::string_view> view)
+{
+    const Database connection = TempDatabase::Connect(db);
+    for (const auto& range : TimeRanges) {
+        SCOPED_TRACE(::testing::PrintToString(range));
+        SeriesCollector earlier(view.size());
+        SeriesCollector later(view.size());
+        ASSERT_EQ(
+            ReadSeriesPoints(connection.get(), view, range.first, range.second, earlier, later),
+            "");
+        for (std::size_t i = 0; i < view.size(); ++i) {
+            CollectedPoints read = earlier.series[i];
+            read.times.insert(read.times.end(), later.series[i].times.begin(),
+                              later.series[i].times.end());
+            read.values.insert(read.values.end(), later.series[i].values.begin(),
+                               later.series[i].values.end());
+            const CollectedPoints expected = Selected(db, view[i], range);
+            EXPECT_EQ(read.times, expected.times) << view[i];
+            EXPECT_EQ(read.values, expected.values) << view[i];
+        }
+    }
+}
+
 // Every range and view read in one pass equals the per-column selections, point for point.
 void ExpectOnePassEqualsPerSeries(RecordStore& store, const std::filesystem::path& db)
 {
@@ -133,16 +188,32 @@ void ExpectOnePassEqualsPerSeries(RecordStore& store, const std::filesystem::pat
             }
         }
     }
+    for (std::span<const std::string_view> view :
+         {std::span<const std::string_view>(TemperatureView),
+          std::span<const std::string_view>(HumidityView)})
+        ExpectOnePassOverTimesEqualsSelections(db, view);
 }
 
 // A cell with no value at all is left out as "<>65535" leaves it out, not read as 0. Stored
 // after every other row, it keeps a store in time order.
 constexpr auto NullCells = "INSERT INTO Records VALUES (42738.75, NULL, 54, NULL, 24)";
 
+// Times at both ends of the doubles, as another program may store them: after every other
+// row, or the lower ones before the first row so that the table stays in time order.
+constexpr auto ExtremeTimesAfter =
+    "INSERT INTO Records VALUES (1e999, 1, 1, 1, 1), (-1.7976931348623157e308, 2, 2, 2, 2), "
+    "(1e308, 3, 3, 3, 3), (-1e308, 4, 4, 4, 4), (1.7976931348623157e308, 5, 5, 5, 5), "
+    "(-1e999, 6, 6, 6, 6)";
+constexpr auto ExtremeTimesAround =
+    "INSERT INTO Records (rowid, Time, Temperature, Humidity, Dewpoint, Heatindex) VALUES "
+    "(-2, -1e999, 6, 6, 6, 6), (-1, -1.7976931348623157e308, 2, 2, 2, 2), (0, -1e308, 4, 4, 4, 4);"
+    "INSERT INTO Records VALUES (1e308, 3, 3, 3, 3), (1.7976931348623157e308, 5, 5, 5, 5), "
+    "(1e999, 1, 1, 1, 1)";
+
 } // namespace
 
 // However the rows lie in the table (in time order, in two runs, with times shared, out of
-// order, rowids at both ends of their range), and whatever the range covers of it.
+// order, rowids or times at both ends of their range), and whatever the range covers of it.
 TEST(ReadSeries, OnePassGivesThePointsOfThePerColumnSelections)
 {
     constexpr auto ExtremeRowids =
@@ -159,6 +230,8 @@ TEST(ReadSeries, OnePassGivesThePointsOfThePerColumnSelections)
         {"one time twice", OneTimeTwice(), NullCells},
         {"shuffled", Shuffled, NullCells},
         {"extreme rowids", Hourly(), ExtremeRowids},
+        {"extreme times in time order", Hourly(), ExtremeTimesAround},
+        {"extreme times shuffled", Shuffled, ExtremeTimesAfter},
     };
     for (const auto& [name, rows, sql] : stores) {
         SCOPED_TRACE(name);
