@@ -12,8 +12,6 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPushButton>
-#include <QVBoxLayout>
 
 namespace nimbra {
 
@@ -31,10 +29,8 @@ std::size_t slot(int channel, int low)
 
 Alarm::Alarm(AlarmData& data, HidLink& link, const UiText& texts, MessageService& messages,
              QWidget* parent)
-    : QDialog(parent), m_data(data), m_link(link), m_texts(texts), m_messages(messages)
+    : SetupDialog(ResourceId, link, texts, messages, parent), m_data(data)
 {
-    SetItemId(this, ResourceId);
-    ModalToItsWindow(this);
     buildControls();
     OnInitDialog();
 }
@@ -88,15 +84,6 @@ void Alarm::buildControls()
     groups->addWidget(buildGroup(m_temp, false));
     groups->addWidget(buildGroup(m_humi, true));
 
-    const SaveExitRow buttons = NewSaveExitRow(this, SaveId, ExitId);
-    m_save = buttons.save;
-    QPushButton* exit = buttons.exit;
-
-    auto* layout = new QVBoxLayout(this);
-    layout->addLayout(groups);
-    layout->addLayout(buttons.layout);
-    layout->setSizeConstraint(QLayout::SetFixedSize);
-
     // Reading order: each group from its switch down its rows, left group first.
     QList<QWidget*> order;
     for (const Group* group : {&m_temp, &m_humi}) {
@@ -104,36 +91,23 @@ void Alarm::buildControls()
         for (std::size_t i = 0; i < group->edits.size(); ++i)
             order << group->checks[i] << group->edits[i];
     }
-    order << m_save << exit;
-    ChainTabOrder(order);
-    // Save is the template's default button: Enter saves.
-    NoAutoDefault(this);
-    m_save->setDefault(true);
-
-    connect(m_save, &QPushButton::clicked, this, [this] { OnSaveAlarms(); });
+    addSaveExitRow(groups, order, SaveId, ExitId);
 }
 
 bool Alarm::OnInitDialog()
 {
-    setWindowTitle(m_texts.Text(218));
+    const bool connected = showTitle(218);
     constexpr std::pair<int, int> Texts[] = {{1122, 219}, {1123, 220}, {1124, 294},
                                              {1125, 295}, {1126, 294}, {1127, 295}};
     for (const auto& [control, text] : Texts)
         item<QLabel>(this, control)->setText(m_texts.Text(text));
     item<QGroupBox>(this, 1120)->setTitle(m_texts.Text(219));
     item<QGroupBox>(this, 1121)->setTitle(m_texts.Text(220));
-    m_save->setText(m_texts.Text(216));
-    item<QPushButton>(this, ExitId)->setText(m_texts.Text(217));
     m_temp.master->addItems({"ON", "OFF"});
     m_humi.master->addItems({"ON", "OFF"});
 
     m_fahrenheit = m_link.Fahrenheit();
-    if (m_link.Connected()) {
-        m_pages = m_data.m_pages.get();
-    } else {
-        m_pages = UnconnectedAlarmPages();
-        m_save->setEnabled(false);
-    }
+    m_pages = connected ? m_data.m_pages.get() : UnconnectedAlarmPages();
 
     const QString unit = m_fahrenheit ? QStringLiteral("\u00B0F") : QStringLiteral("\u00B0C");
     for (int c = 1; c <= ChannelCount; ++c) {
@@ -191,7 +165,7 @@ AlarmForm Alarm::readForm() const
     return form;
 }
 
-void Alarm::OnSaveAlarms()
+void Alarm::save()
 {
     const AlarmWrite write = AlarmFrames(readForm(), m_pages, m_fahrenheit);
     if (write.check == AlarmCheck::TempError) {
@@ -206,9 +180,7 @@ void Alarm::OnSaveAlarms()
         m_messages.inform(QStringLiteral(" CH%1 %2.").arg(write.channel).arg(m_texts.Text(330)));
         return;
     }
-    if (m_link.Connected())
-        SaveToStation(m_link, m_data.m_ScreenBusy, write.frames, m_texts, m_messages);
-    accept();
+    saveAndClose(m_data.m_ScreenBusy, write.frames, [&] { m_data.m_pages.set(write.pages); });
 }
 
 } // namespace nimbra
