@@ -311,11 +311,20 @@ void History::OnDelete()
             StringTable(m_texts.language(), 301).arg(static_cast<int>(MaxDeleteNameLength)));
         return;
     }
-    if (m_messages.ask(m_texts.Text(247)) != MessageService::Answer::Ok)
+    // Without a station the file stays on its card: the copy, the store and the row stay too.
+    if (!m_link.Connected()) {
+        m_messages.inform(m_texts.Text(232));
+        return;
+    }
+    const QString question =
+        StringTable(m_texts.language(), 420).arg(name) + u'\n' + m_texts.Text(247);
+    if (m_messages.ask(question) != MessageService::Answer::Ok)
         return;
     const Timing& timing = m_link.timing();
-    m_link.Exchange(CommandFrame::deleteFile(bytes), RequestKind::NoReply, timing.deleteBefore,
-                    timing.deleteAfter);
+    if (!m_link.Write(CommandFrame::deleteFile(bytes), timing.deleteBefore, timing.deleteAfter)) {
+        m_messages.inform(m_texts.Text(232));
+        return;
+    }
     if (const auto copy = LocalCopyPath(m_DataFolder, bytes)) {
         std::error_code ignored;
         std::filesystem::remove(*copy, ignored);

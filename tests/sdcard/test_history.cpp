@@ -257,7 +257,9 @@ void HistoryTest::deleteAsksAndSendsTheName()
 
     rig.messages.answer(MessageService::Answer::Ok);
     rig.at<QPushButton>(History::DeleteButton)->click();
-    QCOMPARE(rig.messages.texts().last(), QStringLiteral("Are you sure to delete the file?"));
+    QCOMPARE(rig.messages.texts().last(),
+             QStringLiteral("Delete IN20261202.csv from the station's card?\n"
+                            "Are you sure to delete the file?"));
     QCOMPARE(rig.station->received().back().payload(),
              CommandFrame::deleteFile("IN20261202.csv").bytes());
     QCOMPARE(rig.station->state().files.size(), std::size_t(1));
@@ -265,11 +267,27 @@ void HistoryTest::deleteAsksAndSendsTheName()
     QCOMPARE(rig.at<QTableWidget>(History::FileList)->rowCount(), 1);
     QCOMPARE(rig.at<QLabel>(History::SelectedName)->text(), QStringLiteral("20261201.csv"));
     QVERIFY(rig.database.rows().empty());
+
+    // Unplugged, the station's file stays, and so do the copy, the store and the row.
+    rig.database.exec("INSERT INTO Records VALUES (46000.5, 20.5, 40, 6.5, 20.1)");
+    const auto other = rig.database.folder() / "20261201.csv";
+    std::ofstream(other) << "old copy";
+    rig.bus.unplug(StationPath);
+    rig.link.OnDeviceChange(DeviceChange::Removal);
+    const qsizetype asked = rig.messages.texts().size();
+    rig.at<QPushButton>(History::DeleteButton)->click();
+    QCOMPARE(rig.messages.texts().mid(asked), QStringList{QStringLiteral("Unconnected")});
+    QCOMPARE(deleteFrames(), 1);
+    QVERIFY(std::filesystem::exists(other));
+    QCOMPARE(rig.at<QTableWidget>(History::FileList)->rowCount(), 1);
+    QCOMPARE(rig.database.rows().size(), std::size_t(1));
 }
 
 void HistoryTest::germanTexts()
 {
     Rig rig(Language::German);
+    rig.router.m_RouteListToMain = false;
+    rig.router.setFileLists(nullptr, &rig.dialog.files());
     rig.dialog.OnInitDialog();
     QCOMPARE(rig.dialog.windowTitle(), QStringLiteral("SD Karte Datei"));
     QCOMPARE(rig.at<QLabel>(History::SelectLabel)->text(), QStringLiteral("Auswählen"));
@@ -290,6 +308,12 @@ void HistoryTest::germanTexts()
         QVERIFY(button->sizeHint().width() >=
                 button->fontMetrics().horizontalAdvance(button->text()));
     }
+    rig.pick(1);
+    rig.messages.answer(MessageService::Answer::Cancel);
+    rig.at<QPushButton>(History::DeleteButton)->click();
+    QCOMPARE(rig.messages.texts().last(),
+             QStringLiteral("IN20261202.csv von der Karte der Station löschen?\n"
+                            "Sind Sie sicher: Löschen?"));
 }
 
 void HistoryTest::closingDuringATransferKeepsThePartialCopy()
