@@ -155,7 +155,7 @@ void HistoryEdgesTest::namesToDeleteFitTheFrame()
 
     name->setText(longest);
     rig.at<QPushButton>(History::DeleteButton)->click();
-    QCOMPARE(rig.messages.texts().last(), rig.text(247));
+    QCOMPARE(rig.messages.texts().last(), rig.text(420).arg(longest) + u'\n' + rig.text(247));
     QCOMPARE(rig.deleteFrames(), 1);
     const Payload sent = rig.station->received().back().payload();
     QCOMPARE(QByteArray(reinterpret_cast<const char*>(sent.data()) + 2, 60), longest.toLatin1());
