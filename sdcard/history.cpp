@@ -202,8 +202,7 @@ void History::setTexts()
     m_fileList->setHorizontalHeaderLabels({m_texts.Text(226), m_texts.Text(227)});
     // Before the first import the columns carry their plain names: no unit is known yet.
     if (m_Records.columnCount() == 0)
-        m_Records.clear({m_texts.Text(228), m_texts.Text(201), m_texts.Text(202), m_texts.Text(293),
-                         m_texts.Text(229)});
+        showImportedRecords();
 }
 
 int History::DoModal()
@@ -370,23 +369,32 @@ void History::ImportLocalFile(const std::filesystem::path& localCopy, const std:
                                               m_workerMessages, {complete, language});
     if (!result.opened) {
         m_workerMessages.inform(QStringLiteral("Open Error2"));
-        return;
-    }
-    if (const QString summary = ImportSummary(result, stationText(name), language);
-        !summary.isEmpty())
+    } else if (const QString summary = ImportSummary(result, stationText(name), language);
+               !summary.isEmpty()) {
         m_workerMessages.inform(summary);
+    }
     if (result.stored)
         ArchiveImport(m_DatabasePath, name, result.indoor, result.unitLabel.toStdString(),
                       m_workerMessages);
     post([this, result] {
-        m_UnitLabel = result.unitLabel;
-        m_IsIndoorFile = result.indoor;
-        const QStringList titles = recordTitles(m_UnitLabel, m_IsIndoorFile);
-        if (result.stored)
-            m_Records.setRecords(m_DatabasePath, titles, result.stamps, result.indoor);
-        else
-            m_Records.clear(titles);
+        if (result.stored) {
+            m_UnitLabel = result.unitLabel;
+            m_IsIndoorFile = result.indoor;
+            m_ImportedStamps = result.stamps;
+        }
+        showImportedRecords();
     });
+}
+
+void History::showImportedRecords()
+{
+    if (!m_ImportedStamps) {
+        m_Records.clear({m_texts.Text(228), m_texts.Text(201), m_texts.Text(202), m_texts.Text(293),
+                         m_texts.Text(229)});
+        return;
+    }
+    m_Records.setRecords(m_DatabasePath, recordTitles(m_UnitLabel, m_IsIndoorFile),
+                         *m_ImportedStamps, m_IsIndoorFile);
 }
 
 void History::stopTransfer()
