@@ -87,6 +87,7 @@ private slots:
     void germanTexts();
     void closingDuringATransferKeepsThePartialCopy();
     void workerMessagesNeverHoldTheWorker();
+    void workerMessagesAreReadInTheirOrder();
     void hiddenPurgeRemovesTheLocalCopies();
 };
 
@@ -355,6 +356,32 @@ void HistoryTest::workerMessagesNeverHoldTheWorker()
     QCOMPARE(answer, MessageService::Answer::Cancel);
     QCoreApplication::processEvents();
     QCOMPARE(shown.texts().size(), 1);
+}
+
+// A box runs an event loop until it is closed; the user reads the box on top first. Two texts
+// a worker tells one after the other are read in that order.
+void HistoryTest::workerMessagesAreReadInTheirOrder()
+{
+    struct ModalMessages final : MessageService
+    {
+        void inform(const QString& text) override
+        {
+            QCoreApplication::processEvents();
+            closed << text;
+        }
+        Answer ask(const QString&, const QString&) override { return Answer::Ok; }
+        QStringList closed;
+    };
+    QObject context;
+    ModalMessages shown;
+    PostedMessages posted(&context, shown);
+    std::thread([&] {
+        posted.inform(QStringLiteral("This file errors"));
+        posted.inform(QStringLiteral("2 rows were imported"));
+    }).join();
+    QTRY_COMPARE(shown.closed.size(), 2);
+    QCOMPARE(shown.closed, (QStringList{QStringLiteral("This file errors"),
+                                        QStringLiteral("2 rows were imported")}));
 }
 
 void HistoryTest::hiddenPurgeRemovesTheLocalCopies()
