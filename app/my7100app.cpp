@@ -19,12 +19,6 @@
 
 namespace nimbra {
 
-namespace {
-
-constexpr int PublishingOffText = 360;
-
-} // namespace
-
 CMy7100App::CMy7100App(int& argc, char** argv) : m_application(argc, argv)
 {
     QApplication::setApplicationName(QStringLiteral("Nimbra"));
@@ -74,7 +68,8 @@ void CMy7100App::applyLanguage()
 void CMy7100App::runMainWindow()
 {
     const Timing timing;
-    StationSide station = m_options.simulate ? EmulatedStationSide(m_dataFolder, m_language)
+    const std::string chosen = m_options.station.toStdString();
+    StationSide station = m_options.simulate ? EmulatedStationSide(m_dataFolder, m_language, chosen)
                                              : HardwareStation(timing);
     std::unique_ptr<TraceWriter> trace;
     std::unique_ptr<TracingTransport> tracing;
@@ -89,7 +84,9 @@ void CMy7100App::runMainWindow()
         tracing = std::make_unique<TracingTransport>(*station.transport, *trace);
     }
     ReplyRouter router;
-    HidLink link(tracing ? *tracing : *station.transport, router, timing);
+    const StationHolds holds(station.holdFolder, "nimbra");
+    HidLink link(tracing ? *tracing : *station.transport, router, timing, &holds);
+    link.chooseStation(chosen);
     {
         WidgetMessageService messages(nullptr);
         const std::unique_ptr<Publishing> publishing = startPublishing(messages);
@@ -123,7 +120,7 @@ std::unique_ptr<CMy7100App::Publishing> CMy7100App::startPublishing(MessageServi
     QString problem;
     const std::optional<PublishSettings> settings = LoadPublishSettings(m_dataFolder, problem);
     if (!problem.isEmpty())
-        messages.inform(StringTable(m_language, PublishingOffText).arg(problem));
+        messages.inform(StringTable(m_language, TextId::PublishingOff).arg(problem));
     return settings ? std::make_unique<Publishing>(*settings) : nullptr;
 }
 

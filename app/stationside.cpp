@@ -1,10 +1,13 @@
 #include "stationside.h"
 
+#include "datapaths.h"
 #include "emulatedbus.h"
 #include "emulatorpanel.h"
 #include "hidapitransport.h"
 #include "hotplugmonitor.h"
 #include "makebus.h"
+#include "singleinstance.h"
+#include "stationhold.h"
 
 #include <QDir>
 #include <QWidget>
@@ -19,18 +22,18 @@ StationSide HardwareStation(const Timing& timing)
     auto monitor = std::make_unique<HotplugMonitor>(*side.transport, timing);
     side.notifier = monitor.get();
     side.monitor = std::move(monitor);
+    side.holdFolder = MachineHoldFolder();
     return side;
 }
 
-StationSide EmulatedStationSide(const QString& dataFolder, Language language)
+StationSide EmulatedStationSide(const QString& dataFolder, Language language,
+                                const std::string& stationId)
 {
     StationSide side;
-    std::unique_ptr<EmulatedBus> bus = makeEmulatedBus();
-    const std::filesystem::path file =
-        QDir(dataFolder).filePath(QStringLiteral("SimulatedStation.txt")).toStdU16String();
-    bus->station(EmulatedStationPath)->edit([&file](StationModel& model) {
-        KeepSettingsInFile(model, file);
-    });
+    std::unique_ptr<EmulatedBus> bus =
+        makeEmulatedBus(stationId.empty() ? DefaultEmulatedStationId() : stationId,
+                        SimulatedStationFile(dataFolder));
+    side.holdFolder = DefaultLockFolder().toStdU16String();
     EmulatedBus* busPointer = bus.get();
     side.notifier = bus.get();
     side.transport = std::move(bus);

@@ -7,6 +7,7 @@
 
 #include <QObject>
 #include <QString>
+#include <filesystem>
 #include <functional>
 #include <memory>
 
@@ -24,11 +25,16 @@ struct StationSide
     DeviceNotifier* notifier = nullptr;
     // Shows a window of its own beside the main window (the emulator's controls); may be empty.
     std::function<void(QWidget* mainWindow)> companion;
+    // Where the holds of these stations are kept: the machine's for real stations, the
+    // user's own for emulated ones (no other user can reach them).
+    std::filesystem::path holdFolder;
 };
 
 StationSide HardwareStation(const Timing& timing);
 // The emulated station keeps its settings in dataFolder, so that it comes back as it was left
 // when the program starts again (the language switch restarts it). Its panel speaks language.
-StationSide EmulatedStationSide(const QString& dataFolder, Language language);
+// stationId: the station's id; empty for one of this process's own.
+StationSide EmulatedStationSide(const QString& dataFolder, Language language,
+                                const std::string& stationId);
 
 } // namespace nimbra

@@ -1,56 +1,99 @@
 #include "archive.h"
 
-#include "messageservice.h"
-
-#include <QString>
 #include <algorithm>
 
 namespace nimbra {
 
 namespace {
 
-// An import may still hold the store, or a second program the archive, for a moment.
+// An import may hold the archive for a while, or a second program for a moment.
 constexpr int BusyTimeoutMs = 10000;
 
-// The key is the reading's kind and time, so importing a file twice or two files that overlap
-// keeps each reading once. WITHOUT ROWID: the rows live in the key's order, so a time range is
-// one walk along the table and the first and last time are one step each.
+// What user_version says of the tables: 0 a new file or one of the earlier version, whose
+// readings were keyed by their kind and time.
+constexpr int CurrentVersion = 2;
+
+// WITHOUT ROWID: a file's readings live in line order, so a re-import replaces them in place;
+// the index walks a time range of one kind in time order, a time's readings in logged order.
 constexpr auto Schema = R"sql(
-CREATE TABLE IF NOT EXISTS Files (
+CREATE TABLE history.Files (
     Id INTEGER PRIMARY KEY,
-    Name TEXT NOT NULL UNIQUE,
+    Name TEXT NOT NULL,
+    FirstLine INTEGER,
+    Indoor INTEGER NOT NULL,
     UnitLabel TEXT NOT NULL DEFAULT '',
     Rows INTEGER NOT NULL DEFAULT 0
 );
-CREATE TABLE IF NOT EXISTS Readings (
+CREATE UNIQUE INDEX history.FileIdentity ON Files (Name, Indoor, FirstLine);
+CREATE TABLE history.Readings (
+    File INTEGER NOT NULL REFERENCES Files (Id),
+    Line INTEGER NOT NULL,
     Indoor INTEGER NOT NULL,
     Time REAL NOT NULL,
     Temperature REAL,
     Humidity INTEGER,
     Dewpoint REAL,
     Heatindex REAL,
-    File INTEGER NOT NULL REFERENCES Files (Id),
-    PRIMARY KEY (Indoor, Time)
+    Fahrenheit INTEGER NOT NULL,
+    PRIMARY KEY (File, Line)
 ) WITHOUT ROWID;
-CREATE VIEW IF NOT EXISTS Records AS
-    SELECT Time, Temperature, Humidity, Dewpoint, Heatindex, Time AS rowid
+CREATE INDEX history.ReadingsByTime ON Readings (Indoor, Time);
+-- The outdoor readings in the record store's layout, every temperature in the unit of the
+-- latest one (converted as ConvertTemperature does), for the store's own queries.
+CREATE VIEW history.Records AS
+    SELECT Time,
+           CASE WHEN Temperature = 65535 OR Fahrenheit = (SELECT Fahrenheit FROM Readings
+                    WHERE Indoor = 0 ORDER BY Time DESC LIMIT 1) THEN Temperature
+                WHEN Fahrenheit THEN round((round(Temperature * 10) - 320) * 5 / 9.0) / 10
+                ELSE (round(round(Temperature * 10) * 9 / 5.0) + 320) / 10 END AS Temperature,
+           Humidity,
+           CASE WHEN Dewpoint = 65535 OR Fahrenheit = (SELECT Fahrenheit FROM Readings
+                    WHERE Indoor = 0 ORDER BY Time DESC LIMIT 1) THEN Dewpoint
+                WHEN Fahrenheit THEN round((round(Dewpoint * 10) - 320) * 5 / 9.0) / 10
+                ELSE (round(round(Dewpoint * 10) * 9 / 5.0) + 320) / 10 END AS Dewpoint,
+           CASE WHEN Heatindex = 65535 OR Fahrenheit = (SELECT Fahrenheit FROM Readings
+                    WHERE Indoor = 0 ORDER BY Time DESC LIMIT 1) THEN Heatindex
+                WHEN Fahrenheit THEN round((round(Heatindex * 10) - 320) * 5 / 9.0) / 10
+                ELSE (round(round(Heatindex * 10) * 9 / 5.0) + 320) / 10 END AS Heatindex,
+           Time AS rowid
     FROM Readings WHERE Indoor = 0;
+PRAGMA history.user_version = 2;
 )sql";
 
-// Ends a transaction that was not committed, and lets go of the attached store, whatever
-// path the merge leaves by.
-class MergeScope
+// The earlier version kept one reading per kind and time, each naming the file it first came
+// from, and no line numbers: its readings are numbered in time order, and the first import of
+// each file replaces them (see ArchiveWriter).
+constexpr auto Upgrade = R"sql(
+DROP VIEW history.Records;
+ALTER TABLE history.Files RENAME TO OldFiles;
+ALTER TABLE history.Readings RENAME TO OldReadings;
+)sql";
+constexpr auto CopyOld = R"sql(
+INSERT INTO history.Files (Id, Name, FirstLine, Indoor, UnitLabel, Rows)
+    SELECT Id, Name, NULL,
+           coalesce((SELECT Indoor FROM history.OldReadings WHERE File = f.Id LIMIT 1),
+                    instr(Name, 'IN') > 0),
+           UnitLabel, Rows FROM history.OldFiles f;
+INSERT INTO history.Readings
+    SELECT r.File, 1 + row_number() OVER (PARTITION BY r.File ORDER BY r.Time), r.Indoor, r.Time,
+           r.Temperature, r.Humidity, r.Dewpoint, r.Heatindex, instr(f.UnitLabel, 'F') > 0
+    FROM history.OldReadings r JOIN history.OldFiles f ON f.Id = r.File;
+DROP TABLE history.OldReadings;
+DROP TABLE history.OldFiles;
+)sql";
+
+// Ends a transaction that was not committed, whatever path leaves by.
+class Transaction
 {
 public:
-    explicit MergeScope(sqlite3* db) : m_db(db) {}
-    ~MergeScope()
+    explicit Transaction(sqlite3* db) : m_db(db) {}
+    ~Transaction()
     {
         if (!m_committed)
             sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
-        sqlite3_exec(m_db, "DETACH DATABASE import", nullptr, nullptr, nullptr);
     }
-    MergeScope(const MergeScope&) = delete;
-    MergeScope& operator=(const MergeScope&) = delete;
+    Transaction(const Transaction&) = delete;
+    Transaction& operator=(const Transaction&) = delete;
     void committed() { m_committed = true; }
 
 private:
@@ -71,11 +114,12 @@ std::filesystem::path ArchivePathBeside(const std::filesystem::path& database)
     return database.parent_path() / ArchiveFileName;
 }
 
+// The file is attached under the name every writer uses, to a connection of its own.
 Archive::Archive(const std::filesystem::path& file)
 {
     sqlite3* raw = nullptr;
     const int result =
-        sqlite3_open_v2(Utf8(file).c_str(), &raw,
+        sqlite3_open_v2(":memory:", &raw,
                         SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);
     m_db.reset(raw);
     if (result != SQLITE_OK) {
@@ -84,13 +128,42 @@ Archive::Archive(const std::filesystem::path& file)
         fail();
     }
     sqlite3_busy_timeout(m_db.get(), BusyTimeoutMs);
-    // Even "IF NOT EXISTS" writes (and syncs) the file: a reader of an existing archive would
-    // pay for it every time.
-    Statement known = prepare("SELECT count(*) FROM sqlite_schema WHERE name = 'Records'");
-    if (sqlite3_step(known.get()) != SQLITE_ROW)
+    Statement attach = prepare("ATTACH DATABASE ?1 AS history");
+    const std::string name = Utf8(file);
+    sqlite3_bind_text(attach.get(), 1, name.c_str(), -1, SQLITE_TRANSIENT);
+    if (sqlite3_step(attach.get()) != SQLITE_DONE)
         fail();
-    if (sqlite3_column_int(known.get(), 0) == 0)
+    upgrade();
+}
+
+void Archive::upgrade()
+{
+    const auto version = [this] {
+        Statement query = prepare("PRAGMA history.user_version");
+        if (sqlite3_step(query.get()) != SQLITE_ROW)
+            fail();
+        return sqlite3_column_int(query.get(), 0);
+    };
+    // Reading the version costs nothing; only a file that needs tables is written.
+    if (version() == CurrentVersion)
+        return;
+    execute("BEGIN IMMEDIATE");
+    Transaction transaction(m_db.get());
+    if (version() != CurrentVersion) { // another program may have been first
+        Statement old =
+            prepare("SELECT count(*) FROM history.sqlite_schema WHERE name = 'Readings'");
+        if (sqlite3_step(old.get()) != SQLITE_ROW)
+            fail();
+        const bool earlier = sqlite3_column_int(old.get(), 0) > 0;
+        old.reset();
+        if (earlier)
+            execute(Upgrade);
         execute(Schema);
+        if (earlier)
+            execute(CopyOld);
+    }
+    execute("COMMIT");
+    transaction.committed();
 }
 
 void Archive::fail()
@@ -113,71 +186,22 @@ Statement Archive::prepare(const char* sql)
     return Statement(raw);
 }
 
-std::int64_t Archive::Merge(const std::filesystem::path& database, const std::string& stationFile,
-                            bool indoor, const std::string& unitLabel)
-{
-    {
-        Statement attach = prepare("ATTACH DATABASE ?1 AS import");
-        const std::string name = Utf8(database);
-        sqlite3_bind_text(attach.get(), 1, name.c_str(), -1, SQLITE_TRANSIENT);
-        if (sqlite3_step(attach.get()) != SQLITE_DONE)
-            fail();
-    }
-    MergeScope scope(m_db.get());
-    execute("BEGIN IMMEDIATE");
-
-    Statement file = prepare("INSERT INTO Files (Name, UnitLabel) VALUES (?1, ?2) "
-                             "ON CONFLICT (Name) DO UPDATE SET UnitLabel = ?2 RETURNING Id");
-    sqlite3_bind_text(file.get(), 1, stationFile.c_str(), -1, SQLITE_TRANSIENT);
-    sqlite3_bind_text(file.get(), 2, unitLabel.c_str(), -1, SQLITE_TRANSIENT);
-    if (sqlite3_step(file.get()) != SQLITE_ROW)
-        fail();
-    const std::int64_t fileId = sqlite3_column_int64(file.get(), 0);
-    file.reset();
-
-    // One statement from file to file: SQLite streams the rows, nothing is held here. A value
-    // the store holds as NULL (a NaN) is no value; a humidity beyond the integer range is
-    // clamped, as the export does, so that every reader can take it as an integer.
-    Statement copy =
-        prepare("INSERT OR IGNORE INTO Readings SELECT ?1, Time, coalesce(Temperature, 65535), "
-                "coalesce(max(min(Humidity, 2147483647), -2147483648), 65535), "
-                "coalesce(Dewpoint, 65535), coalesce(Heatindex, 65535), ?2 FROM import.Records "
-                "WHERE Time > 0");
-    sqlite3_bind_int(copy.get(), 1, indoor ? 1 : 0);
-    sqlite3_bind_int64(copy.get(), 2, fileId);
-    if (sqlite3_step(copy.get()) != SQLITE_DONE)
-        fail();
-    const std::int64_t added = sqlite3_changes64(m_db.get());
-    copy.reset();
-
-    Statement count = prepare("UPDATE Files SET Rows = Rows + ?1 WHERE Id = ?2");
-    sqlite3_bind_int64(count.get(), 1, added);
-    sqlite3_bind_int64(count.get(), 2, fileId);
-    if (sqlite3_step(count.get()) != SQLITE_DONE)
-        fail();
-    count.reset();
-
-    execute("COMMIT");
-    scope.committed();
-    return added;
-}
-
 ArchiveStats Archive::Stats()
 {
     ArchiveStats stats;
-    // The row count is kept per file by the merges: counting ten million rows would take
+    // The row count is kept per file by the imports: counting ten million rows would take
     // seconds, their sum over the files takes nothing.
-    Statement totals = prepare("SELECT coalesce(sum(Rows), 0), count(*) FROM Files");
+    Statement totals = prepare("SELECT coalesce(sum(Rows), 0), count(*) FROM history.Files");
     if (sqlite3_step(totals.get()) != SQLITE_ROW)
         fail();
     stats.rows = sqlite3_column_int64(totals.get(), 0);
     stats.files = sqlite3_column_int64(totals.get(), 1);
-    // One min or max a query and per kind: only then is each one step along the key (a query
-    // that asks for both walks the whole table).
-    Statement span = prepare("SELECT (SELECT min(Time) FROM Readings WHERE Indoor = 0), "
-                             "(SELECT min(Time) FROM Readings WHERE Indoor = 1), "
-                             "(SELECT max(Time) FROM Readings WHERE Indoor = 0), "
-                             "(SELECT max(Time) FROM Readings WHERE Indoor = 1)");
+    // One min or max a query and per kind: only then is each one step along the index (a query
+    // that asks for both walks it whole).
+    Statement span = prepare("SELECT (SELECT min(Time) FROM history.Readings WHERE Indoor = 0), "
+                             "(SELECT min(Time) FROM history.Readings WHERE Indoor = 1), "
+                             "(SELECT max(Time) FROM history.Readings WHERE Indoor = 0), "
+                             "(SELECT max(Time) FROM history.Readings WHERE Indoor = 1)");
     if (sqlite3_step(span.get()) != SQLITE_ROW)
         fail();
     const auto pick = [&](int column, const std::optional<double>& other, auto better) {
@@ -194,24 +218,27 @@ ArchiveStats Archive::Stats()
 }
 
 std::int64_t Archive::ForEach(double from, double to, bool indoor,
-                              const std::function<void(const RecordRow&)>& onRow)
+                              const std::function<void(const KeptReading&)>& onReading)
 {
     Statement select =
-        prepare("SELECT Time, Temperature, Humidity, Dewpoint, Heatindex FROM Readings "
-                "WHERE Indoor = ?1 AND Time >= ?2 AND Time <= ?3 ORDER BY Time");
+        prepare("SELECT Time, Temperature, Humidity, Dewpoint, Heatindex, Fahrenheit "
+                "FROM history.Readings WHERE Indoor = ?1 AND Time >= ?2 AND Time <= ?3 "
+                "ORDER BY Time, File, Line");
     sqlite3_bind_int(select.get(), 1, indoor ? 1 : 0);
     sqlite3_bind_double(select.get(), 2, from);
     sqlite3_bind_double(select.get(), 3, to);
     std::int64_t rows = 0;
     int step = SQLITE_ROW;
     while ((step = sqlite3_step(select.get())) == SQLITE_ROW) {
-        RecordRow row;
+        KeptReading reading;
+        RecordRow& row = reading.row;
         row.Time = sqlite3_column_double(select.get(), 0);
         row.Temperature = static_cast<float>(sqlite3_column_double(select.get(), 1));
         row.Humidity = static_cast<std::int32_t>(sqlite3_column_int64(select.get(), 2));
         row.Dewpoint = static_cast<float>(sqlite3_column_double(select.get(), 3));
         row.Heatindex = static_cast<float>(sqlite3_column_double(select.get(), 4));
-        onRow(row);
+        reading.fahrenheit = sqlite3_column_int(select.get(), 5) != 0;
+        onReading(reading);
         ++rows;
     }
     if (step != SQLITE_DONE)
@@ -219,18 +246,52 @@ std::int64_t Archive::ForEach(double from, double to, bool indoor,
     return rows;
 }
 
-std::optional<std::int64_t> ArchiveImport(const std::filesystem::path& database,
-                                          const std::string& stationFile, bool indoor,
-                                          const std::string& unitLabel, MessageService& messages)
+std::optional<bool> Archive::LatestUnitIsFahrenheit()
 {
-    try {
-        return Archive(ArchivePathBeside(database)).Merge(database, stationFile, indoor, unitLabel);
-    } catch (const StoreError& error) {
-        messages.inform(QStringLiteral("The history could not keep %1: %2")
-                            .arg(QString::fromLatin1(stationFile.c_str()),
-                                 QString::fromStdString(error.what())));
+    Statement latest = prepare(
+        "SELECT Fahrenheit FROM (SELECT * FROM (SELECT Fahrenheit, Time FROM history.Readings "
+        "WHERE Indoor = 0 ORDER BY Time DESC LIMIT 1) UNION ALL SELECT * FROM (SELECT "
+        "Fahrenheit, Time FROM history.Readings WHERE Indoor = 1 ORDER BY Time DESC LIMIT 1))");
+    const int step = sqlite3_step(latest.get());
+    if (step == SQLITE_DONE)
         return std::nullopt;
-    }
+    if (step != SQLITE_ROW)
+        fail();
+    return sqlite3_column_int(latest.get(), 0) != 0;
+}
+
+ForgetResult Archive::Forget(const std::string& stationFile)
+{
+    execute("BEGIN IMMEDIATE");
+    Transaction transaction(m_db.get());
+    ForgetResult result;
+    Statement readings = prepare("DELETE FROM history.Readings WHERE File IN "
+                                 "(SELECT Id FROM history.Files WHERE Name = ?1)");
+    sqlite3_bind_text(readings.get(), 1, stationFile.c_str(), -1, SQLITE_STATIC);
+    if (sqlite3_step(readings.get()) != SQLITE_DONE)
+        fail();
+    result.readings = sqlite3_changes64(m_db.get());
+    Statement files = prepare("DELETE FROM history.Files WHERE Name = ?1");
+    sqlite3_bind_text(files.get(), 1, stationFile.c_str(), -1, SQLITE_STATIC);
+    if (sqlite3_step(files.get()) != SQLITE_DONE)
+        fail();
+    result.files = sqlite3_changes64(m_db.get());
+    execute("COMMIT");
+    transaction.committed();
+    return result;
+}
+
+void Archive::BeginRewrite()
+{
+    execute("BEGIN IMMEDIATE");
+    Transaction transaction(m_db.get());
+    execute("DELETE FROM history.Readings; DELETE FROM history.Files;");
+    transaction.committed(); // Commit() ends it, or the connection's close rolls it back
+}
+
+void Archive::Commit()
+{
+    execute("COMMIT");
 }
 
 } // namespace nimbra

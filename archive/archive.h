@@ -1,5 +1,6 @@
 #pragma once
 
+#include "archivewriter.h"
 #include "recordstore.h"
 #include "sqlitehandles.h"
 
@@ -10,8 +11,6 @@
 #include <string>
 
 namespace nimbra {
-
-class MessageService;
 
 // The kept history lives beside the record store, in a file of its own.
 inline constexpr const char* ArchiveFileName = "history.db";
@@ -25,43 +24,54 @@ struct ArchiveStats
     std::optional<double> last;
 };
 
-// Every reading ever imported: one row per time, outdoor and indoor kept apart, each row
-// naming the station file it first came from. The record store holds the last import only;
-// every import merges into this file as well. Its view "Records" shows the outdoor readings
-// in the record store's layout, so the store's own queries (the graph's) read it as they read
-// the store. Failures throw StoreError.
+struct ForgetResult
+{
+    std::int64_t files = 0;
+    std::int64_t readings = 0;
+};
+
+// Every reading ever imported, outdoor and indoor kept apart. A reading is the line of a station
+// file: its identity is the file (its name and the text of its first reading line, so that a
+// reformatted card's new file of the same name is a file of its own) and the line's number in
+// it. Importing a file again replaces the readings of the lines it holds; a file that grew adds
+// its new lines. Each reading keeps the unit its file was written in. Its view "Records" shows
+// the outdoor readings in the record store's layout, so the store's own queries (the graph's)
+// read it as they read the store. Failures throw StoreError.
 class Archive
 {
 public:
-    // Opens the archive, creating the file and its tables when they are not there yet.
+    // Opens the archive, creating the file and its tables when they are not there yet, and takes
+    // over a history kept by an earlier version in one transaction.
     explicit Archive(const std::filesystem::path& file);
-
-    // Adds the readings of the record store at database (rows with a real time) that the
-    // archive does not hold yet, as readings of stationFile: all of them or, on a failure or a
-    // killed process, none. Streams from file to file, so memory does not grow with the store.
-    // Returns how many were added.
-    std::int64_t Merge(const std::filesystem::path& database, const std::string& stationFile,
-                       bool indoor, const std::string& unitLabel);
 
     ArchiveStats Stats();
 
-    // The readings of one kind with from <= Time <= to in ascending time. Returns their number.
+    // The readings of one kind with from <= Time <= to in ascending time, readings at the same
+    // time in the order they were logged. Returns their number.
     std::int64_t ForEach(double from, double to, bool indoor,
-                         const std::function<void(const RecordRow&)>& onRow);
+                         const std::function<void(const KeptReading&)>& onReading);
+
+    // The unit of the latest reading (outdoor before indoor): the one the station logs in now.
+    // nullopt while the archive holds no reading.
+    std::optional<bool> LatestUnitIsFahrenheit();
+
+    // Drops every reading of the station files of this name, in one transaction.
+    ForgetResult Forget(const std::string& stationFile);
+
+    // Opens the one transaction of a rewrite and empties the archive in it; writers on
+    // connection() then fill it, and commit() ends it. Until then (and after a kill, for good)
+    // everyone sees the archive as it was.
+    void BeginRewrite();
+    void Commit();
+    sqlite3* connection() { return m_db.get(); }
 
 private:
     void execute(const char* sql);
     Statement prepare(const char* sql);
     [[noreturn]] void fail();
+    void upgrade();
 
-    Database m_db;
+    Database m_db; // the archive is attached to it as ArchiveSchema
 };
-
-// After an import into the record store at database: merges its rows into the archive beside
-// it. A failure is told through messages; the store keeps the import either way. Returns how
-// many readings were new to the archive, empty on a failure.
-std::optional<std::int64_t> ArchiveImport(const std::filesystem::path& database,
-                                          const std::string& stationFile, bool indoor,
-                                          const std::string& unitLabel, MessageService& messages);
 
 } // namespace nimbra

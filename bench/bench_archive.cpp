@@ -51,21 +51,14 @@ public:
         QFile::setPermissions(m_store, QFile::ReadOwner | QFile::WriteOwner);
         const double first = OleDateFrom(FirstDay, QTime(0, 0));
         const auto started = std::chrono::steady_clock::now();
-        double merging = 0.0;
+        Archive{ArchivePathBeside(path())}; // its tables
         for (std::int64_t from = 0; from < TotalRows; from += RowsPerFile) {
-            if (!fillStore(first, from, std::min(RowsPerFile, TotalRows - from)))
+            if (!fillFile(first, from, std::min(RowsPerFile, TotalRows - from)))
                 return;
-            const auto merge = std::chrono::steady_clock::now();
-            Archive(ArchivePathBeside(path()))
-                .Merge(path(), "file" + std::to_string(from / RowsPerFile) + ".csv", false, "(°C)");
-            merging +=
-                std::chrono::duration<double>(std::chrono::steady_clock::now() - merge).count();
         }
         std::fprintf(
-            stderr, "history of %lld rows built in %.1f s, merges %.0f rows/s\n",
-            static_cast<long long>(TotalRows),
-            std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count(),
-            double(TotalRows) / merging);
+            stderr, "history of %lld rows built in %.1f s\n", static_cast<long long>(TotalRows),
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count());
         m_filled = true;
     }
 
@@ -74,20 +67,23 @@ public:
     bool filled() const { return m_filled; }
 
 private:
-    // One "import": the store holds count readings from minute from on, with a daily cycle.
-    bool fillStore(double first, std::int64_t from, std::int64_t count)
+    // One file's count readings from minute from on, with a daily cycle, as an import keeps
+    // them.
+    bool fillFile(double first, std::int64_t from, std::int64_t count)
     {
         sqlite3* raw = nullptr;
-        sqlite3_open(m_store.toUtf8().constData(), &raw);
+        sqlite3_open(ArchivePathBeside(path()).string().c_str(), &raw);
         const Database db(raw);
+        const std::string file = std::to_string(from / RowsPerFile + 1);
         const std::string sql =
-            "BEGIN; DELETE FROM Records; "
-            "WITH RECURSIVE m(i) AS (SELECT " +
-            std::to_string(from) + " UNION ALL SELECT i + 1 FROM m WHERE i < " +
-            std::to_string(from + count - 1) + ") INSERT INTO Records SELECT " +
-            std::to_string(first) +
+            "BEGIN; INSERT INTO Files (Id, Name, FirstLine, Indoor, UnitLabel, Rows) VALUES (" +
+            file + ", 'file" + file + ".csv', " + file + ", 0, '(°C)', " + std::to_string(count) +
+            "); WITH RECURSIVE m(i) AS (SELECT " + std::to_string(from) +
+            " UNION ALL SELECT i + 1 FROM m WHERE i < " + std::to_string(from + count - 1) +
+            ") INSERT INTO Readings SELECT " + file + ", i - " + std::to_string(from) +
+            " + 2, 0, " + std::to_string(first) +
             " + i / 1440.0, 15 + (i % 1440) / 100.0, 40 + i % 50, 9 + (i % 1440) / 200.0, "
-            "65535 FROM m; COMMIT;";
+            "65535, 0 FROM m; COMMIT;";
         char* error = nullptr;
         if (sqlite3_exec(raw, sql.c_str(), nullptr, nullptr, &error) == SQLITE_OK)
             return true;
@@ -107,7 +103,8 @@ const LargeArchive& Archive()
     return history;
 }
 
-void HistoryStats(benchmark::State& state)
+// Runs one nimbractl history command line per iteration.
+void TimeHistoryCommand(benchmark::State& state, const QStringList& options)
 {
     if (!Archive().filled()) {
         state.SkipWithError("the history could not be built");
@@ -116,15 +113,32 @@ void HistoryStats(benchmark::State& state)
     std::FILE* out = std::tmpfile();
     HeadlessEnvironment env;
     env.out = out;
-    const QStringList arguments{QStringLiteral("nimbractl"), QStringLiteral("--data-folder"),
-                                Archive().folder(), QStringLiteral("history"),
-                                QStringLiteral("--stats")};
+    const QStringList arguments =
+        QStringList{QStringLiteral("nimbractl"), QStringLiteral("--data-folder"),
+                    Archive().folder(), QStringLiteral("history")} +
+        options;
     for (auto _ : state)
         if (RunHeadlessCommand(arguments, env) != 0)
-            state.SkipWithError("history --stats failed");
+            state.SkipWithError("the history command failed");
     std::fclose(out);
 }
+
+void HistoryStats(benchmark::State& state)
+{
+    TimeHistoryCommand(state, {QStringLiteral("--stats")});
+}
 BENCHMARK(HistoryStats)->Unit(benchmark::kMillisecond)->Iterations(5)->UseRealTime();
+
+// `history --daily` over the history's last whole year (a reading a minute: five times the
+// readings of a station logging every five minutes).
+void OneYearDaily(benchmark::State& state)
+{
+    const int year = FirstDay.addDays(TotalRows / 1440).year() - 1;
+    TimeHistoryCommand(state, {QStringLiteral("--daily"), QStringLiteral("--from"),
+                               QStringLiteral("%1-01-01").arg(year), QStringLiteral("--to"),
+                               QStringLiteral("%1-12-31").arg(year)});
+}
+BENCHMARK(OneYearDaily)->Unit(benchmark::kMillisecond)->Iterations(5)->UseRealTime();
 
 // The graph dialog on the history, its last whole year in the temperature view: counts,
 // selections, loading and the paint.

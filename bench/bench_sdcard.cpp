@@ -138,9 +138,9 @@ int download()
 
 // A data folder with a fresh store, the emulated station with one file on its card, and the
 // SD-card dialog over them with its first row picked.
-struct DialogRig
+struct SdCardRig
 {
-    DialogRig(const std::string& name, std::string content)
+    SdCardRig(const std::string& name, std::string content)
     {
         std::filesystem::copy_file(NIMBRA_TEMPLATE_DB, data / "7100.db");
         std::filesystem::permissions(data / "7100.db", std::filesystem::perms::owner_write,
@@ -157,7 +157,7 @@ struct DialogRig
         dialog.show();
         dialog.OnInitDialog();
     }
-    ~DialogRig() { link.stop(); }
+    ~SdCardRig() { link.stop(); }
 
     void pickFirst() { item<QTableWidget>(&dialog, History::FileList)->setCurrentCell(0, 0); }
     QPushButton* select() { return item<QPushButton>(&dialog, History::SelectButton); }
@@ -179,7 +179,7 @@ struct DialogRig
 int userInterface(int lines)
 {
     const std::string log = demoLog(lines);
-    DialogRig rig("20260101.csv", log);
+    SdCardRig rig("20260101.csv", log);
     rig.pickFirst();
 
     QElapsedTimer sinceTick;
@@ -224,7 +224,7 @@ int memory(int lines)
     // stand-in of that name: neither keeps the log in this process's memory. The dialog learns
     // the real size, so its transfer finds the copy complete and goes straight to the import.
     const std::string name = "20260101.csv";
-    DialogRig rig(name, "x");
+    SdCardRig rig(name, "x");
     if (!bench::WriteLog(rig.data / name, lines))
         return 1;
     const auto size = static_cast<std::uint32_t>(std::filesystem::file_size(rig.data / name));

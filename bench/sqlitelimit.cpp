@@ -61,8 +61,30 @@ bool DropIndexes(sqlite3* db, std::vector<std::string>& creates)
     return true;
 }
 
-bool InsertRows(sqlite3* db, long rows)
+// Binds the five values of row from parameter first on and runs the statement.
+bool Insert(sqlite3_stmt* statement, int first, const RecordRow& row)
 {
+    sqlite3_bind_double(statement, first, row.Time);
+    sqlite3_bind_double(statement, first + 1, row.Temperature);
+    sqlite3_bind_int(statement, first + 2, row.Humidity);
+    sqlite3_bind_double(statement, first + 3, row.Dewpoint);
+    sqlite3_bind_double(statement, first + 4, row.Heatindex);
+    const bool done = sqlite3_step(statement) == SQLITE_DONE;
+    sqlite3_reset(statement);
+    return done;
+}
+
+bool InsertRows(sqlite3* db, long rows, bool history)
+{
+    sqlite3_stmt* kept = nullptr;
+    if (history &&
+        (!Exec(db,
+               "INSERT INTO history.Files (Id, Name, FirstLine, Indoor) VALUES (1, 'b', 1, 0)") ||
+         sqlite3_prepare_v2(db,
+                            "INSERT INTO history.Readings VALUES (1, ?1, 0, ?2, ?3, ?4, ?5, ?6, 0)",
+                            -1, &kept, nullptr) != SQLITE_OK))
+        return Refused(db, "prepare");
+    const Statement keep(kept);
     sqlite3_stmt* raw = nullptr;
     if (sqlite3_prepare_v2(db,
                            "INSERT INTO Records (Time, Temperature, Humidity, Dewpoint, "
@@ -72,14 +94,13 @@ bool InsertRows(sqlite3* db, long rows)
     const Statement insert(raw);
     for (long i = 0; i < rows; ++i) {
         const RecordRow row = BenchRow(i);
-        sqlite3_bind_double(raw, 1, row.Time);
-        sqlite3_bind_double(raw, 2, row.Temperature);
-        sqlite3_bind_int(raw, 3, row.Humidity);
-        sqlite3_bind_double(raw, 4, row.Dewpoint);
-        sqlite3_bind_double(raw, 5, row.Heatindex);
-        if (sqlite3_step(raw) != SQLITE_DONE)
+        if (!Insert(raw, 1, row))
             return Refused(db, "insert");
-        sqlite3_reset(raw);
+        if (!kept)
+            continue;
+        sqlite3_bind_int64(kept, 1, i + 2);
+        if (!Insert(kept, 2, row))
+            return Refused(db, "insert into the history");
     }
     return true;
 }
@@ -105,7 +126,8 @@ RecordRow BenchRow(long index)
 }
 
 double SqliteBulkInsertSeconds(const std::filesystem::path& templateDb,
-                               const std::filesystem::path& database, long rows)
+                               const std::filesystem::path& database, long rows,
+                               const std::filesystem::path& history)
 {
     std::error_code error;
     std::filesystem::remove(database, error);
@@ -116,10 +138,13 @@ double SqliteBulkInsertSeconds(const std::filesystem::path& templateDb,
     std::filesystem::permissions(database, std::filesystem::perms::owner_write,
                                  std::filesystem::perm_options::add);
     const Database db = Connect(database);
+    if (!history.empty() &&
+        !Exec(db.get(), "ATTACH DATABASE '" + history.string() + "' AS history"))
+        return -1.0;
     const auto started = Clock::now();
     std::vector<std::string> creates;
     if (!Exec(db.get(), "BEGIN IMMEDIATE") || !DropIndexes(db.get(), creates) ||
-        !InsertRows(db.get(), rows))
+        !InsertRows(db.get(), rows, !history.empty()))
         return -1.0;
     for (const std::string& create : creates) {
         if (!Exec(db.get(), create))

@@ -20,9 +20,12 @@ RecordRow BenchRow(long index);
 // Makes `database` a copy of the template holding `rows` BenchRows, written the fastest way
 // SQLite offers for the template's schema: one transaction, one prepared statement, the
 // indexes dropped before the rows and built after them. Returns the seconds from BEGIN to the
-// end of COMMIT, or a negative number (with a message on stderr) when SQLite refused.
+// end of COMMIT, or a negative number (with a message on stderr) when SQLite refused. With a
+// history (a kept-history file with its tables and no readings), the same transaction also
+// writes each row there, as the reading of one line of one file.
 double SqliteBulkInsertSeconds(const std::filesystem::path& templateDb,
-                               const std::filesystem::path& database, long rows);
+                               const std::filesystem::path& database, long rows,
+                               const std::filesystem::path& history = {});
 
 // One query returning Time, Temperature, Dewpoint and Heatindex of every row in time order,
 // each value fetched: SQLite's own pace for the graph's reading. Seconds, negative on failure.

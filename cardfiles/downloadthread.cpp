@@ -81,12 +81,12 @@ void DownloadThread::run(const std::string& name, const std::filesystem::path& f
         bool import = false;
         // Without a station nothing is asked and nothing changes: the copy and the store stay.
         if (!m_link.Connected())
-            m_messages.inform(m_texts.Text(232));
+            m_messages.inform(m_texts.Text(TextId::Unconnected));
         else if (name.size() > MaxFetchNameLength)
             m_messages.inform(
-                StringTable(m_texts.language(), 301).arg(static_cast<int>(MaxFetchNameLength)));
+                m_texts.Text(TextId::NameTooLong).arg(static_cast<int>(MaxFetchNameLength)));
         else if (!localPath)
-            m_messages.inform(StringTable(m_texts.language(), 302));
+            m_messages.inform(m_texts.Text(TextId::NameNotUsable));
         else
             import = transfer(name, *localPath);
         if (import && !m_cancelled.load())
@@ -115,7 +115,7 @@ DownloadThread::openLocalCopy(const std::filesystem::path& localPath)
     } else {
         opened.file = OpenCFile(localPath, "w+b");
         if (!opened.file) {
-            m_messages.inform(m_texts.Text(245));
+            m_messages.inform(m_texts.Text(TextId::CreateError));
             return std::nullopt;
         }
         opened.created = true;
@@ -146,7 +146,7 @@ bool DownloadThread::transfer(const std::string& name, const std::filesystem::pa
         std::filesystem::remove(localPath, error);
         opened->file = OpenCFile(localPath, "w+b");
         if (!opened->file) {
-            m_messages.inform(m_texts.Text(245));
+            m_messages.inform(m_texts.Text(TextId::CreateError));
             return false;
         }
         opened->local = 0;
@@ -227,7 +227,7 @@ void DownloadThread::chunkFailure(int kept, int writeError, const std::filesyste
     m_link.setRequestKind(RequestKind::Idle);
     m_observer.progress(kept);
     if (writeError == 0) {
-        m_messages.inform(m_texts.Text(246));
+        m_messages.inform(m_texts.Text(TextId::FileErrors));
         return;
     }
     bool full = writeError == ENOSPC;
@@ -237,7 +237,8 @@ void DownloadThread::chunkFailure(int kept, int writeError, const std::filesyste
     const QString path = QString::fromStdU16String(localPath.u16string());
     const QString reason =
         QString::fromLocal8Bit(std::generic_category().message(writeError).c_str());
-    m_messages.inform(StringTable(m_texts.language(), full ? 320 : 321).arg(path, reason));
+    m_messages.inform(
+        m_texts.Text(full ? TextId::DiskFull : TextId::CopyNotWritten).arg(path, reason));
 }
 
 } // namespace nimbra

@@ -3,6 +3,7 @@
 #include "oletime.h"
 
 #include <algorithm>
+#include <cmath>
 #include <limits>
 #include <new>
 #include <utility>
@@ -44,6 +45,31 @@ void ChartPoints::append(ChartPoints& later)
 QVector<QCPGraphData> ChartPoints::take(std::size_t series)
 {
     return std::exchange(m_series[series], {});
+}
+
+QVector<QCPGraphData> BreakAtGaps(QVector<QCPGraphData> points)
+{
+    if (points.size() < 3)
+        return points;
+    std::vector<double> steps;
+    steps.reserve(static_cast<std::size_t>(points.size() - 1));
+    for (qsizetype i = 1; i < points.size(); ++i)
+        steps.push_back(points[i].key - points[i - 1].key);
+    const auto middle = steps.begin() + static_cast<std::ptrdiff_t>(steps.size() / 2);
+    std::nth_element(steps.begin(), middle, steps.end());
+    const double longest = 3.0 * *middle;
+    if (!(longest > 0.0))
+        return points;
+    QVector<QCPGraphData> broken;
+    broken.reserve(points.size());
+    broken.append(points.front());
+    for (qsizetype i = 1; i < points.size(); ++i) {
+        const double previous = points[i - 1].key;
+        if (points[i].key - previous > longest)
+            broken.append(QCPGraphData((previous + points[i].key) / 2.0, std::nan("")));
+        broken.append(points[i]);
+    }
+    return broken;
 }
 
 } // namespace nimbra

@@ -28,4 +28,9 @@ private:
     std::vector<QVector<QCPGraphData>> m_series;
 };
 
+// The series with a point without a value (NaN) wherever the readings pause for longer than
+// three logging intervals, so that no line is drawn across the missing time. The interval is the
+// usual step between points (their median).
+QVector<QCPGraphData> BreakAtGaps(QVector<QCPGraphData> points);
+
 } // namespace nimbra

@@ -12,6 +12,7 @@ CommandParser::CommandParser(QString verb, QString synopsis, QString description
     m_parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     m_parser.addOption(m_dataFolder);
     m_parser.addOption(m_simulate);
+    m_parser.addOption(m_station);
     m_parser.addOption(m_help);
 }
 
@@ -67,16 +68,31 @@ std::optional<int> WholeNumber(const QString& text, int low, int high)
     return value;
 }
 
+StationChoice ChoiceOf(const CommandParser& line, const HeadlessEnvironment& env)
+{
+    return {line.simulate(), line.station(), line.dataFolder(env)};
+}
+
+StationAccess::StationAccess(HeadlessEnvironment& env, const CommandParser& line)
+    : m_env(env), m_holds(line.simulate() ? env.emulatedHolds : env.machineHolds,
+                          "nimbractl " + line.verb().toStdString()),
+      m_session(env.transport(ChoiceOf(line, env)), env.timing, m_holds, line.station())
+{
+}
+
 bool StationAccess::open()
 {
-    if (m_userLock.fileName() != m_lock.fileName() && !m_userLock.acquire()) {
-        Fail(m_env, StationSession::HeldProblem());
+    if (m_session.open() != SessionOpening::Opened) {
+        Fail(m_env, m_session.problem());
         return false;
     }
-    if (m_session.open() == SessionOpening::Opened)
-        return true;
-    Fail(m_env, m_session.problem());
-    return false;
+    const StationSearch& search = m_session.search();
+    if (search.stations > 1)
+        PrintLine(m_env.err, QStringLiteral("nimbractl: using the station %1, the first free one "
+                                            "of %2 (--station chooses)")
+                                 .arg(QString::fromStdString(search.stationId))
+                                 .arg(search.stations));
+    return true;
 }
 
 } // namespace nimbra

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "headless.h"
-#include "singleinstance.h"
+#include "stationhold.h"
 #include "stationsession.h"
 
 #include <QCommandLineParser>
@@ -11,7 +11,7 @@
 namespace nimbra {
 
 // One station command's line: its options besides the ones every command takes
-// (--data-folder, --simulate, --help), read with Qt's parser.
+// (--data-folder, --simulate, --station, --help), read with Qt's parser.
 class CommandParser
 {
 public:
@@ -25,7 +25,9 @@ public:
     // After parse(): the operands after the command's name.
     QStringList operands() const { return m_parser.positionalArguments().mid(1); }
     bool simulate() const { return m_parser.isSet(m_simulate); }
+    std::string station() const { return m_parser.value(m_station).toStdString(); }
     QString dataFolder(const HeadlessEnvironment& env) const;
+    const QString& verb() const { return m_verb; }
 
     int badUsage(const QString& reason, HeadlessEnvironment& env) const;
 
@@ -39,6 +41,11 @@ private:
                                     QStringLiteral("DIR")};
     QCommandLineOption m_simulate{QStringLiteral("simulate"),
                                   QStringLiteral("Talk to the built-in station emulator.")};
+    QCommandLineOption m_station{QStringLiteral("station"),
+                                 QStringLiteral("Use the station of this id (see nimbractl "
+                                                "stations); with --simulate, the emulated "
+                                                "station's id."),
+                                 QStringLiteral("ID")};
     QCommandLineOption m_help{{QStringLiteral("h"), QStringLiteral("help")},
                               QStringLiteral("Show this help.")};
 };
@@ -50,27 +57,23 @@ void PrintLine(std::FILE* file, const QString& text);
 // A whole number operand in [low, high], or empty.
 std::optional<int> WholeNumber(const QString& text, int low, int high);
 
-// The station for one command: the locks of the windows that could hold it and a session over
-// the chosen transport. The user's window works on the default data folder; a window started on
-// the folder this command works on holds a lock of its own.
+// What the command line chose: emulator or not, which station, the data folder.
+StationChoice ChoiceOf(const CommandParser& line, const HeadlessEnvironment& env);
+
+// The station for one command: a session over the chosen transport that holds the station
+// for as long as it is open, named to other programs as "nimbractl VERB".
 class StationAccess
 {
 public:
-    StationAccess(HeadlessEnvironment& env, const CommandParser& line)
-        : m_env(env), m_userLock(env.lockFolder, LockName(env.defaultDataFolder)),
-          m_lock(env.lockFolder, LockName(line.dataFolder(env))),
-          m_session(env.transport(line.simulate()), env.timing, m_lock)
-    {
-    }
-    // Opens the station; says why not on err.
+    StationAccess(HeadlessEnvironment& env, const CommandParser& line);
+    // Opens the station; says why not on err, and which one it took when there was a choice.
     bool open();
     StationSession& session() { return m_session; }
 
 private:
     HeadlessEnvironment& m_env;
-    SingleInstanceLock m_userLock;
-    SingleInstanceLock m_lock;
-    StationSession m_session; // after the locks: it lets go of the station before they go
+    const StationHolds m_holds;
+    StationSession m_session; // after the holds' folder it takes its hold in
 };
 
 } // namespace nimbra

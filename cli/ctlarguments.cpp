@@ -4,6 +4,7 @@
 #include "oledate.h"
 
 #include <QSet>
+#include <cmath>
 #include <map>
 
 namespace nimbra {
@@ -11,7 +12,8 @@ namespace nimbra {
 namespace {
 
 const QString ImportUsage = QStringLiteral(
-    "nimbractl [--data-folder DIR] import FILE [--date-format YYYY-MM-DD|MM-DD-YYYY|DD-MM-YYYY]");
+    "nimbractl [--data-folder DIR] import FILE [--date-format YYYY-MM-DD|MM-DD-YYYY|DD-MM-YYYY]\n"
+    "                 [--indoor | --outdoor]");
 const QString ExportUsage =
     QStringLiteral("nimbractl [--data-folder DIR] export [--from \"YYYY-MM-DD h:mm:ss\"] "
                    "[--to \"YYYY-MM-DD h:mm:ss\"] [--output FILE]");
@@ -29,23 +31,30 @@ QString ImportHelp()
     return QStringLiteral("Usage: %1\n\n"
                           "Imports a station log file into the record store of the data folder, "
                           "replacing the rows it holds,\nas the SD-card dialog does. A file whose "
-                          "name contains IN is an indoor log.\n\n"
+                          "name contains IN is an indoor log.\nIts readings are kept in the "
+                          "history as well (see history --help).\n\n"
                           "  --data-folder DIR  the data folder (default: the program's own)\n"
                           "  --date-format F    the station's date format: orders day and month "
                           "when both are 12 or less\n"
-                          "                     (default: the order of the user's locale)\n")
+                          "                     (default: the order of the user's locale)\n"
+                          "  --indoor, --outdoor  the kind of log, for a file whose name does "
+                          "not tell it\n")
         .arg(ImportUsage);
 }
 
 QString ExportHelp()
 {
-    return QStringLiteral("Usage: %1\n\n"
-                          "Writes the stored rows, in the order of their file, as CSV: "
-                          "Time,Temperature,Humidity,DewPoint,\nHeatIndex; an empty field where a "
-                          "reading has no value.\n\n"
-                          "  --data-folder DIR  the data folder (default: the program's own)\n"
-                          "  --from, --to       only rows from and to these times, both included\n"
-                          "  --output FILE      write to FILE instead of standard output\n")
+    return QStringLiteral(
+               "Usage: %1\n\n"
+               "Writes the stored rows, in the order of their file, as CSV: "
+               "Time,Temperature,Humidity,DewPoint,\nHeatIndex; an empty field where a "
+               "reading has no value.\n\n"
+               "  --data-folder DIR  the data folder (default: the program's own)\n"
+               "  --from, --to       only rows from and to these times, both included; a date "
+               "alone is the start\n"
+               "                     or the end of that day\n"
+               "  --output FILE      write to FILE instead of standard output\n"
+               "A row whose time could not be read has an empty Time field.\n")
         .arg(ExportUsage);
 }
 
@@ -69,9 +78,12 @@ const QSet<QString> ValueOptions = {QStringLiteral("data-folder"), QStringLitera
                                     QStringLiteral("from"), QStringLiteral("to"),
                                     QStringLiteral("output")};
 
+const QSet<QString> FlagOptions = {QStringLiteral("indoor"), QStringLiteral("outdoor")};
+
 struct Scanned
 {
     std::map<QString, QString> values;
+    QSet<QString> flags;
     QStringList positional;
     bool help = false;
     bool version = false;
@@ -90,7 +102,9 @@ Scanned Scan(const QStringList& arguments)
         } else if (argument.startsWith(QStringLiteral("--"))) {
             const qsizetype equals = argument.indexOf(u'=');
             const QString name = argument.mid(2, equals < 0 ? -1 : equals - 2);
-            if (!ValueOptions.contains(name)) {
+            if (FlagOptions.contains(name) && equals < 0) {
+                scanned.flags << name;
+            } else if (!ValueOptions.contains(name)) {
                 scanned.error = QStringLiteral("unknown option '%1'").arg(argument);
             } else if (equals >= 0) {
                 scanned.values[name] = argument.mid(equals + 1);
@@ -113,7 +127,7 @@ std::optional<double> Time(const Scanned& scanned, const QString& name, QString&
     const auto found = scanned.values.find(name);
     if (found == scanned.values.end())
         return std::nullopt;
-    const auto time = ParseRangeTime(found->second.toStdString());
+    const auto time = ParseTimeBound(found->second, name == QLatin1String("to"));
     if (!time)
         error = QStringLiteral("--%1 takes a time as \"YYYY-MM-DD h:mm:ss\", not '%2'")
                     .arg(name, found->second);
@@ -145,6 +159,10 @@ QString ImportArguments(const Scanned& scanned, CtlCommand& command)
 {
     command.kind = CtlCommand::Kind::Import;
     QString error = OnlyOptions(scanned, QStringLiteral("import"), {"data-folder", "date-format"});
+    if (scanned.flags.size() > 1)
+        error = QStringLiteral("import takes --indoor or --outdoor, not both");
+    else if (!scanned.flags.isEmpty())
+        command.indoor = scanned.flags.contains(QStringLiteral("indoor"));
     if (scanned.positional.size() != 2)
         error = QStringLiteral("import takes one FILE");
     command.file = scanned.positional.value(1);
@@ -160,15 +178,30 @@ QString ExportArguments(const Scanned& scanned, CtlCommand& command)
     command.kind = CtlCommand::Kind::Export;
     QString error =
         OnlyOptions(scanned, QStringLiteral("export"), {"data-folder", "from", "to", "output"});
+    if (!scanned.flags.isEmpty())
+        error = QStringLiteral("export takes no --%1").arg(*scanned.flags.begin());
     if (scanned.positional.size() != 1)
         error = QStringLiteral("export takes no FILE; use --output");
     command.file = OptionValue(scanned, "output");
     command.from = Time(scanned, QStringLiteral("from"), error);
     command.to = Time(scanned, QStringLiteral("to"), error);
+    if (error.isEmpty() && command.from && command.to && *command.from > *command.to)
+        error = QStringLiteral("--from is later than --to");
     return error;
 }
 
 } // namespace
+
+std::optional<double> ParseTimeBound(const QString& text, bool end)
+{
+    if (const std::optional<double> time = ParseRangeTime(text.toStdString()))
+        return time;
+    const std::optional<double> day =
+        ParseRangeTime((text + QStringLiteral(" 0:00:00")).toStdString());
+    if (!day || !end)
+        return day;
+    return std::nextafter(*day + 1.0, *day); // the last moment of the day, not the next midnight
+}
 
 CtlCommand ParseCtlArguments(const QStringList& arguments, const QString& version)
 {

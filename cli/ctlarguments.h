@@ -22,10 +22,15 @@ struct CtlCommand
     QString dataFolder; // empty: the default one
     QString file;       // import: the log; export: the output, empty for stdout
     DateOrder order = DateOrder::Unknown;
+    std::optional<bool> indoor; // import: --indoor or --outdoor; else the file's name decides
     std::optional<double> from; // OLE dates, both ends included
     std::optional<double> to;
     QString text;
 };
+
+// A bound of --from or --to: "YYYY-MM-DD h:mm:ss", or a date alone for the start of that day
+// (end false) or its end. nullopt for anything else.
+std::optional<double> ParseTimeBound(const QString& text, bool end);
 
 CtlCommand ParseCtlArguments(const QStringList& arguments, const QString& version);
 

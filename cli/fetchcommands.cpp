@@ -1,5 +1,6 @@
 // list and fetch: the card's files, and resumable downloads each followed by the import.
-#include "archive.h"
+#include "fetchcommands.h"
+
 #include "commandparser.h"
 #include "datafolder.h"
 #include "downloadthread.h"
@@ -15,6 +16,7 @@
 #include <QJsonObject>
 #include <atomic>
 #include <system_error>
+#include <thread>
 
 namespace nimbra {
 
@@ -118,8 +120,9 @@ public:
     Fetcher(const Fetcher&) = delete;
     Fetcher& operator=(const Fetcher&) = delete;
 
-    // True when the file arrived whole and its import and history merge went through.
-    bool fetch(const std::string& name)
+    // True when the file arrived whole and its import and history merge went through. A stop
+    // asked meanwhile ends the transfer at a chunk boundary; the copy resumes from there.
+    bool fetch(const std::string& name, const std::atomic<bool>* stop)
     {
         const std::int32_t size = m_files.sizeOf(name).value_or(0);
         const std::uint64_t local = LocalSize(m_folder, name);
@@ -128,6 +131,13 @@ public:
         m_messages.takeFailed();
         m_imported.clear();
         m_download.start(name, m_folder);
+        while (stop && m_download.running() && !stop->load())
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        if (stop && stop->load()) {
+            m_download.stop();
+            m_progress.finish();
+            return false;
+        }
         m_download.wait();
         m_progress.finish();
         const bool whole = m_progress.complete();
@@ -144,19 +154,18 @@ private:
     // On the download worker, once the transfer has ended.
     void importCopy(const std::filesystem::path& copy, const std::string& name)
     {
-        const ImportResult result = ImportLogFile(copy, name, m_database, m_order, m_messages,
-                                                  {m_download.copyComplete(), Language::English});
+        const ImportResult result =
+            ImportLogFile(copy, name, m_database, m_order, m_messages,
+                          {.complete = m_download.copyComplete(), .language = Language::English});
         if (!result.opened) {
             m_messages.inform(QStringLiteral("cannot read %1").arg(StationName(name)));
             return;
         }
         if (!result.stored)
             return;
-        const std::optional<std::int64_t> added = ArchiveImport(
-            m_database, name, result.indoor, result.unitLabel.toStdString(), m_messages);
         m_imported = QStringLiteral(", %1 rows imported").arg(result.rows);
-        if (added)
-            m_imported += QStringLiteral(", %1 new in the history").arg(*added);
+        if (result.history)
+            m_imported += QStringLiteral(", %1 new in the history").arg(result.history->added);
         // Not a failure of its own: an incomplete copy has failed already, an empty file is fine.
         if (const QString summary = ImportSummary(result, StationName(name), Language::English);
             !summary.isEmpty())
@@ -237,7 +246,17 @@ int RunFetch(const QStringList& arguments, HeadlessEnvironment& env)
     StationAccess station(env, line);
     if (!station.open())
         return 1;
-    StationSession& session = station.session();
+    FetchRequest request;
+    request.dataFolder = dataFolder;
+    request.all = line.parser().isSet(all);
+    request.onlyNew = line.parser().isSet(onlyNew);
+    for (const QString& operand : operands)
+        request.names.push_back(operand.toLatin1().toStdString());
+    return FetchFiles(env, station.session(), request);
+}
+
+int FetchFiles(HeadlessEnvironment& env, StationSession& session, const FetchRequest& request)
+{
     // The date format orders day and month of the log's times, as in the window.
     if (!session.readSettings())
         return Fail(env, QStringLiteral("the station did not answer"));
@@ -248,25 +267,26 @@ int RunFetch(const QStringList& arguments, HeadlessEnvironment& env)
 
     int status = 0;
     std::vector<std::string> wanted;
-    for (const QString& operand : operands) {
-        const std::string name = operand.toLatin1().toStdString();
+    for (const std::string& name : request.names) {
         if (!files.sizeOf(name)) {
-            status = Fail(env, QStringLiteral("%1 is not on the card").arg(operand));
+            status = Fail(env, QStringLiteral("%1 is not on the card").arg(StationName(name)));
             continue;
         }
         wanted.push_back(name);
     }
-    if (line.parser().isSet(all))
+    if (request.all)
         wanted = *listed;
 
-    Fetcher fetcher(env, session, files, dataFolder);
+    Fetcher fetcher(env, session, files, request.dataFolder);
     int fetched = 0;
     for (const std::string& name : wanted) {
-        if (line.parser().isSet(onlyNew) &&
-            CopyIsComplete(LocalSize(FileSystemPath(dataFolder), name), *files.sizeOf(name)))
+        if (request.stop && request.stop->load())
+            return 1;
+        if (request.onlyNew && CopyIsComplete(LocalSize(FileSystemPath(request.dataFolder), name),
+                                              *files.sizeOf(name)))
             continue;
         ++fetched;
-        if (!fetcher.fetch(name))
+        if (!fetcher.fetch(name, request.stop))
             status = 1;
     }
     if (fetched == 0 && status == 0)

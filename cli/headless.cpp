@@ -6,6 +6,7 @@
 #include "makebus.h"
 #include "publishcommand.h"
 #include "singleinstance.h"
+#include "stationhold.h"
 #include "tracingtransport.h"
 
 #include <memory>
@@ -26,17 +27,18 @@ namespace {
 using Runner = int (*)(const QStringList&, HeadlessEnvironment&);
 
 constexpr std::pair<const char*, Runner> Commands[] = {
-    {"live", RunLive},       {"settings", RunSettings},  {"list", RunList},
-    {"fetch", RunFetch},     {"set-clock", RunSetClock}, {"interval", RunInterval},
-    {"history", RunHistory}, {"publish", RunPublish},
+    {"live", RunLive},         {"settings", RunSettings},  {"list", RunList},
+    {"fetch", RunFetch},       {"set-clock", RunSetClock}, {"interval", RunInterval},
+    {"history", RunHistory},   {"publish", RunPublish},    {"serve", RunServe},
+    {"stations", RunStations},
 };
 
-// The first word that is neither an option nor the value of --data-folder.
+// The first word that is neither an option nor the value of --data-folder or --station.
 QString Verb(const QStringList& arguments)
 {
     for (qsizetype i = 1; i < arguments.size(); ++i) {
         const QString& argument = arguments[i];
-        if (argument == QStringLiteral("--data-folder"))
+        if (argument == QStringLiteral("--data-folder") || argument == QStringLiteral("--station"))
             ++i;
         else if (!argument.startsWith(u'-'))
             return argument;
@@ -61,9 +63,11 @@ std::optional<int> RunHeadlessCommand(const QStringList& arguments, TraceWriter*
     std::unique_ptr<TracingTransport> tracing;
     HeadlessEnvironment env;
     env.terminal = isatty(fileno(stdout)) != 0;
-    env.transport = [&transport, &tracing, trace](bool simulate) -> HidTransport& {
-        if (simulate)
-            transport = makeEmulatedBus();
+    env.transport = [&transport, &tracing, trace](const StationChoice& choice) -> HidTransport& {
+        if (choice.simulate)
+            transport = makeEmulatedBus(choice.stationId.empty() ? DefaultEmulatedStationId()
+                                                                 : choice.stationId,
+                                        SimulatedStationFile(choice.dataFolder));
         else
             transport = std::make_unique<HidapiTransport>();
         if (!trace)
@@ -71,7 +75,8 @@ std::optional<int> RunHeadlessCommand(const QStringList& arguments, TraceWriter*
         tracing = std::make_unique<TracingTransport>(*transport, *trace);
         return *tracing;
     };
-    env.lockFolder = DefaultLockFolder();
+    env.machineHolds = MachineHoldFolder();
+    env.emulatedHolds = DefaultLockFolder().toStdU16String();
     env.defaultDataFolder = DefaultDataFolder();
     return RunHeadlessCommand(arguments, env);
 }
@@ -79,8 +84,10 @@ std::optional<int> RunHeadlessCommand(const QStringList& arguments, TraceWriter*
 QString HeadlessUsage()
 {
     return QStringLiteral(
-        "nimbractl [--data-folder DIR] [--simulate] live|settings|list|fetch|set-clock|"
-        "interval|publish ...\n       nimbractl [--data-folder DIR] history ...   (COMMAND --help "
+        "nimbractl [--data-folder DIR] [--simulate] [--station ID] live|settings|list|fetch|"
+        "set-clock|interval|publish|serve|stations ...\n       nimbractl [--data-folder DIR] "
+        "history ... "
+        "  (COMMAND --help "
         "for each)");
 }
 

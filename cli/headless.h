@@ -7,13 +7,24 @@
 #include <QString>
 #include <QStringList>
 #include <cstdio>
+#include <filesystem>
 #include <functional>
 #include <optional>
+#include <string>
 
 namespace nimbra {
 
+// The station a command asked for.
+struct StationChoice
+{
+    bool simulate = false;
+    std::string stationId; // empty: the first free one (under --simulate, one of its own)
+    QString dataFolder;    // where an emulated station keeps its state
+};
+
 // What the station commands run against. nimbractl fills it from the process (stdout, the
-// system's HID interfaces or the emulator, the user's lock folder); tests give their own.
+// system's HID interfaces or the emulator, the folders of the stations' holds); tests give
+// their own.
 struct HeadlessEnvironment
 {
     std::FILE* out = stdout;
@@ -21,9 +32,12 @@ struct HeadlessEnvironment
     // out is a terminal: progress is drawn as a bar rather than written as lines.
     bool terminal = false;
     // The station side for "--simulate" or without it; lives as long as the environment.
-    std::function<HidTransport&(bool simulate)> transport;
+    std::function<HidTransport&(const StationChoice&)> transport;
     Timing timing;
-    QString lockFolder;        // where the window's single-instance lock lives
+    // Where the holds are kept: of real stations (every user's programs look there) and of
+    // emulated ones (the user's own).
+    std::filesystem::path machineHolds;
+    std::filesystem::path emulatedHolds;
     QString defaultDataFolder; // the data folder when --data-folder is not given
 };
 
@@ -33,7 +47,8 @@ struct HeadlessEnvironment
 std::optional<int> RunHeadlessCommand(const QStringList& arguments, HeadlessEnvironment& env);
 
 // The same for this process: stdout and stderr, the system's HID interfaces (the emulator with
-// --simulate), the user's lock folder and data folder. With a trace, every report goes into it.
+// --simulate), the holds' folders and the user's data folder. With a trace, every report goes
+// into it.
 std::optional<int> RunHeadlessCommand(const QStringList& arguments, TraceWriter* trace = nullptr);
 
 // The usage line of these commands, for nimbractl's own usage text.

@@ -13,5 +13,6 @@ int RunFetch(const QStringList& arguments, HeadlessEnvironment& env);
 int RunSetClock(const QStringList& arguments, HeadlessEnvironment& env);
 int RunInterval(const QStringList& arguments, HeadlessEnvironment& env);
 int RunHistory(const QStringList& arguments, HeadlessEnvironment& env);
+int RunStations(const QStringList& arguments, HeadlessEnvironment& env);
 
 } // namespace nimbra

@@ -46,7 +46,7 @@ QJsonObject LiveJson(const LiveSnapshot& values, bool fahrenheit, const QDateTim
             {QStringLiteral("temperature"),
              JsonNumber(FormatTemperature(temperature, TextWithoutUnit, fahrenheit))},
             {QStringLiteral("humidity"), JsonNumber(FormatHumidity(humidity, TextWithoutUnit))},
-            {QStringLiteral("dewPoint"),
+            {QStringLiteral("dew_point"),
              JsonNumber(FormatTemperature(dewPoint, TextWithoutUnit, fahrenheit))},
         });
     }

@@ -1,6 +1,5 @@
 // nimbractl: the record store from scripts and machines without a display.
 
-#include "archive.h"
 #include "ctlarguments.h"
 #include "datafolder.h"
 #include "headless.h"
@@ -60,7 +59,8 @@ int Import(const CtlCommand& command, const QString& dataFolder)
     StderrMessages messages;
     const ImportResult result = ImportLogFile(
         FileSystemPath(log.absoluteFilePath()), log.fileName().toLatin1().toStdString(),
-        FileSystemPath(DatabasePath(dataFolder)), command.order, messages);
+        FileSystemPath(DatabasePath(dataFolder)), command.order, messages,
+        {.indoor = command.indoor, .refuseNonLogs = true});
     if (!result.opened)
         return Fail(QStringLiteral("cannot read %1").arg(command.file));
     if (!result.stored)
@@ -68,13 +68,9 @@ int Import(const CtlCommand& command, const QString& dataFolder)
     if (const QString summary = ImportSummary(result, command.file, Language::English);
         !summary.isEmpty())
         messages.inform(summary);
-    if (!ArchiveImport(FileSystemPath(DatabasePath(dataFolder)),
-                       log.fileName().toLatin1().toStdString(), result.indoor,
-                       result.unitLabel.toStdString(), messages))
-        return 1;
     std::printf("%zu rows imported, unit label %s%s\n", result.rows,
                 result.unitLabel.toLocal8Bit().constData(), result.indoor ? ", indoor" : "");
-    return 0;
+    return result.history ? 0 : 1; // a history that could not keep the file has said why
 }
 
 int Export(const CtlCommand& command, const QString& dataFolder)

@@ -1,5 +1,6 @@
 #include "recordexport.h"
 
+#include "logdate.h"
 #include "oledate.h"
 
 #include <algorithm>
@@ -39,11 +40,14 @@ const char* const ExportHeader = "Time,Temperature,Humidity,DewPoint,HeatIndex";
 
 std::string FormatExportLine(const RecordRow& row)
 {
-    const DateTimeParts t = FromOleDate(row.Time);
-    char time[48];
-    std::snprintf(time, sizeof time, "%04d-%02d-%02d %02d:%02d:%02d", t.year, t.month, t.day,
-                  t.hour, t.minute, t.second);
-    std::string line = time;
+    std::string line;
+    if (row.Time != NotADate && row.Time != DateOutOfRange) {
+        const DateTimeParts t = FromOleDate(row.Time);
+        char time[48];
+        std::snprintf(time, sizeof time, "%04d-%02d-%02d %02d:%02d:%02d", t.year, t.month, t.day,
+                      t.hour, t.minute, t.second);
+        line = time;
+    }
     AppendValue(line, row.Temperature);
     line += ',';
     if (row.Humidity != NoValue)

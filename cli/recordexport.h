@@ -13,8 +13,9 @@ namespace nimbra {
 // "Time,Temperature,Humidity,DewPoint,HeatIndex"
 extern const char* const ExportHeader;
 
-// One CSV line without its line end: the time as "yyyy-MM-dd HH:mm:ss", values in the shortest
-// form that reads back to the same single float, an empty field for no value.
+// One CSV line without its line end: the time as "yyyy-MM-dd HH:mm:ss" (empty for a stamp that
+// did not parse), values in the shortest form that reads back to the same single float, an
+// empty field for no value.
 std::string FormatExportLine(const RecordRow& row);
 
 // What ExportRecords returns when the selection failed (the store has said why) and when out

@@ -14,4 +14,9 @@ QString SettingsPath(const QString& dataFolder)
     return QDir(dataFolder).filePath(QStringLiteral("Main.ini"));
 }
 
+std::filesystem::path SimulatedStationFile(const QString& dataFolder)
+{
+    return QDir(dataFolder).filePath(QStringLiteral("SimulatedStation.txt")).toStdU16String();
+}
+
 } // namespace nimbra

@@ -6,15 +6,19 @@ namespace nimbra {
 
 namespace {
 
-// The positions follow the string ids, except that dew point (293) sits third and the alarm
-// and language labels (294..296) come last.
-constexpr int DewPointId = 293;
-constexpr int FirstRunId = 204;  // positions 3..49
-constexpr int SecondRunId = 294; // positions 50..52
+// The positions follow the string ids, except that dew point sits third and the alarm and
+// language labels (High, Low, Language) come last.
+constexpr TextId FirstRunId = TextId::Menu;  // positions 3..49
+constexpr TextId SecondRunId = TextId::High; // positions 50..52
 constexpr int FirstRunStart = 3;
 constexpr int SecondRunStart = 50;
 
-int PositionOf(int id)
+TextId After(TextId first, int steps)
+{
+    return static_cast<TextId>(static_cast<int>(first) + steps);
+}
+
+int PositionOf(TextId id)
 {
     for (int position = 0; position < UiText::Count; ++position) {
         if (UiText::IdAt(position) == id)
@@ -25,29 +29,30 @@ int PositionOf(int id)
 
 } // namespace
 
-int UiText::IdAt(int position)
+std::optional<TextId> UiText::IdAt(int position)
 {
     if (position < 0 || position >= Count)
-        return 0;
+        return std::nullopt;
     if (position < 2)
-        return 201 + position;
+        return After(TextId::Temperature, position);
     if (position == 2)
-        return DewPointId;
+        return TextId::DewPoint;
     if (position < SecondRunStart)
-        return FirstRunId + position - FirstRunStart;
-    return SecondRunId + position - SecondRunStart;
+        return After(FirstRunId, position - FirstRunStart);
+    return After(SecondRunId, position - SecondRunStart);
 }
 
 void UiText::LoadUiText(Language language)
 {
     m_language = language;
     for (int position = 0; position < Count; ++position)
-        m_entries[position] = StringTable(language, IdAt(position));
+        m_entries[position] = StringTable(language, *IdAt(position));
 }
 
-QString UiText::Text(int id) const
+QString UiText::Text(TextId id) const
 {
-    return At(PositionOf(id));
+    const int position = PositionOf(id);
+    return position < 0 ? StringTable(m_language, id) : At(position);
 }
 
 QString UiText::At(int position) const
@@ -57,10 +62,10 @@ QString UiText::At(int position) const
     return m_entries[position];
 }
 
-QString StringTable(Language language, int id)
+QString StringTable(Language language, TextId id)
 {
     const auto& strings = BuiltInTextTable().strings;
-    const auto found = strings.constFind(id);
+    const auto found = strings.constFind(static_cast<int>(id));
     return found == strings.cend() ? QString() : found->in(language);
 }
 

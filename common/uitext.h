@@ -1,7 +1,10 @@
 #pragma once
 
+#include "textid.h"
+
 #include <QString>
 #include <array>
+#include <optional>
 
 namespace nimbra {
 
@@ -19,13 +22,13 @@ class UiText
 public:
     static constexpr int Count = 53;
 
-    // The string id shown at position 0..52; 0 for any other position.
-    static int IdAt(int position);
+    // The string id shown at position 0..52; none for any other position.
+    static std::optional<TextId> IdAt(int position);
 
     void LoadUiText(Language language);
 
-    // By string id; empty for an id that has no position.
-    QString Text(int id) const;
+    // Any string of the table in the loaded language, whether or not it has a position.
+    QString Text(TextId id) const;
     // By position; empty outside 0..52.
     QString At(int position) const;
     Language language() const { return m_language; }
@@ -35,8 +38,8 @@ private:
     Language m_language = Language::English;
 };
 
-// The string table itself, including ids outside the 53 (such as 101); empty if absent.
-QString StringTable(Language language, int id);
+// The string table itself, including ids outside the 53 (such as the about entry).
+QString StringTable(Language language, TextId id);
 
 // The main menu: commandId 0 gives the pop-up's title, 32772..32777 its items; empty if absent.
 QString MenuText(Language language, int commandId);

@@ -24,6 +24,12 @@ std::optional<RowKey> ParseKey(QStringView field)
         field = field.mid(MenuPrefix.size());
         if (field == MenuTitle)
             return key;
+    } else {
+        // The name after the number is for the code (TextId); the program looks up numbers.
+        const qsizetype space = field.indexOf(u' ');
+        if (space < 0 || space + 1 == field.size())
+            return std::nullopt;
+        field = field.first(space);
     }
     bool ok = false;
     key.id = field.toInt(&ok);

@@ -26,8 +26,9 @@ struct TextTable
     QHash<int, TextPair> menu; // key 0 is the pop-up's title
 };
 
-// Skips blank lines, '#' comments and lines without an id and an English text; a missing
-// German text falls back to the English one, as the platform's resource lookup would.
+// Skips blank lines, '#' comments and lines without a key ("<number> <Name>" or "menu:...") and
+// an English text; a missing German text falls back to the English one, as the platform's
+// resource lookup would.
 TextTable ParseTextTable(QStringView content);
 
 // The table compiled into the program, parsed on first use.

@@ -79,12 +79,13 @@ bool EmulatedBus::addLocked(Device device)
 }
 
 std::shared_ptr<EmulatedStation> EmulatedBus::addStation(const std::string& path,
-                                                         std::uint32_t seed)
+                                                         std::uint32_t seed,
+                                                         const std::string& serialNumber)
 {
     auto station = std::make_shared<EmulatedStation>(path, seed, m_core);
     {
         std::lock_guard lock(m_core->mutex);
-        if (!addLocked({{path, StationVendorId, StationProductId}, station}))
+        if (!addLocked({{path, StationVendorId, StationProductId, serialNumber}, station}))
             return nullptr;
     }
     tell(DeviceChange::Arrival);

@@ -33,7 +33,9 @@ public:
     EmulatedBus& operator=(const EmulatedBus&) = delete;
 
     // Plugs a new station in at the end of the enumeration order; nullptr if the path is taken.
-    std::shared_ptr<EmulatedStation> addStation(const std::string& path, std::uint32_t seed = 1);
+    // serialNumber: its USB serial number, empty for a station without one.
+    std::shared_ptr<EmulatedStation> addStation(const std::string& path, std::uint32_t seed = 1,
+                                                const std::string& serialNumber = {});
     // Plugs in an interface of another kind; it is listed but cannot be opened. False if the
     // path is taken.
     bool addOtherDevice(const std::string& path, std::uint16_t vendorId, std::uint16_t productId);

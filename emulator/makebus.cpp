@@ -2,6 +2,13 @@
 
 #include "loggenerator.h"
 
+#ifdef _WIN32
+#include <process.h>
+#define getpid _getpid
+#else
+#include <unistd.h>
+#endif
+
 namespace nimbra {
 
 using namespace std::chrono;
@@ -38,13 +45,23 @@ void fillDemoCard(EmulatedCard& card, sys_days today)
     }
 }
 
-std::unique_ptr<EmulatedBus> makeEmulatedBus()
+std::string DefaultEmulatedStationId()
+{
+    return "emulated-" + std::to_string(getpid());
+}
+
+std::unique_ptr<EmulatedBus> makeEmulatedBus(const std::string& stationId,
+                                             const std::filesystem::path& stateFile)
 {
     auto bus = std::make_unique<EmulatedBus>();
-    const std::shared_ptr<EmulatedStation> station = bus->addStation(EmulatedStationPath);
+    const std::shared_ptr<EmulatedStation> station =
+        bus->addStation(EmulatedStationPath, 1, stationId);
     station->setPacing(true);
-    station->edit(
-        [](StationModel& model) { fillDemoCard(model.card(), floor<days>(model.clock().now())); });
+    station->edit([&stateFile](StationModel& model) {
+        fillDemoCard(model.card(), floor<days>(model.clock().now()));
+        if (!stateFile.empty())
+            KeepSettingsInFile(model, stateFile);
+    });
     return bus;
 }
 

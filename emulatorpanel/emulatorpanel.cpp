@@ -14,11 +14,11 @@ EmulatorPanel::EmulatorPanel(EmulatedBus& bus, std::string stationPath, Language
                              QWidget* parent)
     : QDialog(parent, Qt::Tool), m_bus(bus), m_path(std::move(stationPath))
 {
-    setWindowTitle(StringTable(language, TitleText));
-    auto* plugged = new QCheckBox(StringTable(language, PluggedText), this);
+    setWindowTitle(StringTable(language, TextId::EmulatorTitle));
+    auto* plugged = new QCheckBox(StringTable(language, TextId::EmulatorPlugged), this);
     plugged->setObjectName(QStringLiteral("plugged"));
     plugged->setChecked(m_bus.isPlugged(m_path));
-    auto* busy = new QCheckBox(StringTable(language, BusyText), this);
+    auto* busy = new QCheckBox(StringTable(language, TextId::EmulatorBusy), this);
     busy->setObjectName(QStringLiteral("busy"));
 
     connect(plugged, &QCheckBox::toggled, this, [this](bool on) {

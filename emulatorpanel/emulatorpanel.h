@@ -18,10 +18,6 @@ class EmulatorPanel final : public QDialog
 {
     Q_OBJECT
 public:
-    static constexpr int TitleText = 715;
-    static constexpr int PluggedText = 716;
-    static constexpr int BusyText = 717;
-
     EmulatorPanel(EmulatedBus& bus, std::string stationPath, Language language,
                   QWidget* parent = nullptr);
     ~EmulatorPanel() override;

@@ -30,26 +30,12 @@ namespace nimbra {
 
 namespace {
 
-constexpr int TemperatureText = 201;
-constexpr int HumidityText = 202;
-constexpr int DewPointText = 293;
-constexpr int HeatIndexText = 229;
-constexpr int ExitText = 217;
-constexpr int SelectText = 223;
-constexpr int GraphText = 225;
-constexpr int StartTimeText = 234;
-constexpr int EndTimeText = 235;
-constexpr int TimeErrorText = 248;
-
 constexpr std::array<std::string_view, 3> TemperatureColumns{"Temperature", "DewPoint",
                                                              "Heatindex"};
 constexpr std::string_view HumidityColumn = "Humidity";
 
 // What the graph draws from: the last import (the record store) or the kept history of every
 // import, whose outdoor readings the store's queries read alike.
-constexpr int SourceBoxId = 1053;
-constexpr int LastImportText = 370;
-constexpr int ArchiveText = 371;
 enum Source
 {
     LastImportSource = 0,
@@ -58,7 +44,7 @@ enum Source
 
 std::filesystem::path SourcePath(const QWidget* dialog, const std::filesystem::path& store)
 {
-    return item<QComboBox>(dialog, SourceBoxId)->currentIndex() == ArchiveSource
+    return item<QComboBox>(dialog, Grapsh::SourceBoxId)->currentIndex() == ArchiveSource
                ? ArchivePathBeside(store)
                : store;
 }
@@ -136,12 +122,6 @@ Grapsh::Grapsh(const UiText& texts, MessageService& messages, std::filesystem::p
 
 Grapsh::~Grapsh() = default;
 
-QString Grapsh::text(int id) const
-{
-    const QString known = m_texts.Text(id);
-    return known.isEmpty() ? StringTable(m_texts.language(), id) : known;
-}
-
 void Grapsh::buildControls()
 {
     SetItemId(this, ResourceId);
@@ -205,14 +185,14 @@ void Grapsh::buildControls()
 
 bool Grapsh::OnInitDialog()
 {
-    setWindowTitle(text(GraphText));
-    item<QLabel>(this, StartLabelId)->setText(text(StartTimeText));
-    item<QLabel>(this, EndLabelId)->setText(text(EndTimeText));
-    item<QPushButton>(this, SelectId)->setText(text(SelectText));
-    item<QPushButton>(this, ExitId)->setText(text(ExitText));
-    item<QPushButton>(this, WholeLogId)->setText(text(WholeLogText));
-    item<QPushButton>(this, ResetViewId)->setText(text(ResetViewText));
-    item<QPushButton>(this, SavePictureId)->setText(text(SavePictureText));
+    setWindowTitle(m_texts.Text(TextId::Graph));
+    item<QLabel>(this, StartLabelId)->setText(m_texts.Text(TextId::StartTime));
+    item<QLabel>(this, EndLabelId)->setText(m_texts.Text(TextId::EndTime));
+    item<QPushButton>(this, SelectId)->setText(m_texts.Text(TextId::Select));
+    item<QPushButton>(this, ExitId)->setText(m_texts.Text(TextId::Exit));
+    item<QPushButton>(this, WholeLogId)->setText(m_texts.Text(TextId::WholeLog));
+    item<QPushButton>(this, ResetViewId)->setText(m_texts.Text(TextId::ResetView));
+    item<QPushButton>(this, SavePictureId)->setText(m_texts.Text(TextId::SavePicture));
 
     const double hourAgo = NowOle(3600);
     m_StartDate = DatePart(hourAgo);
@@ -222,13 +202,13 @@ bool Grapsh::OnInitDialog()
     m_Chart->SetTimeRange(Combine(m_StartDate, m_StartTime), Combine(m_EndDate, m_EndTime));
 
     m_ViewBox->clear();
-    m_ViewBox->insertItem(TemperatureView, text(TemperatureText));
-    m_ViewBox->insertItem(HumidityView, text(HumidityText));
+    m_ViewBox->insertItem(TemperatureView, m_texts.Text(TextId::Temperature));
+    m_ViewBox->insertItem(HumidityView, m_texts.Text(TextId::Humidity));
     m_ViewBox->setCurrentIndex(TemperatureView);
     auto* source = item<QComboBox>(this, SourceBoxId);
     source->clear();
-    source->insertItem(LastImportSource, text(LastImportText));
-    source->insertItem(ArchiveSource, text(ArchiveText));
+    source->insertItem(LastImportSource, m_texts.Text(TextId::LastImport));
+    source->insertItem(ArchiveSource, m_texts.Text(TextId::ArchiveOutdoor));
     return true;
 }
 
@@ -250,21 +230,21 @@ void Grapsh::UpdateData(bool fromPickers)
 // Titles and in-use flags of the temperature view.
 std::span<const std::string_view> Grapsh::SetUpTemperatureView()
 {
-    m_Chart->SetTitleText(text(TemperatureText));
-    m_Chart->SetSeriesTitle(0, text(TemperatureText));
-    m_Chart->SetSeriesTitle(1, text(DewPointText));
-    m_Chart->SetSeriesTitle(2, text(HeatIndexText));
+    m_Chart->SetTitleText(m_texts.Text(TextId::Temperature));
+    m_Chart->SetSeriesTitle(0, m_texts.Text(TextId::Temperature));
+    m_Chart->SetSeriesTitle(1, m_texts.Text(TextId::DewPoint));
+    m_Chart->SetSeriesTitle(2, m_texts.Text(TextId::HeatIndex));
     m_Chart->SetSeriesInUse(1, true);
     m_Chart->SetSeriesInUse(2, true);
     m_Chart->SetSeriesInUse(3, false);
-    m_Chart->SetValueAxisTitle(m_UnitLabel);
+    m_Chart->SetValueAxisTitle(drawnUnitLabel());
     return TemperatureColumns;
 }
 
 std::span<const std::string_view> Grapsh::SetUpHumidityView()
 {
-    m_Chart->SetTitleText(text(HumidityText));
-    m_Chart->SetSeriesTitle(0, text(HumidityText));
+    m_Chart->SetTitleText(m_texts.Text(TextId::Humidity));
+    m_Chart->SetSeriesTitle(0, m_texts.Text(TextId::Humidity));
     for (int series = 1; series < CTchart1::SeriesCount; ++series)
         m_Chart->SetSeriesInUse(series, false);
     m_Chart->SetValueAxisTitle(QStringLiteral(" (%)"));
@@ -279,7 +259,7 @@ void Grapsh::DrawGraph()
     m_startText = FormatRangeTime(FromOleDate(start));
     m_endText = FormatRangeTime(FromOleDate(end));
     if (end < start) {
-        m_messages.error(text(TimeErrorText));
+        m_messages.error(m_texts.Text(TextId::TimeError));
         return;
     }
 
@@ -299,6 +279,23 @@ void Grapsh::DrawGraph()
     m_Chart->replot();
 }
 
+// The history shows every temperature in the unit of its latest reading; the last import in
+// its file's.
+QString Grapsh::drawnUnitLabel() const
+{
+    const std::filesystem::path source = SourcePath(this, m_DatabasePath);
+    std::error_code missing;
+    if (source == m_DatabasePath || !std::filesystem::exists(source, missing))
+        return m_UnitLabel;
+    try {
+        if (const std::optional<bool> fahrenheit = nimbra::Archive(source).LatestUnitIsFahrenheit())
+            return *fahrenheit ? QStringLiteral("(\u00B0F)") : QStringLiteral("(\u00B0C)");
+    } catch (const StoreError&) {
+        // The drawing that follows opens it as well and says why it cannot.
+    }
+    return m_UnitLabel;
+}
+
 void Grapsh::explainEmptySpan(double start, double end)
 {
     for (int series = 0; series < CTchart1::SeriesCount; ++series) {
@@ -306,16 +303,19 @@ void Grapsh::explainEmptySpan(double start, double end)
             return;
     }
     const auto shown = [](double ole) { return AxisTimeText(AxisKeyFromOle(ole)); };
-    QString notice = text(NoReadingsText).arg(shown(start), shown(end)) + QLatin1Char('\n');
+    QString notice =
+        m_texts.Text(TextId::NoReadings).arg(shown(start), shown(end)) + QLatin1Char('\n');
     // The store has shown its message if it cannot be read; the chart then says only the first.
-    if (m_Store.Open(m_DatabasePath) < 0) {
+    const std::filesystem::path source = SourcePath(this, m_DatabasePath);
+    if (m_Store.Open(source) < 0) {
         m_Chart->SetNotice(notice.trimmed());
         return;
     }
     if (const auto span = m_Store.ValidTimeSpan())
-        notice += text(StoreSpanText).arg(shown(span->first), shown(span->second));
+        notice += m_texts.Text(TextId::StoreSpan).arg(shown(span->first), shown(span->second));
     else
-        notice += text(NothingImportedText);
+        notice +=
+            m_texts.Text(source == m_DatabasePath ? TextId::NothingImported : TextId::NothingKept);
     m_Chart->SetNotice(notice);
 }
 
@@ -331,8 +331,10 @@ void Grapsh::FillSeries(std::span<const std::string_view> columns)
     if (m_Store.ReadSeries(m_startText, m_endText, columns, points, later) != 0)
         return;
     points.append(later);
+    // The history spans months of files with days between them; one file is drawn as it is.
+    const bool history = SourcePath(this, m_DatabasePath) != m_DatabasePath;
     for (std::size_t i = 0; i < columns.size(); ++i) {
-        QVector<QCPGraphData> series = points.take(i);
+        QVector<QCPGraphData> series = history ? BreakAtGaps(points.take(i)) : points.take(i);
         if (!series.isEmpty())
             m_Chart->LoadSeries(static_cast<int>(i), std::move(series));
     }
@@ -344,7 +346,7 @@ void Grapsh::ShowWholeLog()
         return;
     const auto span = m_Store.ValidTimeSpan();
     if (!span) {
-        m_messages.inform(text(NoValidTimeText));
+        m_messages.inform(m_texts.Text(TextId::NoValidTime));
         return;
     }
     // Whole seconds around the span, one to spare on each side: the start is exclusive, and the
@@ -367,12 +369,12 @@ void Grapsh::savePicture()
     const QString suggested =
         QDir(QStandardPaths::writableLocation(QStandardPaths::PicturesLocation))
             .filePath(windowTitle() + QStringLiteral(".png"));
-    const QString path = QFileDialog::getSaveFileName(this, text(SavePictureText), suggested,
-                                                      QStringLiteral("PNG (*.png)"));
+    const QString path = QFileDialog::getSaveFileName(this, m_texts.Text(TextId::SavePicture),
+                                                      suggested, QStringLiteral("PNG (*.png)"));
     if (path.isEmpty())
         return;
     if (!m_Chart->SavePicture(path))
-        m_messages.inform(text(SaveFailedText));
+        m_messages.inform(m_texts.Text(TextId::SaveFailed));
 }
 
 } // namespace nimbra

@@ -36,18 +36,11 @@ public:
     static constexpr int SelectId = 1005;
     static constexpr int ExitId = 1037;
     static constexpr int ChartId = 1007;
-    // Buttons of this dialog beyond the template, and their texts.
+    // Controls of this dialog beyond the template: three buttons and the source box.
     static constexpr int WholeLogId = 1050;
     static constexpr int ResetViewId = 1051;
     static constexpr int SavePictureId = 1052;
-    static constexpr int WholeLogText = 710;
-    static constexpr int ResetViewText = 711;
-    static constexpr int SavePictureText = 712;
-    static constexpr int NoValidTimeText = 713;
-    static constexpr int SaveFailedText = 714;
-    static constexpr int NoReadingsText = 352;
-    static constexpr int StoreSpanText = 353;
-    static constexpr int NothingImportedText = 354;
+    static constexpr int SourceBoxId = 1053;
 
     enum View
     {
@@ -71,7 +64,6 @@ public:
 
 private:
     void buildControls();
-    QString text(int id) const;
     // true: pickers into the four values; false: the values into the pickers.
     void UpdateData(bool fromPickers);
     // The columns of Series0, Series1, ... that the view fills.
@@ -81,6 +73,8 @@ private:
     void savePicture();
     // Says on the chart when the drawn span holds no reading, and where the readings are.
     void explainEmptySpan(double start, double end);
+    // The title of the temperature axis for the source being drawn.
+    QString drawnUnitLabel() const;
 
     const UiText& m_texts;
     MessageService& m_messages;

@@ -1,6 +1,7 @@
 #include "hidapitransport.h"
 
 #include <cerrno>
+#include <filesystem>
 #include <hidapi.h>
 #include <mutex>
 #include <unistd.h>
@@ -46,6 +47,30 @@ private:
     DeviceHandle m_handle; // guarded by m_mutex
 };
 
+// Serial numbers are ASCII on every device seen; anything else would not survive a file name.
+std::string Narrow(const wchar_t* text)
+{
+    std::string narrow;
+    for (; text && *text; ++text)
+        narrow += *text > 0x20 && *text < 0x7F ? static_cast<char>(*text) : '_';
+    return narrow;
+}
+
+// hidraw nodes sit below their USB interface in sysfs (".../1-1.2/1-1.2:1.0/0003:0483:..."):
+// the interface's name up to its colon is the port.
+std::string PortPath(const std::string& node)
+{
+    const std::string name = std::filesystem::path(node).filename().string();
+    std::error_code error;
+    const std::filesystem::path device =
+        std::filesystem::canonical("/sys/class/hidraw/" + name + "/device", error);
+    if (error)
+        return {};
+    const std::string usbInterface = device.parent_path().filename().string();
+    const auto colon = usbInterface.find(':');
+    return colon == std::string::npos ? std::string() : usbInterface.substr(0, colon);
+}
+
 } // namespace
 
 HidapiTransport::HidapiTransport()
@@ -62,8 +87,13 @@ std::vector<HidInterfaceInfo> HidapiTransport::enumerate()
 {
     std::vector<HidInterfaceInfo> found;
     std::unique_ptr<hid_device_info, EnumerationFree> list(hid_enumerate(0, 0));
-    for (const hid_device_info* info = list.get(); info; info = info->next)
-        found.push_back({info->path ? info->path : "", info->vendor_id, info->product_id});
+    for (const hid_device_info* info = list.get(); info; info = info->next) {
+        const std::string path = info->path ? info->path : "";
+        const bool station =
+            info->vendor_id == StationVendorId && info->product_id == StationProductId;
+        found.push_back({path, info->vendor_id, info->product_id, Narrow(info->serial_number),
+                         station ? PortPath(path) : std::string()});
+    }
     return found;
 }
 

@@ -13,10 +13,14 @@ struct HidLink::Connection
     std::unique_ptr<HidDevice> reader;
     std::unique_ptr<HidDevice> writer;
     std::atomic<bool> broken{false};
+    // Connect's thread only; the station goes free when the last user lets go of the opening.
+    std::unique_ptr<StationHold> hold;
+    std::string stationId;
 };
 
-HidLink::HidLink(HidTransport& transport, ReplyRouter& router, const Timing& timing)
-    : m_transport(transport), m_router(router), m_timing(timing)
+HidLink::HidLink(HidTransport& transport, ReplyRouter& router, const Timing& timing,
+                 const StationHolds* holds)
+    : m_transport(transport), m_router(router), m_timing(timing), m_holds(holds)
 {
 }
 
@@ -72,21 +76,53 @@ std::shared_ptr<HidLink::Connection> HidLink::openStation(const std::string& pat
     return nullptr;
 }
 
+std::unique_ptr<StationHold> HidLink::holdFor(const std::string& stationId, Connection* previous)
+{
+    // A second lock taken by this process on the station it holds would be refused.
+    if (previous && previous->hold && previous->stationId == stationId)
+        return std::move(previous->hold);
+    if (!m_holds)
+        return std::make_unique<StationHold>(-1, std::filesystem::path());
+    HoldAttempt attempt = m_holds->take(stationId);
+    if (!attempt.hold && !m_search.refusal)
+        m_search.refusal = StationRefusal{stationId, attempt.heldBy, attempt.problem};
+    return std::move(attempt.hold);
+}
+
 bool HidLink::Connect()
 {
     if (!m_reader.joinable() && !m_stopping.load())
         m_reader = std::thread([this] { ReaderThread(); });
 
     m_connected.store(false);
+    m_search = StationSearch();
+    const std::shared_ptr<Connection> previous = currentConnection();
     std::shared_ptr<Connection> opened;
     for (const HidInterfaceInfo& info : m_transport.enumerate()) {
         if (info.vendorId != StationVendorId || info.productId != StationProductId)
             continue;
-        // The first matching interface wins, also when it cannot be opened: a station that
-        // refuses access is reported, not silently replaced by a second one.
+        const std::string id = StationId(info);
+        if (!m_chosen.empty() && id != m_chosen)
+            continue;
+        ++m_search.stations;
+        if (opened || m_search.stationId.size())
+            continue;
+        std::unique_ptr<StationHold> hold = holdFor(id, previous.get());
+        if (!hold)
+            continue;
+        // The first free station wins, also when it cannot be opened: a station that refuses
+        // access is reported, not silently replaced by a second one.
+        m_search.stationId = id;
         opened = openStation(info.path);
-        break;
+        if (opened) {
+            opened->hold = std::move(hold);
+            opened->stationId = id;
+        }
     }
+    if (!opened)
+        m_search.stationId.clear();
+    else
+        m_search.refusal.reset();
     {
         std::lock_guard lock(m_connectionMutex);
         m_connection = opened;
@@ -95,6 +131,9 @@ bool HidLink::Connect()
     m_unanswered.store(false);
     m_connected.store(opened != nullptr);
     m_readEvent.set();
+    LinkObserver* observer = m_observer.load();
+    if (m_search.refusal && observer)
+        observer->stationHeld();
     return opened != nullptr;
 }
 

@@ -6,6 +6,7 @@
 #include "manualresetevent.h"
 #include "replyrouter.h"
 #include "requestkind.h"
+#include "stationhold.h"
 #include "timing.h"
 
 #include <atomic>
@@ -13,6 +14,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <span>
 #include <string>
 #include <thread>
@@ -34,6 +36,24 @@ public:
     // Reader thread: a read failed, the device is most likely gone. The owner should run
     // OnDeviceChange(Removal) on its own thread.
     virtual void linkBroken() = 0;
+    // A search found no free station because another program holds one (see refusal()).
+    virtual void stationHeld() {}
+};
+
+// Why the last search opened no station although one was there.
+struct StationRefusal
+{
+    std::string stationId;
+    std::optional<StationHolder> heldBy; // another program holds it
+    std::string problem;                 // its hold could not be tried
+};
+
+// What the last search saw.
+struct StationSearch
+{
+    int stations = 0;      // matching interfaces (the chosen one only, when one was chosen)
+    std::string stationId; // the one opened; empty when none
+    std::optional<StationRefusal> refusal;
 };
 
 enum class WriteOutcome
@@ -48,16 +68,26 @@ enum class WriteOutcome
 class HidLink
 {
 public:
-    HidLink(HidTransport& transport, ReplyRouter& router, const Timing& timing);
+    // holds: where the station is taken from every other program on the machine; without
+    // them (a test's private bus) the station is opened without a hold.
+    HidLink(HidTransport& transport, ReplyRouter& router, const Timing& timing,
+            const StationHolds* holds = nullptr);
     ~HidLink();
     HidLink(const HidLink&) = delete;
     HidLink& operator=(const HidLink&) = delete;
 
     void setObserver(LinkObserver* observer);
 
-    // Finds the first station among the HID interfaces and opens it; starts the reader thread
-    // on the first call. Returns whether a station is open.
+    // Only the station of this id is searched for from now on; empty: any. Before Connect().
+    void chooseStation(std::string stationId) { m_chosen = std::move(stationId); }
+    const std::string& chosenStation() const { return m_chosen; }
+
+    // Finds the first free station among the HID interfaces (the chosen one only, if any),
+    // takes its hold and opens it; starts the reader thread on the first call. A station
+    // another program holds is passed over. Returns whether a station is open.
     bool Connect();
+    // Connect()'s thread only.
+    const StationSearch& lastSearch() const { return m_search; }
     // Re-runs the search on the arrival of an interface while unconnected and on a removal
     // while connected.
     bool OnDeviceChange(DeviceChange change);
@@ -109,6 +139,7 @@ private:
 
     std::shared_ptr<Connection> currentConnection() const;
     std::shared_ptr<Connection> openStation(const std::string& path);
+    std::unique_ptr<StationHold> holdFor(const std::string& stationId, Connection* previous);
     void ReaderThread();
     bool waitReply(Millis timeout);
     bool settle(Millis quietAfterUnanswered);
@@ -142,6 +173,9 @@ private:
     // The last input report or unanswered time-out, as steady-clock ticks.
     std::atomic<std::chrono::steady_clock::rep> m_lineActive{0};
     bool m_accessDeniedTold = false; // Connect's thread only
+    const StationHolds* m_holds = nullptr;
+    std::string m_chosen;   // Connect's thread only
+    StationSearch m_search; // Connect's thread only
 
     mutable std::mutex m_connectionMutex;
     std::shared_ptr<Connection> m_connection; // guarded by m_connectionMutex

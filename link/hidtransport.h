@@ -19,6 +19,8 @@ struct HidInterfaceInfo
     std::string path;
     std::uint16_t vendorId = 0;
     std::uint16_t productId = 0;
+    std::string serialNumber; // empty when the device has none
+    std::string portPath;     // the USB port it is plugged into ("1-1.2"); may be empty
 };
 
 // One opened HID interface. write() and read() may be called from two threads at once (the

@@ -173,6 +173,17 @@ int ReadLogInteger(std::string_view field)
     return static_cast<int>(value);
 }
 
+bool IsWholeNumber(std::string_view field, bool integer)
+{
+    SkipToNumber(field);
+    while (!field.empty() && IsBlank(field.back()))
+        field.remove_suffix(1);
+    const std::size_t length = NumberLength(field);
+    const bool plain = CountDigits(field, 0) == field.size();
+    // A point with no digit after it is a number cut short, not a whole one.
+    return length > 0 && length == field.size() && field.back() != '.' && (!integer || plain);
+}
+
 QString UnitLabelFromHeader(std::string_view headerLine)
 {
     std::string_view second;
@@ -189,6 +200,11 @@ QString UnitLabelFromHeader(std::string_view headerLine)
     label.replace(u'C', QStringLiteral("\u00B0C"));
     label.replace(u'F', QStringLiteral("\u00B0F"));
     return label;
+}
+
+bool IsFahrenheitLabel(const QString& unitLabel)
+{
+    return unitLabel.contains(u'F');
 }
 
 bool IsIndoorFileName(std::string_view stationFileName)

@@ -27,9 +27,15 @@ float ReadLogFloat(std::string_view field);
 // The leading integer, the same way; 65535 for no value.
 int ReadLogInteger(std::string_view field);
 
+// Whether the whole field, blanks aside, is one decimal number (an integer when integer is set):
+// "21.5" and " -3 " are, "21.5C", "1." cut short, "abc" and "" are not.
+bool IsWholeNumber(std::string_view field, bool integer);
+
 // "(C)" of "Temperature(C)" becomes "(°C)": the header's second field from its first "(" (the
 // whole field without one), every C and F followed by the degree sign. Latin-1 text.
 QString UnitLabelFromHeader(std::string_view headerLine);
+// A unit label of degrees Fahrenheit, "(°F)".
+bool IsFahrenheitLabel(const QString& unitLabel);
 // Indoor logs carry "IN" in their name (case matters).
 bool IsIndoorFileName(std::string_view stationFileName);
 

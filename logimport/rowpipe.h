@@ -4,12 +4,23 @@
 
 #include <condition_variable>
 #include <cstddef>
+#include <cstdint>
 #include <deque>
 #include <mutex>
 #include <optional>
 #include <vector>
 
 namespace nimbra {
+
+// One reading line of a log as the parser hands it on: the store's row, and what the kept
+// history needs of the line.
+struct ParsedLine
+{
+    RecordRow row;
+    std::uint64_t hash = 0;  // of the line's text
+    bool whole = false;      // its stamp holds a date and every field is a whole number in range
+    bool fahrenheit = false; // its temperatures are in degrees Fahrenheit, as its header says
+};
 
 // Rows handed from the thread that parses a log to the one that stores it, in batches, with at
 // most a few batches under way so that a large file never sits in memory twice. Batches go
@@ -18,7 +29,7 @@ namespace nimbra {
 class RowPipe
 {
 public:
-    using Batch = std::vector<RecordRow>;
+    using Batch = std::vector<ParsedLine>;
     static constexpr std::size_t BatchRows = 16384;
 
     // Producer: an empty batch with room for BatchRows rows, a returned one when there is one.

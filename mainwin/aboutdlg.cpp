@@ -20,9 +20,9 @@ CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent)
     auto* icon = new QLabel(this);
     icon->setPixmap(WindowIcon().pixmap(32, 32));
     auto* name = new QLabel(QStringLiteral("Nimbra, 1.3"), this);
-    SetItemId(name, 1004);
+    SetItemId(name, NameId);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok, this);
-    SetItemId(buttons->button(QDialogButtonBox::Ok), 1);
+    SetItemId(buttons->button(QDialogButtonBox::Ok), OkId);
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
 
     auto* row = new QHBoxLayout;

@@ -45,7 +45,8 @@ float dewPointOf(float temperature, int humidity)
 
 ScreenLabels LabelsFrom(const UiText& texts)
 {
-    return {texts.Text(201), texts.Text(202), texts.Text(293)};
+    return {texts.Text(TextId::Temperature), texts.Text(TextId::Humidity),
+            texts.Text(TextId::DewPoint)};
 }
 
 QList<ScreenBox> ChannelBoxes(const LiveSnapshot& values, bool fahrenheit,

@@ -19,7 +19,8 @@ class UiText;
 
 inline constexpr QSize ScreenSize(480, 475);
 
-// The row labels of a channel box in the user-interface language (texts 201, 202, 293).
+// The row labels of a channel box in the user-interface language (temperature, humidity, dew
+// point).
 struct ScreenLabels
 {
     QString temperature;

@@ -13,6 +13,7 @@
 #include <QLabel>
 #include <QMenuBar>
 #include <QStatusBar>
+#include <QTimer>
 #include <QVBoxLayout>
 
 namespace nimbra {
@@ -115,7 +116,7 @@ void CMy7100Dlg::buildMenu()
         action->setObjectName(QString::number(id));
         connect(action, &QAction::triggered, this, [this, id] { OnMenuCommand(id); });
     }
-    const QString about = StringTable(m_language, 101);
+    const QString about = StringTable(m_language, TextId::AboutMenuItem);
     if (!about.isEmpty()) {
         menu->addSeparator();
         QAction* action = menu->addAction(about);
@@ -135,10 +136,11 @@ void CMy7100Dlg::SyncStationClock()
 
 void CMy7100Dlg::askAndSetStationClock()
 {
-    if (m_messages.ask(m_UiText.Text(230), m_UiText.Text(212)) != MessageService::Answer::Ok)
+    if (m_messages.ask(m_UiText.Text(TextId::SyncTimeQuestion), m_UiText.Text(TextId::SyncTime)) !=
+        MessageService::Answer::Ok)
         return;
     if (!m_link.Connected()) {
-        m_messages.inform(m_UiText.Text(232));
+        m_messages.inform(m_UiText.Text(TextId::Unconnected));
         return;
     }
     const Timing& timing = m_link.timing();
@@ -146,14 +148,14 @@ void CMy7100Dlg::askAndSetStationClock()
     const CommandFrame frame = SetClockFrame(SystemLocalTime());
     switch (m_link.GuardedWrite(m_ScreenBusy, {&frame, 1}, timing.syncFirst, timing.syncFinal)) {
     case WriteOutcome::Written:
-        m_messages.inform(m_UiText.Text(231));
+        m_messages.inform(m_UiText.Text(TextId::SyncTimeSuccess));
         break;
     case WriteOutcome::ScreenBusy:
-        m_messages.inform(m_UiText.Text(236));
+        m_messages.inform(m_UiText.Text(TextId::SwitchToMainScreen));
         break;
     case WriteOutcome::Unconnected:
         // The station went away before the frame went out: its clock was not set.
-        m_messages.inform(m_UiText.Text(232));
+        m_messages.inform(m_UiText.Text(TextId::Unconnected));
         break;
     }
 }
@@ -173,7 +175,7 @@ void CMy7100Dlg::RestartProgram()
 {
     if (m_RestartPending && !(m_restarter && m_restarter())) {
         m_RestartPending = false;
-        m_messages.inform(StringTable(m_language, 311));
+        m_messages.inform(StringTable(m_language, TextId::RestartFailed));
         return;
     }
     reject();
@@ -205,7 +207,24 @@ void CMy7100Dlg::buildStatusBar()
 
 void CMy7100Dlg::showStatus()
 {
-    m_pane1->setText(m_UiText.Text(m_link.Connected() ? 233 : 232));
+    const StationSearch& search = m_link.lastSearch();
+    QString station = QString::fromStdString(m_link.description());
+    // Which one is named only when there was a choice.
+    if (!search.stationId.empty() && search.stations > 1)
+        station = (station.isEmpty() ? QString() : station + QStringLiteral(" · ")) +
+                  StringTable(m_language, TextId::StationNamed)
+                      .arg(QString::fromStdString(search.stationId));
+    m_pane0->setText(station);
+    if (m_link.Connected() || !search.refusal) {
+        m_pane1->setText(
+            m_UiText.Text(m_link.Connected() ? TextId::Connected : TextId::Unconnected));
+        return;
+    }
+    const std::optional<StationHolder>& holder = search.refusal->heldBy;
+    m_pane1->setText(holder && holder->pid != 0 ? StringTable(m_language, TextId::HeldBy)
+                                                      .arg(QString::fromStdString(holder->name))
+                                                      .arg(holder->pid)
+                                                : StringTable(m_language, TextId::HeldByAnother));
 }
 
 void CMy7100Dlg::refreshScreen()
@@ -325,6 +344,13 @@ void CMy7100Dlg::accessDenied(const std::string& path)
             .arg(QString::fromStdString(path)));
 }
 
+void CMy7100Dlg::stationHeld()
+{
+    // Its holder may end at any time, and no device change tells of that: look again.
+    constexpr int LookAgainMs = 2000;
+    QTimer::singleShot(LookAgainMs, this, [this] { OnDeviceChange(DeviceChange::Arrival); });
+}
+
 void CMy7100Dlg::linkBroken()
 {
     QMetaObject::invokeMethod(
@@ -346,11 +372,15 @@ void CMy7100Dlg::calibrationFetched(const Page& page)
     m_Calib.m_OffsetPage.set(page);
 }
 
-void CMy7100Dlg::liveFetched(const Page& page)
+void CMy7100Dlg::liveFetched(const Page& page, bool answered)
 {
     nimbra::DecodeLiveData(page, m_Readings);
-    if (ReadingsListener* listener = m_readingsListener.load())
+    // The screen repeats a stale page; a listener must not take it for a fresh reading.
+    ReadingsListener* listener = m_readingsListener.load();
+    if (listener && answered)
         listener->readingsPolled(m_Readings.snapshot(), m_link.Fahrenheit());
+    else if (listener)
+        listener->stationPresent(false);
 }
 
 void CMy7100Dlg::repaint()

@@ -114,13 +114,14 @@ private:
     void stationFound() override;
     void stationLost() override;
     void accessDenied(const std::string& path) override;
+    void stationHeld() override;
     void linkBroken() override;
 
     // PollTargets
     void intervalFetched(int minutes) override;
     void alarmPagesFetched(const std::array<Page, 4>& pages) override;
     void calibrationFetched(const Page& page) override;
-    void liveFetched(const Page& page) override;
+    void liveFetched(const Page& page, bool answered) override;
     void repaint() override;
 
     HidLink& m_link;

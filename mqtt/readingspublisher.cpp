@@ -4,8 +4,10 @@
 
 namespace nimbra {
 
-ReadingsPublisher::ReadingsPublisher(MqttPublisher& publisher, StationTopics topics, Clock clock)
-    : m_publisher(publisher), m_topics(std::move(topics)), m_clock(std::move(clock))
+ReadingsPublisher::ReadingsPublisher(MqttPublisher& publisher, StationTopics topics,
+                                     int pollSeconds, Clock clock)
+    : m_publisher(publisher), m_topics(std::move(topics)), m_expireAfterSeconds(3 * pollSeconds),
+      m_clock(std::move(clock))
 {
     // A program that ends cleanly says so itself; the broker's last will covers a crash.
     m_publisher.setFinalMessages({{m_topics.availability(), WillPayload}});
@@ -15,7 +17,7 @@ void ReadingsPublisher::readingsPolled(const LiveSnapshot& values, bool fahrenhe
 {
     std::lock_guard lock(m_mutex);
     if (m_announcedFahrenheit != fahrenheit) {
-        for (auto& [topic, config] : DiscoveryConfigs(m_topics, fahrenheit))
+        for (auto& [topic, config] : DiscoveryConfigs(m_topics, fahrenheit, m_expireAfterSeconds))
             m_publisher.publish(topic, std::move(config));
         m_announcedFahrenheit = fahrenheit;
     }

@@ -19,7 +19,9 @@ public:
     // The time stamp of a state, ISO 8601 in UTC.
     using Clock = std::function<std::string()>;
 
-    ReadingsPublisher(MqttPublisher& publisher, StationTopics topics, Clock clock = UtcNow);
+    // pollSeconds: how often readings come; a channel silent for three polls turns unavailable.
+    ReadingsPublisher(MqttPublisher& publisher, StationTopics topics, int pollSeconds = 20,
+                      Clock clock = UtcNow);
 
     void readingsPolled(const LiveSnapshot& values, bool fahrenheit) override;
     void stationPresent(bool present) override;
@@ -29,6 +31,7 @@ public:
 private:
     MqttPublisher& m_publisher;
     const StationTopics m_topics;
+    const int m_expireAfterSeconds;
     const Clock m_clock;
     std::mutex m_mutex;
     std::optional<bool> m_announcedFahrenheit; // guarded by m_mutex: the unit of the configs

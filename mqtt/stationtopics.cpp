@@ -83,20 +83,32 @@ std::string ChannelStateJson(const LiveSnapshot& values, int channel, bool fahre
     return Compact(state).toStdString();
 }
 
-std::vector<MqttMessage> DiscoveryConfigs(const StationTopics& topics, bool fahrenheit)
+std::string DeviceName(const StationTopics& topics)
+{
+    const std::string_view start = "nimbra/";
+    const std::string& prefix = topics.prefix;
+    return "Nimbra " + (prefix.starts_with(start) ? prefix.substr(start.size()) : prefix);
+}
+
+std::vector<MqttMessage> DiscoveryConfigs(const StationTopics& topics, bool fahrenheit,
+                                          int expireAfterSeconds)
 {
     const QString node = QString::fromStdString(topics.nodeId());
+    const QString version = QStringLiteral(NIMBRA_VERSION);
     const QJsonObject device{
         {QStringLiteral("identifiers"), QJsonArray{node}},
-        {QStringLiteral("name"), QStringLiteral("Nimbra station %1").arg(node)},
+        {QStringLiteral("name"), QString::fromStdString(DeviceName(topics))},
         {QStringLiteral("manufacturer"), QStringLiteral("Nimbra")},
         {QStringLiteral("model"), QStringLiteral("USB thermo-hygrometer, 8 channels")},
+        {QStringLiteral("sw_version"), version},
     };
+    const QJsonObject origin{{QStringLiteral("name"), QStringLiteral("Nimbra")},
+                             {QStringLiteral("sw_version"), version}};
     std::vector<MqttMessage> configs;
     for (int channel = 1; channel <= ChannelCount; ++channel) {
         for (const Quantity& q : Quantities) {
             const QString object = QStringLiteral("ch%1_%2").arg(channel).arg(q.key);
-            const QJsonObject config{
+            QJsonObject config{
                 {QStringLiteral("name"), QStringLiteral("CH%1 %2").arg(channel).arg(q.name)},
                 {QStringLiteral("unique_id"), node + u'_' + object},
                 {QStringLiteral("state_topic"), QString::fromStdString(topics.state(channel))},
@@ -109,7 +121,11 @@ std::vector<MqttMessage> DiscoveryConfigs(const StationTopics& topics, bool fahr
                 {QStringLiteral("availability_topic"),
                  QString::fromStdString(topics.availability())},
                 {QStringLiteral("device"), device},
+                {QStringLiteral("origin"), origin},
+                {QStringLiteral("expire_after"), expireAfterSeconds},
             };
+            if (q.temperature)
+                config.insert(QStringLiteral("suggested_display_precision"), 1);
             configs.emplace_back(topics.discoveryPrefix + "/sensor/" + topics.nodeId() + "/" +
                                      object.toStdString() + "/config",
                                  Compact(config).toStdString());

@@ -31,7 +31,12 @@ std::string ChannelStateJson(const LiveSnapshot& values, int channel, bool fahre
                              const std::string& utcTime);
 
 // One sensor config per channel and quantity (temperature, humidity, dew point), each with its
-// device class, unit and the station's device block.
-std::vector<MqttMessage> DiscoveryConfigs(const StationTopics& topics, bool fahrenheit);
+// device class, unit, display precision, the station's device block and the program as its
+// origin. A sensor that gets no state for expireAfterSeconds turns unavailable.
+std::vector<MqttMessage> DiscoveryConfigs(const StationTopics& topics, bool fahrenheit,
+                                          int expireAfterSeconds);
+
+// The device's name: "Nimbra" and the prefix without the "nimbra/" it starts with by default.
+std::string DeviceName(const StationTopics& topics);
 
 } // namespace nimbra

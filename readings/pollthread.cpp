@@ -57,9 +57,11 @@ void PollThread::run()
     }
 }
 
-bool PollThread::exchange(Command command, RequestKind kind, Millis wait)
+bool PollThread::exchange(Command command, RequestKind kind, Millis wait, bool* answered)
 {
-    m_link.Exchange(CommandFrame(command), kind, wait, wait);
+    const bool timedOut = m_link.Exchange(CommandFrame(command), kind, wait, wait);
+    if (answered)
+        *answered = !timedOut && m_link.Connected();
     return !m_stopping.load();
 }
 
@@ -85,9 +87,10 @@ void PollThread::RunPollCycle()
             return;
         m_targets.calibrationFetched(m_router.buffer().page(2));
     }
-    if (!exchange(Command::Live, RequestKind::Live, t.live))
+    bool answered = false;
+    if (!exchange(Command::Live, RequestKind::Live, t.live, &answered))
         return;
-    m_targets.liveFetched(m_router.buffer().page(0));
+    m_targets.liveFetched(m_router.buffer().page(0), answered);
 }
 
 } // namespace nimbra

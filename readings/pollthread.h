@@ -20,7 +20,9 @@ public:
     // Alarm pages 1 to 4 in order; page 2 is never fetched and stays as it is.
     virtual void alarmPagesFetched(const std::array<Page, 4>& pages) = 0;
     virtual void calibrationFetched(const Page& page) = 0;
-    virtual void liveFetched(const Page& page) = 0;
+    // answered: the station sent this page now; otherwise it is the last one it sent (a
+    // request without reply goes on with the stale page), which is no news of the station.
+    virtual void liveFetched(const Page& page, bool answered) = 0;
     // The window should repaint; the receiver posts that to its own thread.
     virtual void repaint() = 0;
 };
@@ -53,7 +55,8 @@ public:
 
 private:
     void run();
-    bool exchange(Command command, RequestKind kind, Millis wait);
+    // Whether the cycle goes on; answered tells whether the reply came.
+    bool exchange(Command command, RequestKind kind, Millis wait, bool* answered = nullptr);
 
     HidLink& m_link;
     ReplyRouter& m_router;

@@ -1,7 +1,6 @@
 // History: the SD-card dialog. The kept history of every import lives in archive/.
 #include "history.h"
 
-#include "archive.h"
 #include "dialogitems.h"
 #include "grapsh.h"
 #include "logimport.h"
@@ -52,10 +51,6 @@ void styleList(QTableView* list)
     rows->setDefaultSectionSize(list->fontMetrics().height() + 6);
     list->horizontalHeader()->setSectionsMovable(true);
 }
-
-// The bar's text: percentage, bytes received and bytes in all; the second once it stopped short.
-constexpr int ProgressText = 350;
-constexpr int ProgressStoppedText = 351;
 
 QString stationText(const std::string& bytes)
 {
@@ -194,12 +189,13 @@ void History::buildLists()
 
 void History::setTexts()
 {
-    setWindowTitle(m_texts.Text(222));
-    m_selectLabel->setText(m_texts.Text(223));
-    m_select->setText(m_texts.Text(223));
-    m_graph->setText(m_texts.Text(225));
-    m_purge->setText(m_texts.Text(224));
-    m_fileList->setHorizontalHeaderLabels({m_texts.Text(226), m_texts.Text(227)});
+    setWindowTitle(m_texts.Text(TextId::SdCardFile));
+    m_selectLabel->setText(m_texts.Text(TextId::Select));
+    m_select->setText(m_texts.Text(TextId::Select));
+    m_graph->setText(m_texts.Text(TextId::Graph));
+    m_purge->setText(m_texts.Text(TextId::Delete));
+    m_fileList->setHorizontalHeaderLabels(
+        {m_texts.Text(TextId::FileName), m_texts.Text(TextId::Size)});
     // Before the first import the columns carry their plain names: no unit is known yet.
     if (m_Records.columnCount() == 0)
         showImportedRecords();
@@ -285,7 +281,7 @@ void History::OnSelect()
 {
     const QString name = m_selectedName->text();
     if (name.isEmpty()) {
-        m_messages.inform(m_texts.Text(243));
+        m_messages.inform(m_texts.Text(TextId::SelectFilePlease));
         return;
     }
     setControlsEnabled(false);
@@ -300,28 +296,28 @@ void History::OnDelete()
 {
     const QString name = m_selectedName->text();
     if (name.isEmpty()) {
-        m_messages.inform(m_texts.Text(243));
+        m_messages.inform(m_texts.Text(TextId::SelectFilePlease));
         m_select->setEnabled(true);
         return;
     }
     const std::string bytes = name.toLatin1().toStdString();
     if (bytes.size() > MaxDeleteNameLength) {
         m_messages.inform(
-            StringTable(m_texts.language(), 301).arg(static_cast<int>(MaxDeleteNameLength)));
+            m_texts.Text(TextId::NameTooLong).arg(static_cast<int>(MaxDeleteNameLength)));
         return;
     }
     // Without a station the file stays on its card: the copy, the store and the row stay too.
     if (!m_link.Connected()) {
-        m_messages.inform(m_texts.Text(232));
+        m_messages.inform(m_texts.Text(TextId::Unconnected));
         return;
     }
-    const QString question =
-        StringTable(m_texts.language(), 420).arg(name) + u'\n' + m_texts.Text(247);
+    const QString question = m_texts.Text(TextId::DeleteFileQuestion).arg(name) + u'\n' +
+                             m_texts.Text(TextId::DeleteQuestion);
     if (m_messages.ask(question) != MessageService::Answer::Ok)
         return;
     const Timing& timing = m_link.timing();
     if (!m_link.Write(CommandFrame::deleteFile(bytes), timing.deleteBefore, timing.deleteAfter)) {
-        m_messages.inform(m_texts.Text(232));
+        m_messages.inform(m_texts.Text(TextId::Unconnected));
         return;
     }
     if (const auto copy = LocalCopyPath(m_DataFolder, bytes)) {
@@ -352,8 +348,9 @@ void History::PurgeLocalCopies()
 
 QStringList History::recordTitles(const QString& unitLabel, bool indoor) const
 {
-    return RecordColumnTitles(m_texts.Text(228), m_texts.Text(201), m_texts.Text(202),
-                              m_texts.Text(293), m_texts.Text(229), unitLabel, indoor);
+    return RecordColumnTitles(m_texts.Text(TextId::Time), m_texts.Text(TextId::Temperature),
+                              m_texts.Text(TextId::Humidity), m_texts.Text(TextId::DewPoint),
+                              m_texts.Text(TextId::HeatIndex), unitLabel, indoor);
 }
 
 void History::ImportLocalFile(const std::filesystem::path& localCopy, const std::string& name,
@@ -365,17 +362,15 @@ void History::ImportLocalFile(const std::filesystem::path& localCopy, const std:
     const DateOrder order =
         settings == Page{} ? DateOrder::Unknown : DateOrderFromSettings(settings[4]);
     const Language language = m_texts.language();
-    const ImportResult result = ImportLogFile(localCopy, name, m_DatabasePath, order,
-                                              m_workerMessages, {complete, language});
+    const ImportResult result =
+        ImportLogFile(localCopy, name, m_DatabasePath, order, m_workerMessages,
+                      {.complete = complete, .language = language});
     if (!result.opened) {
         m_workerMessages.inform(QStringLiteral("Open Error2"));
     } else if (const QString summary = ImportSummary(result, stationText(name), language);
                !summary.isEmpty()) {
         m_workerMessages.inform(summary);
     }
-    if (result.stored)
-        ArchiveImport(m_DatabasePath, name, result.indoor, result.unitLabel.toStdString(),
-                      m_workerMessages);
     post([this, result] {
         if (result.stored) {
             m_UnitLabel = result.unitLabel;
@@ -389,8 +384,9 @@ void History::ImportLocalFile(const std::filesystem::path& localCopy, const std:
 void History::showImportedRecords()
 {
     if (!m_ImportedStamps) {
-        m_Records.clear({m_texts.Text(228), m_texts.Text(201), m_texts.Text(202), m_texts.Text(293),
-                         m_texts.Text(229)});
+        m_Records.clear({m_texts.Text(TextId::Time), m_texts.Text(TextId::Temperature),
+                         m_texts.Text(TextId::Humidity), m_texts.Text(TextId::DewPoint),
+                         m_texts.Text(TextId::HeatIndex)});
         return;
     }
     m_Records.setRecords(m_DatabasePath, recordTitles(m_UnitLabel, m_IsIndoorFile),
@@ -424,18 +420,17 @@ void History::showProgress(int position)
     if (!m_transferShown)
         return;
     m_progress->setValue(std::clamp(position, m_progress->minimum(), m_progress->maximum()));
-    showProgressText(ProgressText, std::clamp<qint64>(position, 0, m_progressTop));
+    showProgressText(TextId::Progress, std::clamp<qint64>(position, 0, m_progressTop));
 }
 
-void History::showProgressText(int textId, qint64 received)
+void History::showProgressText(TextId textId, qint64 received)
 {
     const QLocale locale(m_texts.language() == Language::German ? QLocale::German
                                                                 : QLocale::English);
     const qint64 percent = qint64{m_progress->value()} * 100 / m_progress->maximum();
     m_progressReceived = received;
-    m_progress->setFormat(StringTable(m_texts.language(), textId)
-                              .arg(percent)
-                              .arg(locale.toString(received), locale.toString(m_progressTop)));
+    m_progress->setFormat(m_texts.Text(textId).arg(percent).arg(locale.toString(received),
+                                                                locale.toString(m_progressTop)));
     m_progress->setTextVisible(true);
 }
 
@@ -465,7 +460,7 @@ void History::transferComplete()
         m_sizeLabel->setText(QStringLiteral("ok..."));
         m_transferWhole = true;
         m_progress->setValue(m_progress->maximum());
-        showProgressText(ProgressText, m_progressTop);
+        showProgressText(TextId::Progress, m_progressTop);
     });
 }
 
@@ -475,7 +470,7 @@ void History::transferEnded()
         m_Download.wait();
         setControlsEnabled(true);
         if (m_transferShown && !m_transferWhole)
-            showProgressText(ProgressStoppedText, m_progressReceived);
+            showProgressText(TextId::ProgressStopped, m_progressReceived);
         m_transferShown = false;
     });
 }

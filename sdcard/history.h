@@ -89,7 +89,7 @@ private:
     void selectRow(int row);
     void setControlsEnabled(bool enabled);
     void showProgress(int position);
-    void showProgressText(int textId, qint64 received);
+    void showProgressText(TextId textId, qint64 received);
     // complete: the transfer fetched the whole file.
     void ImportLocalFile(const std::filesystem::path& localCopy, const std::string& name,
                          bool complete);

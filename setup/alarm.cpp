@@ -17,9 +17,6 @@ namespace nimbra {
 
 namespace {
 
-constexpr int TempUnitHigh = 1059;
-constexpr int TempUnitLow = 1068;
-
 std::size_t slot(int channel, int low)
 {
     return static_cast<std::size_t>(2 * (channel - 1) + low);
@@ -38,17 +35,19 @@ Alarm::Alarm(AlarmData& data, HidLink& link, const UiText& texts, MessageService
 QWidget* Alarm::buildGroup(Group& group, bool humidity)
 {
     auto* box = new QGroupBox(this);
-    SetItemId(box, humidity ? 1121 : 1120);
+    SetItemId(box, humidity ? HumiGroupId : TempGroupId);
     auto* grid = new QGridLayout(box);
     group.master = new QComboBox(box);
     SetItemId(group.master, humidity ? HumiSwitchId : TempSwitchId);
     auto* top = new QHBoxLayout;
-    top->addWidget(NewLabel(box, humidity ? 1123 : 1122));
+    top->addWidget(NewLabel(box, humidity ? HumiSwitchLabelId : TempSwitchLabelId));
     top->addWidget(group.master);
     top->addStretch(1);
     grid->addLayout(top, 0, 0, 1, 7);
-    grid->addWidget(NewLabel(box, humidity ? 1126 : 1124), 1, 1, 1, 3, Qt::AlignHCenter);
-    grid->addWidget(NewLabel(box, humidity ? 1127 : 1125), 1, 4, 1, 3, Qt::AlignHCenter);
+    grid->addWidget(NewLabel(box, humidity ? HumiHighLabelId : TempHighLabelId), 1, 1, 1, 3,
+                    Qt::AlignHCenter);
+    grid->addWidget(NewLabel(box, humidity ? HumiLowLabelId : TempLowLabelId), 1, 4, 1, 3,
+                    Qt::AlignHCenter);
 
     const int checkIds[] = {humidity ? HumiHighCheck : TempHighCheck,
                             humidity ? HumiLowCheck : TempLowCheck};
@@ -96,13 +95,17 @@ void Alarm::buildControls()
 
 bool Alarm::OnInitDialog()
 {
-    const bool connected = showTitle(218);
-    constexpr std::pair<int, int> Texts[] = {{1122, 219}, {1123, 220}, {1124, 294},
-                                             {1125, 295}, {1126, 294}, {1127, 295}};
+    const bool connected = showTitle(TextId::Alarm);
+    constexpr std::pair<int, TextId> Texts[] = {{TempSwitchLabelId, TextId::TemperatureAlarm},
+                                                {HumiSwitchLabelId, TextId::HumidityAlarm},
+                                                {TempHighLabelId, TextId::High},
+                                                {TempLowLabelId, TextId::Low},
+                                                {HumiHighLabelId, TextId::High},
+                                                {HumiLowLabelId, TextId::Low}};
     for (const auto& [control, text] : Texts)
         item<QLabel>(this, control)->setText(m_texts.Text(text));
-    item<QGroupBox>(this, 1120)->setTitle(m_texts.Text(219));
-    item<QGroupBox>(this, 1121)->setTitle(m_texts.Text(220));
+    item<QGroupBox>(this, TempGroupId)->setTitle(m_texts.Text(TextId::TemperatureAlarm));
+    item<QGroupBox>(this, HumiGroupId)->setTitle(m_texts.Text(TextId::HumidityAlarm));
     m_temp.master->addItems({"ON", "OFF"});
     m_humi.master->addItems({"ON", "OFF"});
 
@@ -169,15 +172,17 @@ void Alarm::save()
 {
     const AlarmWrite write = AlarmFrames(readForm(), m_pages, m_fahrenheit);
     if (write.check == AlarmCheck::TempError) {
-        m_messages.inform(m_texts.Text(239));
+        m_messages.inform(m_texts.Text(TextId::TempError));
         return;
     }
     if (write.check == AlarmCheck::HumiError) {
-        m_messages.inform(m_texts.Text(240));
+        m_messages.inform(m_texts.Text(TextId::HumiError));
         return;
     }
     if (write.check == AlarmCheck::TempNoValue) {
-        m_messages.inform(QStringLiteral(" CH%1 %2.").arg(write.channel).arg(m_texts.Text(330)));
+        m_messages.inform(QStringLiteral(" CH%1 %2.")
+                              .arg(write.channel)
+                              .arg(m_texts.Text(TextId::TempReadsAsNoValue)));
         return;
     }
     saveAndClose(m_data.m_ScreenBusy, write.frames, [&] { m_data.m_pages.set(write.pages); });

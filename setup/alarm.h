@@ -30,6 +30,17 @@ public:
     static constexpr int TempLowEdit = 1024;
     static constexpr int HumiHighEdit = 1033;
     static constexpr int HumiLowEdit = 1042;
+    static constexpr int TempGroupId = 1120;
+    static constexpr int HumiGroupId = 1121;
+    static constexpr int TempSwitchLabelId = 1122;
+    static constexpr int HumiSwitchLabelId = 1123;
+    static constexpr int TempHighLabelId = 1124;
+    static constexpr int TempLowLabelId = 1125;
+    static constexpr int HumiHighLabelId = 1126;
+    static constexpr int HumiLowLabelId = 1127;
+    // The unit labels beside CH1's temperature limits; the other channels' follow.
+    static constexpr int TempUnitHigh = 1059;
+    static constexpr int TempUnitLow = 1068;
 
     Alarm(AlarmData& data, HidLink& link, const UiText& texts, MessageService& messages,
           QWidget* parent = nullptr);

@@ -28,8 +28,8 @@ Calib::Calib(CalibData& data, HidLink& link, const UiText& texts, MessageService
 void Calib::buildControls()
 {
     auto* grid = new QGridLayout;
-    grid->addWidget(NewLabel(this, 1128), 0, 1, 1, 2, Qt::AlignHCenter);
-    grid->addWidget(NewLabel(this, 1129), 0, 3, 1, 2, Qt::AlignHCenter);
+    grid->addWidget(NewLabel(this, TempLabelId), 0, 1, 1, 2, Qt::AlignHCenter);
+    grid->addWidget(NewLabel(this, HumiLabelId), 0, 3, 1, 2, Qt::AlignHCenter);
     for (int c = 1; c <= ChannelCount; ++c) {
         const auto i = static_cast<std::size_t>(c - 1);
         m_temps[i] = new QLineEdit(this);
@@ -51,9 +51,9 @@ void Calib::buildControls()
 
 bool Calib::OnInitDialog()
 {
-    const bool connected = showTitle(221);
-    item<QLabel>(this, 1128)->setText(m_texts.Text(201));
-    item<QLabel>(this, 1129)->setText(m_texts.Text(202));
+    const bool connected = showTitle(TextId::Calibration);
+    item<QLabel>(this, TempLabelId)->setText(m_texts.Text(TextId::Temperature));
+    item<QLabel>(this, HumiLabelId)->setText(m_texts.Text(TextId::Humidity));
 
     m_fahrenheit = m_link.Fahrenheit();
     const QString unit = m_fahrenheit ? QStringLiteral("\u00B0F") : QStringLiteral("\u00B0C");
@@ -89,9 +89,9 @@ void Calib::save()
     const CalibWrite write = CalibFrame(readForm(), m_OffsetPage, m_data.m_Readings, m_fahrenheit);
     if (write.check != CalibWrite::Check::Ok) {
         using Check = CalibWrite::Check;
-        const int text = write.check == Check::TempOutOfRange   ? 241
-                         : write.check == Check::HumiOutOfRange ? 242
-                                                                : 330;
+        const TextId text = write.check == Check::TempOutOfRange   ? TextId::TempOutOfValue
+                            : write.check == Check::HumiOutOfRange ? TextId::HumiOutOfValue
+                                                                   : TextId::TempReadsAsNoValue;
         m_messages.inform(QStringLiteral(" CH%1 %2.").arg(write.channel).arg(m_texts.Text(text)));
         return;
     }

@@ -20,6 +20,8 @@ public:
     static constexpr int ExitId = 1006;
     static constexpr int TempEdit = 1015;
     static constexpr int HumiEdit = 1024;
+    static constexpr int TempLabelId = 1128;
+    static constexpr int HumiLabelId = 1129;
 
     Calib(CalibData& data, HidLink& link, const UiText& texts, MessageService& messages,
           QWidget* parent = nullptr);

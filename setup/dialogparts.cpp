@@ -21,9 +21,9 @@ WriteOutcome SaveToStation(HidLink& link, const std::atomic<int>& screenBusy,
     const WriteOutcome outcome =
         link.GuardedWrite(screenBusy, frames, t.guardedFirst, t.guardedFinal);
     if (outcome == WriteOutcome::ScreenBusy)
-        messages.inform(texts.Text(236));
+        messages.inform(texts.Text(TextId::SwitchToMainScreen));
     else if (outcome == WriteOutcome::Unconnected)
-        messages.inform(texts.Text(232));
+        messages.inform(texts.Text(TextId::Unconnected));
     return outcome;
 }
 

@@ -57,10 +57,10 @@ int Lang::DoModal()
 
 bool Lang::OnInitDialog()
 {
-    setWindowTitle(m_texts.Text(296));
-    item<QLabel>(this, Label)->setText(m_texts.Text(296));
-    item<QPushButton>(this, SaveButton)->setText(m_texts.Text(216));
-    item<QPushButton>(this, ExitButton)->setText(m_texts.Text(217));
+    setWindowTitle(m_texts.Text(TextId::Language));
+    item<QLabel>(this, Label)->setText(m_texts.Text(TextId::Language));
+    item<QPushButton>(this, SaveButton)->setText(m_texts.Text(TextId::Save));
+    item<QPushButton>(this, ExitButton)->setText(m_texts.Text(TextId::Exit));
 
     m_combo->clear();
     m_combo->addItems({German, English});
@@ -77,7 +77,7 @@ void Lang::OnSaveLanguage()
     // as if the switch had worked; the station keeps its language too.
     if (!WriteLanguage(m_settingsPath, english ? Language::English : Language::German)) {
         m_messages.inform(
-            StringTable(m_texts.language(), 310).arg(QDir::toNativeSeparators(m_settingsPath)));
+            m_texts.Text(TextId::LanguageNotSaved).arg(QDir::toNativeSeparators(m_settingsPath)));
         return;
     }
     // The computer side has changed: the restart follows whatever the station made of it.

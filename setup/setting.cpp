@@ -31,7 +31,10 @@ enum Box
     Area
 };
 
-constexpr int BoxIds[] = {1006, 1007, 1008, 1009, 1010, 1011, 1012, Setting::AreaBoxId};
+constexpr int BoxIds[] = {Setting::GraphTypeBoxId,  Setting::GraphTimeBoxId,
+                          Setting::TimeFormatBoxId, Setting::DateFormatBoxId,
+                          Setting::DaylightBoxId,   Setting::TimeZoneBoxId,
+                          Setting::UnitBoxId,       Setting::AreaBoxId};
 
 QStringList zoneItems()
 {
@@ -71,18 +74,18 @@ void Setting::buildControls()
         grid->addWidget(name, r, column);
         grid->addWidget(control, r, column + 1);
     };
-    row(0, 0, NewLabel(upper, 1089), m_boxes[GraphType]);
-    row(0, 3, NewLabel(upper, 1093), m_boxes[TimeFormat]);
-    row(1, 0, NewLabel(upper, 1090), m_boxes[GraphTime]);
-    row(1, 3, NewLabel(upper, 1094), m_boxes[DateFormat]);
+    row(0, 0, NewLabel(upper, GraphTypeLabelId), m_boxes[GraphType]);
+    row(0, 3, NewLabel(upper, TimeFormatLabelId), m_boxes[TimeFormat]);
+    row(1, 0, NewLabel(upper, GraphTimeLabelId), m_boxes[GraphTime]);
+    row(1, 3, NewLabel(upper, DateFormatLabelId), m_boxes[DateFormat]);
     row(2, 0, NewLabel(upper, 0, QStringLiteral("DST")), m_boxes[Daylight]);
-    row(2, 3, NewLabel(upper, 1095), m_boxes[Unit]);
-    row(3, 0, NewLabel(upper, 1091), m_boxes[TimeZone]);
+    row(2, 3, NewLabel(upper, UnitLabelId), m_boxes[Unit]);
+    row(3, 0, NewLabel(upper, TimeZoneLabelId), m_boxes[TimeZone]);
     grid->addWidget(syncTime, 3, 4);
     auto* minutes = new QHBoxLayout;
     minutes->addWidget(m_interval);
-    minutes->addWidget(NewLabel(upper, 1096));
-    grid->addWidget(NewLabel(upper, 1092), 4, 0);
+    minutes->addWidget(NewLabel(upper, MinuteLabelId));
+    grid->addWidget(NewLabel(upper, IntervalLabelId), 4, 0);
     grid->addLayout(minutes, 4, 1);
     grid->addWidget(setInterval, 4, 4);
     grid->setColumnMinimumWidth(2, 24);
@@ -94,7 +97,7 @@ void Setting::buildControls()
     ticks->addWidget(m_boxes[Area], 0, 0);
     for (int c = 1; c <= ChannelCount; ++c)
         ticks->addWidget(NewLabel(lower, 0, QStringLiteral("CH%1").arg(c)), 0, c, Qt::AlignHCenter);
-    constexpr int RowLabels[] = {1097, 1098, 1099};
+    constexpr int RowLabels[] = {TemperatureRowId, DewPointRowId, HeatIndexRowId};
     for (int q = 0; q < QuantityCount; ++q) {
         ticks->addWidget(NewLabel(lower, RowLabels[q]), q + 1, 0);
         for (int c = 1; c <= ChannelCount; ++c) {
@@ -127,16 +130,24 @@ bool Setting::OnInitDialog()
 {
     m_ShownArea = 0;
     m_Initialising = true;
-    const bool connected = showTitle(205);
-    constexpr std::pair<int, int> Texts[] = {{1089, 206}, {1090, 207}, {1091, 211}, {1092, 213},
-                                             {1093, 208}, {1094, 209}, {1095, 210}, {1096, 214},
-                                             {1097, 201}, {1098, 293}, {1099, 229}};
+    const bool connected = showTitle(TextId::Setup);
+    constexpr std::pair<int, TextId> Texts[] = {{GraphTypeLabelId, TextId::GraphType},
+                                                {GraphTimeLabelId, TextId::GraphTime},
+                                                {TimeZoneLabelId, TextId::TimeZone},
+                                                {IntervalLabelId, TextId::Interval},
+                                                {TimeFormatLabelId, TextId::TimeFormat},
+                                                {DateFormatLabelId, TextId::DateFormat},
+                                                {UnitLabelId, TextId::Units},
+                                                {MinuteLabelId, TextId::Minute},
+                                                {TemperatureRowId, TextId::Temperature},
+                                                {DewPointRowId, TextId::DewPoint},
+                                                {HeatIndexRowId, TextId::HeatIndex}};
     for (const auto& [control, text] : Texts)
         item<QLabel>(this, control)->setText(m_texts.Text(text));
-    item<QPushButton>(this, SetIntervalId)->setText(m_texts.Text(215));
+    item<QPushButton>(this, SetIntervalId)->setText(m_texts.Text(TextId::SetInterval));
 
-    m_boxes[GraphType]->addItems(
-        {m_texts.Text(201), m_texts.Text(202), m_texts.Text(293), m_texts.Text(229)});
+    m_boxes[GraphType]->addItems({m_texts.Text(TextId::Temperature), m_texts.Text(TextId::Humidity),
+                                  m_texts.Text(TextId::DewPoint), m_texts.Text(TextId::HeatIndex)});
     m_boxes[GraphTime]->addItems({"12H", "24H", "48H", "72H"});
     m_boxes[TimeFormat]->addItems({"h:mm:ss", "AM h:mm:ss", "h:mm:ss AM"});
     m_boxes[DateFormat]->addItems({"YYYY-MM-DD", "MM-DD-YYYY", "DD-MM-YYYY"});
@@ -222,17 +233,17 @@ void Setting::OnSetInterval()
 {
     const std::optional<int> minutes = ParseInterval(m_interval->text().toStdString());
     if (!minutes) {
-        m_messages.inform(m_texts.Text(237));
+        m_messages.inform(m_texts.Text(TextId::IntervalRange));
         return;
     }
     const Millis wait = m_link.timing().setInterval;
     if (!m_link.Connected() ||
         !m_link.Write(CommandFrame::setInterval(static_cast<std::uint8_t>(*minutes)), wait, wait)) {
-        m_messages.inform(m_texts.Text(232));
+        m_messages.inform(m_texts.Text(TextId::Unconnected));
         return;
     }
     m_data.m_IntervalMinutes = *minutes;
-    m_messages.inform(m_texts.Text(238));
+    m_messages.inform(m_texts.Text(TextId::SetIntervalSuccess));
 }
 
 } // namespace nimbra

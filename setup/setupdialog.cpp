@@ -35,11 +35,11 @@ void SetupDialog::addSaveExitRow(QLayout* body, QList<QWidget*> order, int saveI
     connect(m_save, &QPushButton::clicked, this, [this] { save(); });
 }
 
-bool SetupDialog::showTitle(int titleText)
+bool SetupDialog::showTitle(TextId titleText)
 {
     setWindowTitle(m_texts.Text(titleText));
-    m_save->setText(m_texts.Text(216));
-    m_exit->setText(m_texts.Text(217));
+    m_save->setText(m_texts.Text(TextId::Save));
+    m_exit->setText(m_texts.Text(TextId::Exit));
     const bool connected = m_link.Connected();
     m_save->setEnabled(connected);
     return connected;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "hidlink.h"
+#include "uitext.h"
 
 #include <QDialog>
 #include <atomic>
@@ -13,7 +14,6 @@ class QPushButton;
 namespace nimbra {
 
 class MessageService;
-class UiText;
 
 // What the Setup, Alarm and Calibration dialogs share: the station they save to, the row of
 // Save and Exit under their controls, and a Save that sends its frames and closes.
@@ -29,7 +29,7 @@ protected:
     void addSaveExitRow(QLayout* body, QList<QWidget*> order, int saveId, int exitId);
     // The title and the buttons' texts. Without a station there is nothing to save to: Save is
     // off. Returns whether a station is connected.
-    bool showTitle(int titleText);
+    bool showTitle(TextId titleText);
     // Sends the frames behind the screen check, then closes. Once every frame went out the
     // station holds them, and written() makes the dialog's own copy follow: a reopening before
     // the next poll must not show, and send back, what the station held before.

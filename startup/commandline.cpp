@@ -11,11 +11,13 @@ namespace nimbra {
 namespace {
 
 constexpr auto Usage =
-    "Usage: nimbra [--data-folder DIR] [--simulate] [--trace FILE] [--help] [--version]\n";
+    "Usage: nimbra [--data-folder DIR] [--simulate] [--station ID] [--trace FILE] [--help] "
+    "[--version]\n";
 constexpr auto Options =
     "\nCompanion for the USB thermo-hygrometer station.\n\n"
     "  --data-folder DIR  keep the database, Main.ini and fetched logs in DIR\n"
     "  --simulate         run against the built-in station emulator\n"
+    "  --station ID       use the station of this id (nimbractl stations lists them)\n"
     "  --trace FILE       write every report to and from the station into FILE\n"
     "  -h, --help         show this help and end\n"
     "  -v, --version      show the version and end\n";
@@ -29,12 +31,16 @@ CommandLine ParseCommandLine(const QStringList& arguments, const QString& versio
                                         QStringLiteral("DIR"));
     const QCommandLineOption simulate(QStringLiteral("simulate"),
                                       QStringLiteral("Run against the built-in station emulator."));
+    const QCommandLineOption station(QStringLiteral("station"),
+                                     QStringLiteral("Use the station of this id."),
+                                     QStringLiteral("ID"));
     const QCommandLineOption trace(QStringLiteral("trace"),
                                    QStringLiteral("Write every report into FILE."),
                                    QStringLiteral("FILE"));
     QCommandLineParser parser;
     parser.addOption(dataFolder);
     parser.addOption(simulate);
+    parser.addOption(station);
     parser.addOption(trace);
     const QCommandLineOption help = parser.addHelpOption();
     const QCommandLineOption showVersion = parser.addVersionOption();
@@ -63,6 +69,7 @@ CommandLine ParseCommandLine(const QStringList& arguments, const QString& versio
     command.options.dataFolder =
         folder.isEmpty() ? DefaultDataFolder() : QFileInfo(folder).absoluteFilePath();
     command.options.simulate = parser.isSet(simulate);
+    command.options.station = parser.value(station);
     if (parser.isSet(trace))
         command.options.traceFile = QFileInfo(parser.value(trace)).absoluteFilePath();
     return command;

@@ -10,6 +10,7 @@ struct StartOptions
     QString dataFolder; // absolute; the platform's default unless --data-folder names one
     bool simulate = false;
     QString traceFile; // absolute; empty: no report trace
+    QString station;   // the station's id; empty: the first free one
 };
 
 // Exit status of a command line that cannot be understood; 1 is a failure of the work itself.
@@ -26,8 +27,8 @@ struct CommandLine
     bool toStandardError = false;
 };
 
-// Reads --data-folder DIR, --simulate, --trace FILE, --help and --version. --help and --version win
-// over anything else on the line, so they work before the window system is up.
+// Reads --data-folder DIR, --simulate, --station ID, --trace FILE, --help and --version. --help and
+// --version win over anything else on the line, so they work before the window system is up.
 CommandLine ParseCommandLine(const QStringList& arguments, const QString& version);
 
 // Prints a command line's text where it belongs.

@@ -3,9 +3,10 @@
 namespace nimbra {
 
 StationSession::StationSession(HidTransport& transport, const Timing& timing,
-                               SingleInstanceLock& lock)
-    : m_lock(lock), m_link(transport, m_router, timing)
+                               const StationHolds& holds, const std::string& stationId)
+    : m_link(transport, m_router, timing, &holds)
 {
+    m_link.chooseStation(stationId);
     m_link.setObserver(this);
     m_router.setSettingsDecoder(
         [this](const Page& page) { m_link.setFahrenheit(DecodeSettingsPage(page, m_readings)); });
@@ -19,25 +20,42 @@ StationSession::~StationSession()
     m_router.setSettingsDecoder({});
 }
 
-QString StationSession::HeldProblem()
+namespace {
+
+QString RefusalText(const StationRefusal& refusal)
 {
-    return QStringLiteral("the Nimbra window (or another nimbractl) is using the station; close "
-                          "it and try again");
+    const QString id = QString::fromStdString(refusal.stationId);
+    if (!refusal.problem.empty())
+        return QStringLiteral("the station %1 cannot be held: %2")
+            .arg(id, QString::fromStdString(refusal.problem));
+    const StationHolder holder = refusal.heldBy.value_or(StationHolder{});
+    const QString who = holder.pid == 0 ? QStringLiteral("another program")
+                                        : QStringLiteral("%1 (pid %2)")
+                                              .arg(QString::fromStdString(holder.name))
+                                              .arg(holder.pid);
+    return QStringLiteral("the station %1 is held by %2; end it or choose another station with "
+                          "--station")
+        .arg(id, who);
 }
+
+} // namespace
 
 SessionOpening StationSession::open()
 {
     m_problem.clear();
-    if (!m_lock.held() && !m_lock.acquire()) {
-        m_problem = HeldProblem();
-        return SessionOpening::Held;
-    }
     m_denied = false;
     if (m_link.Connect())
         return SessionOpening::Opened;
     if (m_denied)
         return SessionOpening::AccessDenied;
-    m_problem = QStringLiteral("no station found (is it plugged in?)");
+    if (const std::optional<StationRefusal>& refusal = m_link.lastSearch().refusal) {
+        m_problem = RefusalText(*refusal);
+        return SessionOpening::Held;
+    }
+    m_problem = m_link.chosenStation().empty()
+                    ? QStringLiteral("no station found (is it plugged in?)")
+                    : QStringLiteral("no station %1 found (nimbractl stations lists them)")
+                          .arg(QString::fromStdString(m_link.chosenStation()));
     return SessionOpening::NoStation;
 }
 

@@ -3,7 +3,7 @@
 #include "hidlink.h"
 #include "livereadings.h"
 #include "replyrouter.h"
-#include "singleinstance.h"
+#include "stationhold.h"
 
 #include <QString>
 #include <array>
@@ -15,7 +15,7 @@ namespace nimbra {
 enum class SessionOpening
 {
     Opened,
-    Held,        // the window (or another session) has the station
+    Held,        // another program (a window, another nimbractl) holds the station
     NoStation,   // no station among the HID interfaces
     AccessDenied // a station is there but the system refuses to open it
 };
@@ -29,25 +29,26 @@ struct SetupPages
     Page calibration{};
 };
 
-// The station for one program without the window: it takes the per-user lock the window
-// holds, so the two never talk to the station at once (the protocol has no request ids, and two
-// requesters would mix their replies), then opens the station over the link. The transport is
-// the system's HID interfaces or the emulator. One thread uses a session at a time; the link's
-// reader thread runs beside it.
+// The station for one program without the window, opened over the link with the station's
+// hold, so no other program talks to it at the same time (the protocol has no request ids, and
+// two requesters would mix their replies). The transport is the system's HID interfaces or the
+// emulator. One thread uses a session at a time; the link's reader thread runs beside it.
 class StationSession final : private LinkObserver
 {
 public:
-    // lock: the window's single-instance lock; it stays taken for the life of the session.
-    StationSession(HidTransport& transport, const Timing& timing, SingleInstanceLock& lock);
+    // holds: where the station's hold is taken. stationId: the station to use; empty for the
+    // first free one.
+    StationSession(HidTransport& transport, const Timing& timing, const StationHolds& holds,
+                   const std::string& stationId = {});
     ~StationSession() override;
     StationSession(const StationSession&) = delete;
     StationSession& operator=(const StationSession&) = delete;
 
     SessionOpening open();
-    // What problem() says when a window holds the station.
-    static QString HeldProblem();
     // One line for the user on why open() failed; empty after a success.
     QString problem() const { return m_problem; }
+    // What the last open() saw.
+    const StationSearch& search() const { return m_link.lastSearch(); }
 
     // Reads the settings page (the unit and the channels in use). False without an answer.
     bool readSettings();
@@ -77,7 +78,6 @@ private:
     void accessDenied(const std::string& path) override;
     void linkBroken() override {}
 
-    SingleInstanceLock& m_lock;
     ReplyRouter m_router;
     HidLink m_link;
     LiveReadings m_readings;

@@ -214,6 +214,21 @@ void RecordStore::RollbackReplace()
     m_droppedIndexes.clear();
 }
 
+void RecordStore::Attach(const std::filesystem::path& file, const char* schema)
+{
+    if (!connected())
+        throw StoreError(lastError());
+    const std::u8string name = file.u8string();
+    sqlite3_stmt* raw = nullptr;
+    if (sqlite3_prepare_v2(m_db.get(), "ATTACH DATABASE ?1 AS ?2", -1, &raw, nullptr) != SQLITE_OK)
+        throw StoreError(lastError());
+    const Statement attach(raw);
+    sqlite3_bind_text(raw, 1, reinterpret_cast<const char*>(name.c_str()), -1, SQLITE_TRANSIENT);
+    sqlite3_bind_text(raw, 2, schema, -1, SQLITE_STATIC);
+    if (sqlite3_step(raw) != SQLITE_DONE)
+        throw StoreError(lastError());
+}
+
 void RecordStore::OpenForAppend()
 {
     if (!connected())

@@ -86,6 +86,13 @@ public:
     // Drops what the running replacement has written; silent, also when none runs.
     void RollbackReplace();
 
+    // Makes another database file part of this connection under schema, so that a replacement's
+    // transaction covers it as well: both files commit together, or neither does. Until the next
+    // Open. Raises on failure.
+    void Attach(const std::filesystem::path& file, const char* schema);
+    // The connection, for a writer of an attached file within a replacement's transaction.
+    sqlite3* Connection() const { return m_db.get(); }
+
     void OpenForAppend();
     // Appends *CurrentRow. 0 done; 2 failed, message shown.
     int AppendRow();

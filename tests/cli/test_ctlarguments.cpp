@@ -92,7 +92,10 @@ TEST(RecordExport, LinesCarryPaddedTimesShortestFloatsAndEmptyNoValues)
     const float none = float(NoValue);
     EXPECT_EQ(FormatExportLine({ToOleDate({2017, 3, 4, 9, 5, 7}), 21.3f, 55, -0.5f, 20.0f}),
               "2017-03-04 09:05:07,21.3,55,-0.5,20");
-    EXPECT_EQ(FormatExportLine({0.0, none, NoValue, none, none}), "1899-12-30 00:00:00,,,,");
+    // A stamp that did not parse is stored as 0 or -1: no time is made up for it.
+    EXPECT_EQ(FormatExportLine({0.0, none, NoValue, none, none}), ",,,,");
+    EXPECT_EQ(FormatExportLine({-1.0, 1.5f, 2, none, none}), ",1.5,2,,");
+    EXPECT_EQ(FormatExportLine({0.5, none, NoValue, none, none}), "1899-12-30 12:00:00,,,,");
 }
 
 // --trace belongs to no command: it is taken off the line before the command reads it.

@@ -6,7 +6,7 @@
 #include "headless.h"
 #include "livereadings.h"
 #include "loggenerator.h"
-#include "singleinstance.h"
+#include "stationhold.h"
 
 #include <QFile>
 #include <QJsonArray>
@@ -14,6 +14,7 @@
 #include <QJsonObject>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 using namespace nimbra;
 using namespace std::chrono;
@@ -87,9 +88,10 @@ protected:
         });
         m_env.out = m_out.file();
         m_env.err = m_err.file();
-        m_env.transport = [this](bool) -> HidTransport& { return m_bus; };
+        m_env.transport = [this](const StationChoice&) -> HidTransport& { return m_bus; };
         m_env.timing = Timing().scaled(0.05);
-        m_env.lockFolder = m_lockFolder.path();
+        m_env.machineHolds = m_holdFolder.path().toStdString();
+        m_env.emulatedHolds = m_env.machineHolds;
         m_env.defaultDataFolder = m_data.path();
         // What start-up copies into a new data folder.
         std::filesystem::copy_file(NIMBRA_TEMPLATE_DB, m_data.filePath(u"7100.db"_s).toStdString());
@@ -135,7 +137,7 @@ protected:
     }
 
     QTemporaryDir m_data;
-    QTemporaryDir m_lockFolder;
+    QTemporaryDir m_holdFolder;
     EmulatedBus m_bus;
     std::shared_ptr<EmulatedStation> m_station;
     Capture m_out;
@@ -178,9 +180,9 @@ TEST_F(HeadlessTest, LiveJsonIsTheEmulatorsChannels)
         else
             EXPECT_EQ(channel["humidity"_L1].toInt(-1), humidity);
         if (c == 3 || c == 5)
-            EXPECT_TRUE(channel["dewPoint"_L1].isNull());
+            EXPECT_TRUE(channel["dew_point"_L1].isNull());
         else
-            EXPECT_NEAR(channel["dewPoint"_L1].toDouble(),
+            EXPECT_NEAR(channel["dew_point"_L1].toDouble(),
                         ComputeDewPoint(static_cast<float>(temperature), humidity), 0.051);
     }
 }
@@ -223,7 +225,7 @@ TEST_F(HeadlessTest, TheNightlyFetchTakesOnlyWhatChanged)
     ASSERT_EQ(outdoor.status, 0) << outdoor.err;
     EXPECT_EQ(std::count(outdoor.out.begin(), outdoor.out.end(), '\n'), 1 + 288 + 46);
     EXPECT_EQ(outdoor.out.substr(0, outdoor.out.find('\n')),
-              "Time,Temperature,Humidity,DewPoint,HeatIndex");
+              "Time,Temperature(°C),Humidity(%),DewPoint(°C),HeatIndex(°C)");
     const Outcome indoor = run({u"history"_s, u"--indoor"_s, u"--from"_s, u"2026-11-30 0:00:00"_s,
                                 u"--to"_s, u"2026-11-30 0:25:00"_s});
     ASSERT_EQ(indoor.status, 0) << indoor.err;
@@ -257,7 +259,8 @@ TEST_F(HeadlessTest, HistoryReplacesItsOutputFileOnlyWhenWhole)
     std::filesystem::remove(archive());
     ASSERT_EQ(run(Words("fetch 20261201.csv")).status, 0);
     ASSERT_EQ(run({u"history"_s, u"--output"_s, output}).status, 0);
-    EXPECT_TRUE(contents().startsWith("Time,Temperature,Humidity,DewPoint,HeatIndex\n"));
+    EXPECT_TRUE(
+        contents().startsWith("Time,Temperature(°C),Humidity(%),DewPoint(°C),HeatIndex(°C)\n"));
     EXPECT_EQ(contents().count('\n'), 1 + 40);
 }
 
@@ -281,10 +284,11 @@ TEST_F(HeadlessTest, AStationPulledMidFetchIsResumedByTheNextRun)
 
 TEST_F(HeadlessTest, TheWindowKeepsTheStation)
 {
-    SingleInstanceLock window(m_lockFolder.path(), LockName(m_data.path()));
-    ASSERT_TRUE(window.acquire());
+    const StationHolds windows(m_env.machineHolds, "nimbra");
+    const HoldAttempt window = windows.take(Path);
+    ASSERT_TRUE(window.hold);
     const int opens = m_bus.openCount(Path);
-    QTemporaryDir elsewhere; // the user's window has the station whatever folder we work on
+    QTemporaryDir elsewhere; // the window has the station whatever folder we work on
     const QByteArray other = ("live --data-folder " + elsewhere.path()).toLocal8Bit();
     for (const char* line : {other.constData(), "live", "settings", "list", "fetch --all",
                              "set-clock", "interval 30"}) {
@@ -292,10 +296,38 @@ TEST_F(HeadlessTest, TheWindowKeepsTheStation)
         const Outcome refused = run(Words(line));
         EXPECT_EQ(refused.status, 1);
         EXPECT_EQ(std::count(refused.err.begin(), refused.err.end(), '\n'), 1) << refused.err;
-        EXPECT_NE(refused.err.find("window"), std::string::npos) << refused.err;
+        EXPECT_NE(refused.err.find("held by nimbra (pid " + std::to_string(::getpid()) + ")"),
+                  std::string::npos)
+            << refused.err;
     }
     EXPECT_EQ(m_bus.openCount(Path), opens) << "the window's station was never touched";
-    EXPECT_TRUE(window.held());
+    EXPECT_EQ(windows.holder(Path)->name, "nimbra");
+}
+
+TEST_F(HeadlessTest, StationsListsEachIdPathAndHolder)
+{
+    m_bus.addStation("emulated:attic", 2, "SN-7");
+    const StationHolds windows(m_env.machineHolds, "nimbra");
+    const HoldAttempt window = windows.take("SN-7");
+    ASSERT_TRUE(window.hold);
+    const Outcome listed = run(Words("stations --json"));
+    ASSERT_EQ(listed.status, 0) << listed.err;
+    const QJsonArray stations =
+        QJsonDocument::fromJson(QByteArray::fromStdString(listed.out)).array();
+    ASSERT_EQ(stations.size(), 2);
+    EXPECT_EQ(stations[0].toObject(), (QJsonObject{{"id"_L1, QString::fromLatin1(Path)},
+                                                   {"path"_L1, QString::fromLatin1(Path)},
+                                                   {"heldBy"_L1, QJsonValue::Null}}));
+    EXPECT_EQ(stations[1].toObject(),
+              (QJsonObject{{"id"_L1, "SN-7"_L1},
+                           {"path"_L1, "emulated:attic"_L1},
+                           {"heldBy"_L1, QJsonObject{{"name"_L1, "nimbra"_L1},
+                                                     {"pid"_L1, double(::getpid())}}}}));
+    const Outcome chosen = run(Words("live --station SN-7"));
+    EXPECT_EQ(chosen.status, 1);
+    EXPECT_NE(chosen.err.find("SN-7 is held by nimbra"), std::string::npos) << chosen.err;
+    const Outcome first = run(Words("live"));
+    EXPECT_EQ(first.status, 0) << "the free one";
 }
 
 TEST_F(HeadlessTest, NoStationIsOneLineAndStatusOne)
@@ -322,8 +354,8 @@ TEST_F(HeadlessTest, TheStationTakesTheIntervalAndTheClock)
 
 TEST_F(HeadlessTest, EveryCommandHasHelpAndRefusesABadLine)
 {
-    for (const char* command :
-         {"live", "settings", "list", "fetch", "set-clock", "interval", "history"}) {
+    for (const char* command : {"live", "settings", "list", "fetch", "set-clock", "interval",
+                                "history", "stations", "serve"}) {
         SCOPED_TRACE(command);
         const Outcome help = run({QString::fromLatin1(command), u"--help"_s});
         EXPECT_EQ(help.status, 0);

@@ -11,68 +11,70 @@ namespace {
 struct Entry
 {
     int position;
-    int id;
+    TextId id;
     QString english;
     QString german;
 };
 
 const Entry Entries[] = {
-    {0, 201, u"Temperature"_s, u"Temperatur"_s},
-    {1, 202, u"Humidity"_s, u"Luftfeuchtigkeit"_s},
-    {2, 293, u"DewPoint"_s, u"Taupunkt"_s},
-    {3, 204, u"Menu"_s, u"Menü"_s},
-    {4, 205, u"Setup"_s, u"Einstellungen"_s},
-    {5, 206, u"Graph Type"_s, u"Graphiktyp"_s},
-    {6, 207, u"Graph Time"_s, u"Graphikzeit"_s},
-    {7, 208, u"Time Format"_s, u"Format Zeit"_s},
-    {8, 209, u"Date Format"_s, u"Format Datum"_s},
-    {9, 210, u"Units"_s, u"Einheiten"_s},
-    {10, 211, u"TimeZone"_s, u"Zeitzone"_s},
-    {11, 212, u"Sync Time"_s, u"Synchronisationszeit"_s},
-    {12, 213, u"Interval"_s, u"Intervall"_s},
-    {13, 214, u"Minute"_s, u"Minuten"_s},
-    {14, 215, u"Set Interval"_s, u"Intervalleinstellung"_s},
-    {15, 216, u"Save"_s, u"Sichern"_s},
-    {16, 217, u"Exit"_s, u"Verlassen"_s},
-    {17, 218, u"Alarm"_s, u"Alarm"_s},
-    {18, 219, u"Temperature Alarm"_s, u"Temperaturalarm"_s},
-    {19, 220, u"Humidity Alarm"_s, u"Alarm Luftfeuchtigkeit"_s},
-    {20, 221, u"Calibration"_s, u"Kalibrierung"_s},
-    {21, 222, u"SDCard File"_s, u"SD Karte Datei"_s},
-    {22, 223, u"Select"_s, u"Auswählen"_s},
-    {23, 224, u"Delete"_s, u"Löschen"_s},
-    {24, 225, u"Graph"_s, u"Graphik"_s},
-    {25, 226, u"File Name"_s, u"Dateiname"_s},
-    {26, 227, u"Size"_s, u"Größe"_s},
-    {27, 228, u"Time"_s, u"Uhrzeit"_s},
-    {28, 229, u"HeatIndex"_s, u"Wärmeindex"_s},
-    {29, 230, u"Are you want to Synchronization Time?"_s,
+    {0, TextId::Temperature, u"Temperature"_s, u"Temperatur"_s},
+    {1, TextId::Humidity, u"Humidity"_s, u"Luftfeuchtigkeit"_s},
+    {2, TextId::DewPoint, u"DewPoint"_s, u"Taupunkt"_s},
+    {3, TextId::Menu, u"Menu"_s, u"Menü"_s},
+    {4, TextId::Setup, u"Setup"_s, u"Einstellungen"_s},
+    {5, TextId::GraphType, u"Graph Type"_s, u"Graphiktyp"_s},
+    {6, TextId::GraphTime, u"Graph Time"_s, u"Graphikzeit"_s},
+    {7, TextId::TimeFormat, u"Time Format"_s, u"Format Zeit"_s},
+    {8, TextId::DateFormat, u"Date Format"_s, u"Format Datum"_s},
+    {9, TextId::Units, u"Units"_s, u"Einheiten"_s},
+    {10, TextId::TimeZone, u"TimeZone"_s, u"Zeitzone"_s},
+    {11, TextId::SyncTime, u"Sync Time"_s, u"Synchronisationszeit"_s},
+    {12, TextId::Interval, u"Interval"_s, u"Intervall"_s},
+    {13, TextId::Minute, u"Minute"_s, u"Minuten"_s},
+    {14, TextId::SetInterval, u"Set Interval"_s, u"Intervalleinstellung"_s},
+    {15, TextId::Save, u"Save"_s, u"Sichern"_s},
+    {16, TextId::Exit, u"Exit"_s, u"Verlassen"_s},
+    {17, TextId::Alarm, u"Alarm"_s, u"Alarm"_s},
+    {18, TextId::TemperatureAlarm, u"Temperature Alarm"_s, u"Temperaturalarm"_s},
+    {19, TextId::HumidityAlarm, u"Humidity Alarm"_s, u"Alarm Luftfeuchtigkeit"_s},
+    {20, TextId::Calibration, u"Calibration"_s, u"Kalibrierung"_s},
+    {21, TextId::SdCardFile, u"SDCard File"_s, u"SD Karte Datei"_s},
+    {22, TextId::Select, u"Select"_s, u"Auswählen"_s},
+    {23, TextId::Delete, u"Delete"_s, u"Löschen"_s},
+    {24, TextId::Graph, u"Graph"_s, u"Graphik"_s},
+    {25, TextId::FileName, u"File Name"_s, u"Dateiname"_s},
+    {26, TextId::Size, u"Size"_s, u"Größe"_s},
+    {27, TextId::Time, u"Time"_s, u"Uhrzeit"_s},
+    {28, TextId::HeatIndex, u"HeatIndex"_s, u"Wärmeindex"_s},
+    {29, TextId::SyncTimeQuestion, u"Are you want to Synchronization Time?"_s,
      u"Möchten Sie die Uhrzeit synchronisieren?"_s},
-    {30, 231, u"Sync Time Success"_s, u"Synchronisationszeit Uhrzeit"_s},
-    {31, 232, u"Unconnected"_s, u"Getrennt"_s},
-    {32, 233, u"Connected"_s, u"Verbunden"_s},
-    {33, 234, u"Start Time"_s, u"Startzeit"_s},
-    {34, 235, u"End Time"_s, u"Endzeit"_s},
-    {35, 236, u"Please switch the device to the main screen."_s,
+    {30, TextId::SyncTimeSuccess, u"Sync Time Success"_s, u"Synchronisationszeit Uhrzeit"_s},
+    {31, TextId::Unconnected, u"Unconnected"_s, u"Getrennt"_s},
+    {32, TextId::Connected, u"Connected"_s, u"Verbunden"_s},
+    {33, TextId::StartTime, u"Start Time"_s, u"Startzeit"_s},
+    {34, TextId::EndTime, u"End Time"_s, u"Endzeit"_s},
+    {35, TextId::SwitchToMainScreen, u"Please switch the device to the main screen."_s,
      u"Wechseln Sie zum Hauptbildschirm."_s},
-    {36, 237, u"Interval Range of values: 5 to 240 Minute"_s,
+    {36, TextId::IntervalRange, u"Interval Range of values: 5 to 240 Minute"_s,
      u"Intervallbereich der Werte: 5 bis 240 Minuten"_s},
-    {37, 238, u"Set Interval Success"_s, u"Bestätigung Intervalleinstellung"_s},
-    {38, 239, u"Temp Error"_s, u"Fehler Temperatur"_s},
-    {39, 240, u"Humi Error"_s, u"Fehler Luftfeuchtigkeit"_s},
-    {40, 241, u"Temp Out of value"_s, u"Temperatur außerhalb des Wertes"_s},
-    {41, 242, u"Humi Out of value"_s, u"Luftfeuchtig außerhalb des Wertes"_s},
-    {42, 243, u"Please select a file"_s, u"Wählen Sie eine Datei aus"_s},
-    {43, 244, u"Open Error"_s, u"Fehleröffnung"_s},
-    {44, 245, u"Create Error"_s, u"Fehlererstellung"_s},
-    {45, 246, u"This file errors"_s, u"Fehlerhafte Datei"_s},
-    {46, 247, u"Are you sure to delete the file?"_s, u"Sind Sie sicher: Löschen?"_s},
-    {47, 248, u"Time Error"_s, u"Zeitfehler"_s},
-    {48, 249, u"Area"_s, u"Bereich"_s},
-    {49, 250, u"About Nimbra"_s, u"Über Nimbra"_s},
-    {50, 294, u"High"_s, u"Hoch"_s},
-    {51, 295, u"Low"_s, u"Niedrig"_s},
-    {52, 296, u"Language"_s, u"Sprache"_s},
+    {37, TextId::SetIntervalSuccess, u"Set Interval Success"_s,
+     u"Bestätigung Intervalleinstellung"_s},
+    {38, TextId::TempError, u"Temp Error"_s, u"Fehler Temperatur"_s},
+    {39, TextId::HumiError, u"Humi Error"_s, u"Fehler Luftfeuchtigkeit"_s},
+    {40, TextId::TempOutOfValue, u"Temp Out of value"_s, u"Temperatur außerhalb des Wertes"_s},
+    {41, TextId::HumiOutOfValue, u"Humi Out of value"_s, u"Luftfeuchtig außerhalb des Wertes"_s},
+    {42, TextId::SelectFilePlease, u"Please select a file"_s, u"Wählen Sie eine Datei aus"_s},
+    {43, TextId::OpenError, u"Open Error"_s, u"Fehleröffnung"_s},
+    {44, TextId::CreateError, u"Create Error"_s, u"Fehlererstellung"_s},
+    {45, TextId::FileErrors, u"This file errors"_s, u"Fehlerhafte Datei"_s},
+    {46, TextId::DeleteQuestion, u"Are you sure to delete the file?"_s,
+     u"Sind Sie sicher: Löschen?"_s},
+    {47, TextId::TimeError, u"Time Error"_s, u"Zeitfehler"_s},
+    {48, TextId::Area, u"Area"_s, u"Bereich"_s},
+    {49, TextId::AboutTitle, u"About Nimbra"_s, u"Über Nimbra"_s},
+    {50, TextId::High, u"High"_s, u"Hoch"_s},
+    {51, TextId::Low, u"Low"_s, u"Niedrig"_s},
+    {52, TextId::Language, u"Language"_s, u"Sprache"_s},
 };
 
 struct MenuEntry
@@ -107,7 +109,7 @@ TEST(UiText, EveryPositionHoldsItsIdInBothLanguages)
     const UiText english = Loaded(Language::English);
     const UiText german = Loaded(Language::German);
     for (const Entry& entry : Entries) {
-        SCOPED_TRACE(entry.id);
+        SCOPED_TRACE(entry.position);
         EXPECT_EQ(UiText::IdAt(entry.position), entry.id);
         EXPECT_EQ(english.At(entry.position), entry.english);
         EXPECT_EQ(english.Text(entry.id), entry.english);
@@ -128,28 +130,45 @@ TEST(UiText, EmptyUntilLoadedAndReloadReplacesEveryEntry)
     texts.LoadUiText(Language::German);
     texts.LoadUiText(Language::English);
     for (const Entry& entry : Entries)
-        EXPECT_EQ(texts.At(entry.position), entry.english) << entry.id;
+        EXPECT_EQ(texts.At(entry.position), entry.english) << entry.position;
 }
 
 TEST(UiText, UnknownIdsAndPositionsAreEmpty)
 {
     const UiText texts = Loaded(Language::German);
-    // 101 is in the string table but not one of the 53; 203 and 251..292 do not exist.
-    for (int id : {0, 101, 200, 203, 251, 270, 292, 297, -201})
-        EXPECT_TRUE(texts.Text(id).isEmpty()) << id;
+    // Numbers the table does not hold, as a cast or a corrupt value could still produce.
+    for (int id : {0, 200, 203, 251, 270, 292, 297, -201})
+        EXPECT_TRUE(texts.Text(static_cast<TextId>(id)).isEmpty()) << id;
     for (int position : {-1, UiText::Count, 1000}) {
         EXPECT_TRUE(texts.At(position).isEmpty()) << position;
-        EXPECT_EQ(UiText::IdAt(position), 0) << position;
+        EXPECT_EQ(UiText::IdAt(position), std::nullopt) << position;
     }
+}
+
+// Every id of the table, inside the 53 or not, reads in both languages through a loaded UiText:
+// an id outside the 53 (the setup dialogs' value warning, say) must not show an empty box.
+TEST(UiText, EveryTableIdHasATextInBothLanguages)
+{
+    const UiText english = Loaded(Language::English);
+    const UiText german = Loaded(Language::German);
+    for (TextId id : AllTextIds) {
+        SCOPED_TRACE(static_cast<int>(id));
+        EXPECT_FALSE(english.Text(id).isEmpty());
+        EXPECT_FALSE(german.Text(id).isEmpty());
+        EXPECT_EQ(english.Text(id), StringTable(Language::English, id));
+        EXPECT_EQ(german.Text(id), StringTable(Language::German, id));
+    }
+    EXPECT_EQ(german.Text(TextId::AboutMenuItem), u"Über Nimbra(&A)..."_s);
 }
 
 TEST(StringTable, HoldsTheSystemMenuEntryOutsideTheUiTexts)
 {
-    EXPECT_EQ(StringTable(Language::English, 101), u"About Nimbra(&A)..."_s);
-    EXPECT_EQ(StringTable(Language::German, 101), u"Über Nimbra(&A)..."_s);
-    EXPECT_EQ(StringTable(Language::German, 242), u"Luftfeuchtig außerhalb des Wertes"_s);
-    EXPECT_TRUE(StringTable(Language::English, 203).isEmpty());
-    EXPECT_TRUE(StringTable(Language::German, 32772).isEmpty());
+    EXPECT_EQ(StringTable(Language::English, TextId::AboutMenuItem), u"About Nimbra(&A)..."_s);
+    EXPECT_EQ(StringTable(Language::German, TextId::AboutMenuItem), u"Über Nimbra(&A)..."_s);
+    EXPECT_EQ(StringTable(Language::German, TextId::HumiOutOfValue),
+              u"Luftfeuchtig außerhalb des Wertes"_s);
+    EXPECT_TRUE(StringTable(Language::English, static_cast<TextId>(203)).isEmpty());
+    EXPECT_TRUE(StringTable(Language::German, static_cast<TextId>(32772)).isEmpty());
 }
 
 TEST(MenuText, TitleAndItemsInBothLanguages)
@@ -167,12 +186,14 @@ TEST(ParseTextTable, SkipsWhatIsNotAnEntryAndFallsBackToEnglish)
 {
     const TextTable table = ParseTextTable(u"# comment\t1\tx\r\n"
                                            u"\r\n"
-                                           u"201\tTemperature\tTemperatur\r\n"
-                                           u"202\tHumidity\n"
-                                           u"204\tMenu\t\n"
+                                           u"201 Temperature\tTemperature\tTemperatur\r\n"
+                                           u"202 Humidity\tHumidity\n"
+                                           u"204 Menu\tMenu\t\n"
                                            u"abc\tNot an id\tKeine Id\n"
                                            u"205\n"
-                                           u"206\t\tNur Deutsch\n"
+                                           u"206 GraphType\t\tNur Deutsch\n"
+                                           u"207\tNo name\tKein Name\n"
+                                           u"208 \tNo name\tKein Name\n"
                                            u"menu:popup\tMenu\tMenü\n"
                                            u"menu:32772\tSetup\tEinstellungen"_s);
     EXPECT_EQ(table.strings.size(), 3);

@@ -24,9 +24,9 @@ void EmulatorPanelTest::speaksTheLanguageAndDrivesTheStation()
         auto* plugged = panel.findChild<QCheckBox*>(QStringLiteral("plugged"));
         auto* busy = panel.findChild<QCheckBox*>(QStringLiteral("busy"));
         QVERIFY(plugged && busy);
-        QCOMPARE(panel.windowTitle(), StringTable(language, EmulatorPanel::TitleText));
-        QCOMPARE(plugged->text(), StringTable(language, EmulatorPanel::PluggedText));
-        QCOMPARE(busy->text(), StringTable(language, EmulatorPanel::BusyText));
+        QCOMPARE(panel.windowTitle(), StringTable(language, TextId::EmulatorTitle));
+        QCOMPARE(plugged->text(), StringTable(language, TextId::EmulatorPlugged));
+        QCOMPARE(busy->text(), StringTable(language, TextId::EmulatorBusy));
         panel.show();
         QVERIFY2(plugged->width() >= plugged->sizeHint().width(), "nothing cut");
         QVERIFY2(busy->width() >= busy->sizeHint().width(), "nothing cut");

@@ -2,34 +2,50 @@
 #include "archive.h"
 #include "dialogitems.h"
 #include "grapsh.h"
+#include "logimport.h"
 #include "recordingmessages.h"
 #include "tchart1.h"
 #include "tempdatabase.h"
 
 #include <QApplication>
 #include <QComboBox>
+#include <QDateEdit>
 #include <QPushButton>
 #include <QTest>
+#include <algorithm>
+#include <cmath>
+#include <fstream>
 
 using namespace nimbra;
 
 namespace {
 
-// The store as an import of count one-minute rows from minute first leaves it.
-void Import(const test::TempDatabase& store, int first, int count, const char* file, bool indoor)
+// An import of count one-minute readings from minute first, as the station logs them.
+// Outdoor readings are 20 °C or 68 °F.
+void Import(const test::TempDatabase& store, int first, int count, const char* file, bool indoor,
+            bool fahrenheit = false)
 {
-    std::string sql = "BEGIN; DELETE FROM Records;";
+    std::string log = indoor       ? "Time,Temperature(C),Humidity(%)\n"
+                      : fahrenheit ? "Time,Temperature(F),Humidity(%),DewPoint(F),HeatIndex(F)\n"
+                                   : "Time,Temperature(C),Humidity(%),DewPoint(C),HeatIndex(C)\n";
+    const std::string values = indoor       ? ":00,20,50\n"
+                               : fahrenheit ? ":00,68,50,47.3,--\n"
+                                            : ":00,20,50,8.5,--\n";
     for (int m = first; m < first + count; ++m)
-        sql += "INSERT INTO Records VALUES (45000 + " + std::to_string(m) +
-               " / 1440.0, 20, 50, "
-               "8.5, 65535);";
-    QCOMPARE(store.exec(sql + "COMMIT;"), std::string());
-    Archive(ArchivePathBeside(store.path())).Merge(store.path(), file, indoor, "(°C)");
+        log += "2023-03-15 " + std::to_string(m / 60) + ':' + (m % 60 < 10 ? "0" : "") +
+               std::to_string(m % 60) + values;
+    const std::filesystem::path path = store.folder() / file;
+    std::ofstream(path, std::ios::binary) << log;
+    test::RecordingMessages messages;
+    QVERIFY(ImportLogFile(path, file, store.path(), DateOrder::YearMonthDay, messages).stored);
 }
 
+// The drawn readings, without the breaks at gaps.
 int TemperatureCount(Grapsh& dialog)
 {
-    return dialog.chart()->graph(0)->dataCount();
+    auto& data = *dialog.chart()->graph(0)->data();
+    return int(std::count_if(data.begin(), data.end(),
+                             [](const QCPGraphData& point) { return !std::isnan(point.value); }));
 }
 
 } // namespace
@@ -49,7 +65,7 @@ private slots:
         texts.LoadUiText(Language::English);
         test::RecordingMessages messages;
         Grapsh dialog(texts, messages, store.path(), QStringLiteral("(°C)"));
-        auto* source = item<QComboBox>(&dialog, 1053);
+        auto* source = item<QComboBox>(&dialog, Grapsh::SourceBoxId);
         auto* wholeLog = item<QPushButton>(&dialog, Grapsh::WholeLogId);
         QCOMPARE(source->currentIndex(), 0);
         QTest::mouseClick(wholeLog, Qt::LeftButton);
@@ -58,7 +74,38 @@ private slots:
         source->setCurrentIndex(1);
         QTest::mouseClick(wholeLog, Qt::LeftButton);
         QCOMPARE(TemperatureCount(dialog), 3 + 5); // both outdoor files, not the indoor one
-        QCOMPARE(dialog.chart()->graph(1)->dataCount(), 3 + 5);
+        // The 97 minutes between them are a gap, not a line: one break.
+        QCOMPARE(dialog.chart()->graph(1)->dataCount(), 3 + 1 + 5);
+        QVERIFY2(messages.texts().isEmpty(), qPrintable(messages.texts().join(u'\n')));
+    }
+
+    // The history draws every reading in the unit of its latest, and its own span when the
+    // picked one is empty.
+    void drawsTheHistoryInOneUnitAndExplainsItsOwnSpan()
+    {
+        test::TempDatabase store;
+        Import(store, 0, 3, "F.csv", false, true);
+        Import(store, 100, 2, "C.csv", false);
+        Import(store, 0, 1, "IN_B.csv", true); // the last import, where the store alone is
+
+        UiText texts;
+        texts.LoadUiText(Language::English);
+        test::RecordingMessages messages;
+        Grapsh dialog(texts, messages, store.path(), QStringLiteral("(°C)"));
+        item<QComboBox>(&dialog, 1053)->setCurrentIndex(1);
+        QTest::mouseClick(item<QPushButton>(&dialog, Grapsh::WholeLogId), Qt::LeftButton);
+        QCOMPARE(TemperatureCount(dialog), 5);
+        for (const QCPGraphData& point : *dialog.chart()->graph(0)->data())
+            QVERIFY(std::isnan(point.value) || point.value == 20.0);
+        for (const QCPGraphData& point : *dialog.chart()->graph(1)->data())
+            QVERIFY(std::isnan(point.value) || point.value == 8.5);
+        QCOMPARE(dialog.chart()->yAxis->label(), QStringLiteral("(°C)"));
+
+        item<QDateEdit>(&dialog, Grapsh::StartDateId)->setDate(QDate(2024, 1, 1));
+        item<QDateEdit>(&dialog, Grapsh::EndDateId)->setDate(QDate(2024, 1, 2));
+        dialog.DrawGraph();
+        QVERIFY2(dialog.chart()->Notice().contains(QStringLiteral("2023-03-15 01:41:00")),
+                 qPrintable(dialog.chart()->Notice()));
         QVERIFY2(messages.texts().isEmpty(), qPrintable(messages.texts().join(u'\n')));
     }
 };

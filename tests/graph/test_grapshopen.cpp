@@ -47,7 +47,7 @@ struct Rig
                               .arg(OleDateFrom(Day, QTime(10, minute)), 0, 'g', 17)
                               .toStdString());
     }
-    QString text(int id) const { return StringTable(texts.language(), id); }
+    QString text(TextId id) const { return StringTable(texts.language(), id); }
     void draw(int view)
     {
         item<QComboBox>(&dialog, Grapsh::ViewBoxId)->setCurrentIndex(view);
@@ -92,13 +92,14 @@ void TestGrapshOpen::legendAndTitleOfEachView_data()
 {
     QTest::addColumn<Language>("language");
     QTest::addColumn<int>("view");
-    QTest::addColumn<QList<int>>("legend"); // text ids, in series order
+    QTest::addColumn<QList<TextId>>("legend"); // in series order
     for (Language language : {Language::English, Language::German}) {
         const char* name = language == Language::English ? "English" : "German";
         QTest::addRow("%s temperature", name)
-            << language << int(Grapsh::TemperatureView) << QList<int>{201, 293, 229};
+            << language << int(Grapsh::TemperatureView)
+            << QList<TextId>{TextId::Temperature, TextId::DewPoint, TextId::HeatIndex};
         QTest::addRow("%s humidity", name)
-            << language << int(Grapsh::HumidityView) << QList<int>{202};
+            << language << int(Grapsh::HumidityView) << QList<TextId>{TextId::Humidity};
     }
 }
 
@@ -107,13 +108,13 @@ void TestGrapshOpen::legendAndTitleOfEachView()
 {
     QFETCH(Language, language);
     QFETCH(int, view);
-    QFETCH(QList<int>, legend);
+    QFETCH(QList<TextId>, legend);
     Rig rig(language);
     SetRange(rig.dialog, Day, QTime(9, 0), Day, QTime(11, 0));
     rig.draw(Grapsh::TemperatureView);
     rig.draw(view);
     QStringList expected;
-    for (int id : legend)
+    for (TextId id : legend)
         expected << rig.text(id);
     QCOMPARE(LegendEntries(*rig.dialog.chart()), expected);
     QCOMPARE(rig.dialog.chart()->TitleText(), expected.first());
@@ -125,7 +126,7 @@ void TestGrapshOpen::timeErrorIsAnError()
     Rig rig(Language::German);
     SetRange(rig.dialog, Day, QTime(11, 0), Day, QTime(9, 0));
     rig.draw(Grapsh::TemperatureView);
-    QCOMPARE(rig.messages.texts(), QStringList{rig.text(248)});
+    QCOMPARE(rig.messages.texts(), QStringList{rig.text(TextId::TimeError)});
     QCOMPARE(rig.messages.kinds(), QList{test::RecordingMessages::Kind::Error});
 }
 
@@ -134,12 +135,14 @@ void TestGrapshOpen::emptySpanSaysWhereTheReadingsAre()
     for (Language language : {Language::English, Language::German}) {
         Rig rig(language);
         CTchart1& chart = *rig.dialog.chart();
-        const QString stored = rig.text(353).arg(QStringLiteral("2026-05-10 10:00:00"),
-                                                 QStringLiteral("2026-05-10 10:20:00"));
+        const QString stored =
+            rig.text(TextId::StoreSpan)
+                .arg(QStringLiteral("2026-05-10 10:00:00"), QStringLiteral("2026-05-10 10:20:00"));
         SetRange(rig.dialog, Day.addDays(1), QTime(9, 0), Day.addDays(1), QTime(11, 0));
         rig.draw(Grapsh::TemperatureView);
-        QCOMPARE(chart.Notice(), rig.text(352).arg(QStringLiteral("2026-05-11 09:00:00"),
-                                                   QStringLiteral("2026-05-11 11:00:00")) +
+        QCOMPARE(chart.Notice(), rig.text(TextId::NoReadings)
+                                         .arg(QStringLiteral("2026-05-11 09:00:00"),
+                                              QStringLiteral("2026-05-11 11:00:00")) +
                                      QLatin1Char('\n') + stored);
 
         // A span that holds a reading says nothing; one with only its start does.
@@ -155,7 +158,7 @@ void TestGrapshOpen::emptySpanSaysWhereTheReadingsAre()
         QVERIFY(chart.Notice().isEmpty());
         rig.database.exec("DELETE FROM Records");
         rig.draw(Grapsh::TemperatureView);
-        QVERIFY(chart.Notice().endsWith(QLatin1Char('\n') + rig.text(354)));
+        QVERIFY(chart.Notice().endsWith(QLatin1Char('\n') + rig.text(TextId::NothingImported)));
         QVERIFY(rig.messages.texts().isEmpty());
     }
 }

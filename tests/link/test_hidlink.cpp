@@ -13,7 +13,7 @@ using test::payloadOf;
 using test::ScriptedTransport;
 using test::TimedReply;
 
-struct RecordingObserver final : LinkObserver
+struct RecordingLinkObserver final : LinkObserver
 {
     std::atomic<int> found{0};
     std::atomic<int> lost{0};
@@ -67,7 +67,7 @@ protected:
     ScriptedTransport bus;
     ReplyRouter router;
     const Timing timing = Timing{}.scaled(0.05);
-    RecordingObserver observer;
+    RecordingLinkObserver observer;
     HidLink link{bus, router, timing};
 };
 

@@ -23,7 +23,7 @@ protected:
     {
         const auto path = m_db.folder() / name;
         std::ofstream(path, std::ios::binary) << content;
-        return ImportLogFile(path, name, m_db.path(), order, m_messages, {complete});
+        return ImportLogFile(path, name, m_db.path(), order, m_messages, {.complete = complete});
     }
 
     TempDatabase m_db;
@@ -280,7 +280,7 @@ TEST_F(LogImportTest, ACopyThatCannotBeReadKeepsThePreviousRows)
     EXPECT_EQ(m_db.rows().size(), 1u);
 
     ImportLogFile(unreadable, "copy.csv", m_db.path(), DateOrder::YearMonthDay, m_messages,
-                  {true, Language::German});
+                  {.language = Language::German});
     ASSERT_EQ(m_messages.texts().size(), 2);
     EXPECT_TRUE(m_messages.texts()[1].startsWith(QStringLiteral("Lesefehler: ")))
         << m_messages.texts()[1].toStdString();
@@ -298,5 +298,6 @@ TEST_F(LogImportTest, AFileWithoutReadingsEmptiesTheStoreAndSaysSo)
                   QStringLiteral("empty.csv holds no readings: 0 rows were imported."));
     }
     const ImportResult some = import("some.csv", std::string(OutdoorHeader) + "1,1,1,1,1");
-    EXPECT_EQ(ImportSummary(some, QStringLiteral("some.csv"), Language::English), QString());
+    EXPECT_EQ(ImportSummary(some, QStringLiteral("some.csv"), Language::English),
+              QStringLiteral("1 lines were not kept in the history; the first is line 2."));
 }

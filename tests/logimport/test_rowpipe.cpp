@@ -9,7 +9,7 @@ namespace {
 
 RowPipe::Batch Marked(int mark)
 {
-    return RowPipe::Batch(3, RecordRow{double(mark), 0.0f, 0, 0.0f, 0.0f});
+    return RowPipe::Batch(3, ParsedLine{RecordRow{double(mark), 0.0f, 0, 0.0f, 0.0f}});
 }
 
 } // namespace
@@ -25,7 +25,7 @@ TEST(RowPipe, BatchesArriveInOrderUntilTheProducerCloses)
     for (int mark = 0; mark < 20; ++mark) {
         const auto batch = pipe.pop();
         ASSERT_TRUE(batch);
-        EXPECT_EQ(batch->front().Time, double(mark));
+        EXPECT_EQ(batch->front().row.Time, double(mark));
     }
     EXPECT_FALSE(pipe.pop());
     producer.join();

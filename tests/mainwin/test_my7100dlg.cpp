@@ -1,3 +1,4 @@
+#include "aboutdlg.h"
 #include "channelscreen.h"
 #include "dialogitems.h"
 #include "emulatedbus.h"
@@ -263,7 +264,7 @@ void MainWindowTest::aboutBox()
         QWidget* box = QApplication::activeModalWidget();
         QVERIFY(box);
         title = box->windowTitle();
-        line = item<QLabel>(box, 1004)->text();
+        line = item<QLabel>(box, CAboutDlg::NameId)->text();
         box->close();
     });
     about->trigger();

@@ -64,9 +64,9 @@ protected:
     Broker broker;
     EmulatedBus bus;
     std::shared_ptr<EmulatedStation> station;
-    QTemporaryDir lockFolder;
-    SingleInstanceLock lock{lockFolder.path(), QStringLiteral("kv7100")};
-    StationSession session{bus, Timing{}.scaled(0.05), lock};
+    QTemporaryDir holdFolder;
+    const StationHolds holds{holdFolder.path().toStdString(), "nimbractl publish"};
+    StationSession session{bus, Timing{}.scaled(0.05), holds};
     StationTopics topics;
     BrokerOptions options;
     test::StatusLines status;
@@ -172,9 +172,10 @@ protected:
         bus.addStation(Path);
         env.out = std::tmpfile();
         env.err = std::tmpfile();
-        env.transport = [this](bool) -> HidTransport& { return bus; };
+        env.transport = [this](const StationChoice&) -> HidTransport& { return bus; };
         env.timing = Timing{}.scaled(0.05);
-        env.lockFolder = folder.path();
+        env.machineHolds = folder.path().toStdString();
+        env.emulatedHolds = env.machineHolds;
         env.defaultDataFolder = folder.path();
     }
     ~PublishCommandTest() override
@@ -245,6 +246,34 @@ TEST_F(PublishCommandTest, PublishesUntilToldToStop)
     EXPECT_EQ(status, 0);
     EXPECT_EQ(watcher.waitFor("e2e/availability", "offline").payload, "offline");
     EXPECT_NE(errors().find("connected to the broker 127.0.0.1:"), std::string::npos) << errors();
+}
+
+// No station at start is no reason to end: the service waits, says so once, reports the station
+// unavailable, and takes the station when it is plugged in.
+TEST_F(PublishCommandTest, WaitsForAStationThatIsNotThereAtStart)
+{
+    Broker broker;
+    ASSERT_TRUE(broker.start());
+    Subscriber watcher(broker.port());
+    ASSERT_TRUE(bus.unplug(Path));
+    int status = -1;
+    std::thread command([&] {
+        status = run({"publish", "--broker", QStringLiteral("127.0.0.1:%1").arg(broker.port()),
+                      "--topic-prefix", "late", "--interval", "5"});
+    });
+    EXPECT_EQ(watcher.waitFor("late/availability", "offline").payload, "offline");
+    ASSERT_TRUE(bus.plug(Path));
+    // Looked for again at the next poll, up to the interval of 5 s later.
+    EXPECT_EQ(watcher.waitFor("late/availability", "online", 15s).payload, "online");
+    EXPECT_GT(watcher.waitFor("late/ch1/state", [](const auto& m) { return m.count > 0; }).count,
+              0);
+    ::kill(::getpid(), SIGINT);
+    command.join();
+    EXPECT_EQ(status, 0);
+    const std::string said = errors();
+    const auto waiting = said.find("waiting for the station: no station found");
+    EXPECT_NE(waiting, std::string::npos) << said;
+    EXPECT_EQ(said.find("waiting for the station", waiting + 1), std::string::npos) << "once";
 }
 
 // A publisher killed where it stands says nothing itself: its last will does.

@@ -61,7 +61,7 @@ TEST(Discovery, ConfigsMatchTheStatesTheyRead)
     StationTopics topics;
     topics.prefix = "home/cellar station";
     for (const bool fahrenheit : {false, true}) {
-        const std::vector<MqttMessage> configs = DiscoveryConfigs(topics, fahrenheit);
+        const std::vector<MqttMessage> configs = DiscoveryConfigs(topics, fahrenheit, 60);
         ASSERT_EQ(configs.size(), 24u) << "eight channels, three quantities";
         std::set<std::string> configTopics;
         std::set<QString> uniqueIds;
@@ -90,10 +90,19 @@ TEST(Discovery, ConfigsMatchTheStatesTheyRead)
             EXPECT_EQ(config[u"device_class"].toString(),
                       field == u"humidity" ? u"humidity"_s : u"temperature"_s);
             EXPECT_EQ(config[u"device"][u"identifiers"][0].toString(), u"home_cellar_station");
+            EXPECT_EQ(config[u"device"][u"name"].toString(), u"Nimbra home/cellar station");
+            EXPECT_EQ(config[u"expire_after"].toInt(), 60) << "three polls of 20 s";
+            EXPECT_EQ(config[u"suggested_display_precision"],
+                      field == u"humidity" ? QJsonValue(QJsonValue::Undefined) : QJsonValue(1));
+            for (const char16_t* block : {u"device", u"origin"})
+                EXPECT_EQ(config[block][u"sw_version"].toString(), QStringLiteral(NIMBRA_VERSION));
+            EXPECT_EQ(config[u"origin"][u"name"].toString(), u"Nimbra");
         }
         EXPECT_EQ(configTopics.size(), 24u);
         EXPECT_EQ(uniqueIds.size(), 24u);
     }
+    topics.prefix = "nimbra/SN-7";
+    EXPECT_EQ(DeviceName(topics), "Nimbra SN-7") << "not \"Nimbra ... nimbra\"";
 }
 
 TEST(BrokerAddress, HostAndPort)

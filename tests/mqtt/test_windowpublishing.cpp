@@ -66,6 +66,16 @@ void WindowPublishingTest::pollsAndUnplugReachTheBroker()
         bus.plug(StationPath);
         QTRY_COMPARE_WITH_TIMEOUT(watcher.messages()[topics.availability()].payload,
                                   std::string("online"), 3000);
+
+        // A station that stops answering: the old page is shown again, but nothing fresh goes
+        // out, and the station turns unavailable.
+        station->setMuted(true);
+        QTRY_COMPARE_WITH_TIMEOUT(watcher.messages()[topics.availability()].payload,
+                                  std::string("offline"), 3000);
+        const int states = watcher.messages()[topics.state(4)].count;
+        QTest::qWait(1500); // several poll cycles at this timing
+        QCOMPARE(watcher.messages()[topics.state(4)].count, states);
+        QCOMPARE(watcher.messages()[topics.availability()].payload, std::string("offline"));
         window.reject();
     }
     link.stop();

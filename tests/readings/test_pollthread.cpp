@@ -70,7 +70,10 @@ struct RecordingTargets final : PollTargets
     {
         add("calibration " + std::to_string(page[0]));
     }
-    void liveFetched(const Page& page) override { add("live " + std::to_string(page[0])); }
+    void liveFetched(const Page& page, bool answered) override
+    {
+        add("live " + std::to_string(page[0]) + (answered ? "" : " stale"));
+    }
     void repaint() override { ++repaints; }
 };
 
@@ -126,6 +129,22 @@ TEST_F(PollThreadTest, FirstCycleAsksInOrderAndHandsThePagesOn)
     EXPECT_EQ(events[2], "calibration 5");
     EXPECT_EQ(events[3], "live 3");
     EXPECT_TRUE(poll.m_PollEvent.isSet());
+}
+
+TEST_F(PollThreadTest, ALiveRequestWithoutReplyHandsOnTheOldPageAsStale)
+{
+    std::atomic<bool> silent{false};
+    bus.addStation("S", [&silent, answer = station()](const Payload& command) {
+        return silent.load() && command[1] == 0x03 ? std::vector<TimedReply>{} : answer(command);
+    });
+    ASSERT_TRUE(link.Connect());
+    poll.RunPollCycle();
+    silent = true;
+    poll.RunPollCycle();
+    const auto events = targets.seen();
+    ASSERT_EQ(events.size(), 8u);
+    EXPECT_EQ(events[3], "live 3");
+    EXPECT_EQ(events[7], "live 3 stale");
 }
 
 TEST_F(PollThreadTest, OpenDialogHoldsCyclesOffButNotTheRepaints)

@@ -44,7 +44,7 @@ template <typename Transport> struct Rig
     template <typename T = QWidget> T* at(int id) { return item<T>(&dialog, id); }
     void pick(int row) { at<QTableWidget>(History::FileList)->setCurrentCell(row, 0); }
     bool idle() { return at<QPushButton>(History::SelectButton)->isEnabled(); }
-    QString text(int id) const { return StringTable(texts.language(), id); }
+    QString text(TextId id) const { return StringTable(texts.language(), id); }
     void selectAndWait()
     {
         at<QPushButton>(History::SelectButton)->click();
@@ -121,7 +121,8 @@ void HistoryEdgesTest::recordColumnsBeforeAnyImport()
         EmulatedRig rig(language);
         rig.dialog.OnInitDialog();
         const QAbstractItemModel* records = rig.at<QTableView>(History::RecordList)->model();
-        const int ids[] = {228, 201, 202, 293, 229};
+        const TextId ids[] = {TextId::Time, TextId::Temperature, TextId::Humidity, TextId::DewPoint,
+                              TextId::HeatIndex};
         QCOMPARE(records->columnCount(), int(std::size(ids)));
         for (int column = 0; column < records->columnCount(); ++column)
             QCOMPARE(records->headerData(column, Qt::Horizontal).toString(), rig.text(ids[column]));
@@ -135,7 +136,7 @@ void HistoryEdgesTest::deleteWithNothingSelected()
     rig.dialog.OnInitDialog();
     rig.at<QPushButton>(History::SelectButton)->setEnabled(false);
     rig.at<QPushButton>(History::DeleteButton)->click();
-    QCOMPARE(rig.messages.texts(), QStringList{rig.text(243)});
+    QCOMPARE(rig.messages.texts(), QStringList{rig.text(TextId::SelectFilePlease)});
     QCOMPARE(rig.deleteFrames(), 0);
     QCOMPARE(rig.at<QTableWidget>(History::FileList)->rowCount(), 1);
     QVERIFY2(rig.idle(), "Delete gives Select back");
@@ -151,12 +152,13 @@ void HistoryEdgesTest::namesToDeleteFitTheFrame()
     name->setText(longest + QLatin1Char('n'));
     rig.messages.answer(MessageService::Answer::Ok);
     rig.at<QPushButton>(History::DeleteButton)->click();
-    QCOMPARE(rig.messages.texts(), QStringList{rig.text(301).arg(60)});
+    QCOMPARE(rig.messages.texts(), QStringList{rig.text(TextId::NameTooLong).arg(60)});
     QCOMPARE(rig.deleteFrames(), 0);
 
     name->setText(longest);
     rig.at<QPushButton>(History::DeleteButton)->click();
-    QCOMPARE(rig.messages.texts().last(), rig.text(420).arg(longest) + u'\n' + rig.text(247));
+    QCOMPARE(rig.messages.texts().last(), rig.text(TextId::DeleteFileQuestion).arg(longest) +
+                                              u'\n' + rig.text(TextId::DeleteQuestion));
     QCOMPARE(rig.deleteFrames(), 1);
     const Payload sent = rig.station->received().back().payload();
     QCOMPARE(QByteArray(reinterpret_cast<const char*>(sent.data()) + 2, 60), longest.toLatin1());
@@ -173,7 +175,7 @@ void HistoryEdgesTest::localCopyThatCannotBeCreated()
     rig.dialog.OnInitDialog();
     rig.pick(0);
     rig.selectAndWait();
-    QTRY_COMPARE(rig.messages.texts(), QStringList{rig.text(245)});
+    QTRY_COMPARE(rig.messages.texts(), QStringList{rig.text(TextId::CreateError)});
     QVERIFY(!std::filesystem::exists(missing));
 }
 
@@ -216,13 +218,14 @@ void HistoryEdgesTest::barReportsAFailedTransferWhereItStopped()
         rig.selectAndWait();
         // The import of what arrived follows with its own word.
         QTRY_VERIFY(rig.messages.texts().size() == 2);
-        QCOMPARE(rig.messages.texts().first(), rig.text(246));
+        QCOMPARE(rig.messages.texts().first(), rig.text(TextId::FileErrors));
         auto* bar = rig.at<QProgressBar>(History::ProgressBar);
         QCOMPARE(bar->maximum(), 10000);
         QCOMPARE(bar->value(), 4096);
         QVERIFY(bar->isTextVisible());
-        QCOMPARE(bar->text(),
-                 rig.text(351).arg(40).arg(grouped(language, 4096), grouped(language, 10000)));
+        QCOMPARE(bar->text(), rig.text(TextId::ProgressStopped)
+                                  .arg(40)
+                                  .arg(grouped(language, 4096), grouped(language, 10000)));
         QVERIFY(rig.at<QLabel>(History::SizeLabel)->text().isEmpty());
     }
 }
@@ -238,13 +241,16 @@ void HistoryEdgesTest::barReportsACompleteTransfer()
     rig.pick(0);
     rig.selectAndWait();
     QCOMPARE(bar->value(), bar->maximum());
-    QCOMPARE(bar->text(),
-             rig.text(350).arg(100).arg(QStringLiteral("10,000"), QStringLiteral("10,000")));
-    QVERIFY(rig.messages.texts().isEmpty());
+    QCOMPARE(bar->text(), rig.text(TextId::Progress)
+                              .arg(100)
+                              .arg(QStringLiteral("10,000"), QStringLiteral("10,000")));
+    // The file's last line is cut short: the store takes it, the history does not.
+    QCOMPARE(rig.messages.texts(), QStringList{rig.text(TextId::LinesNotKept).arg(1).arg(278)});
     rig.pick(1);
     rig.selectAndWait();
-    QCOMPARE(bar->text(), rig.text(350).arg(100).arg(QStringLiteral("0"), QStringLiteral("0")));
-    QVERIFY(!rig.messages.texts().contains(rig.text(246)));
+    QCOMPARE(bar->text(),
+             rig.text(TextId::Progress).arg(100).arg(QStringLiteral("0"), QStringLiteral("0")));
+    QVERIFY(!rig.messages.texts().contains(rig.text(TextId::FileErrors)));
 }
 
 // A file the store refuses leaves the list, its unit and its indoor flag with the last file

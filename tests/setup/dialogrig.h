@@ -39,7 +39,8 @@ struct WindowRig
     template <typename Act> std::pair<bool, bool> onMenuDialog(int command, Act act)
     {
         const auto polled = [this] {
-            return window.poll().m_PollEvent.isSet() && !window.texts().Text(216).isEmpty();
+            return window.poll().m_PollEvent.isSet() &&
+                   !window.texts().Text(TextId::Save).isEmpty();
         };
         const int before = polledCycles();
         QDeadlineTimer deadline(5000);

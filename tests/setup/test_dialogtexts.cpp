@@ -54,27 +54,42 @@ struct Caption
 {
     Which dialog;
     int control; // 0: the window title
-    int text;
+    TextId text;
 };
 
 // Which text each control takes when its dialog opens.
 constexpr Caption Captions[] = {
-    {Which::Setup, 0, 205},          {Which::Setup, 1089, 206},
-    {Which::Setup, 1090, 207},       {Which::Setup, 1091, 211},
-    {Which::Setup, 1092, 213},       {Which::Setup, 1093, 208},
-    {Which::Setup, 1094, 209},       {Which::Setup, 1095, 210},
-    {Which::Setup, 1096, 214},       {Which::Setup, 1097, 201},
-    {Which::Setup, 1098, 293},       {Which::Setup, 1099, 229},
-    {Which::Setup, 1087, 215},       {Which::Setup, 1005, 216},
-    {Which::Setup, 1037, 217},       {Which::Alarm, 0, 218},
-    {Which::Alarm, 1120, 219},       {Which::Alarm, 1121, 220},
-    {Which::Alarm, 1122, 219},       {Which::Alarm, 1123, 220},
-    {Which::Alarm, 1124, 294},       {Which::Alarm, 1125, 295},
-    {Which::Alarm, 1126, 294},       {Which::Alarm, 1127, 295},
-    {Which::Alarm, 1, 216},          {Which::Alarm, 2, 217},
-    {Which::Calibration, 0, 221},    {Which::Calibration, 1128, 201},
-    {Which::Calibration, 1129, 202}, {Which::Calibration, 1005, 216},
-    {Which::Calibration, 1006, 217},
+    {Which::Setup, 0, TextId::Setup},
+    {Which::Setup, Setting::GraphTypeLabelId, TextId::GraphType},
+    {Which::Setup, Setting::GraphTimeLabelId, TextId::GraphTime},
+    {Which::Setup, Setting::TimeZoneLabelId, TextId::TimeZone},
+    {Which::Setup, Setting::IntervalLabelId, TextId::Interval},
+    {Which::Setup, Setting::TimeFormatLabelId, TextId::TimeFormat},
+    {Which::Setup, Setting::DateFormatLabelId, TextId::DateFormat},
+    {Which::Setup, Setting::UnitLabelId, TextId::Units},
+    {Which::Setup, Setting::MinuteLabelId, TextId::Minute},
+    {Which::Setup, Setting::TemperatureRowId, TextId::Temperature},
+    {Which::Setup, Setting::DewPointRowId, TextId::DewPoint},
+    {Which::Setup, Setting::HeatIndexRowId, TextId::HeatIndex},
+    {Which::Setup, Setting::SetIntervalId, TextId::SetInterval},
+    {Which::Setup, Setting::SaveId, TextId::Save},
+    {Which::Setup, Setting::ExitId, TextId::Exit},
+    {Which::Alarm, 0, TextId::Alarm},
+    {Which::Alarm, Alarm::TempGroupId, TextId::TemperatureAlarm},
+    {Which::Alarm, Alarm::HumiGroupId, TextId::HumidityAlarm},
+    {Which::Alarm, Alarm::TempSwitchLabelId, TextId::TemperatureAlarm},
+    {Which::Alarm, Alarm::HumiSwitchLabelId, TextId::HumidityAlarm},
+    {Which::Alarm, Alarm::TempHighLabelId, TextId::High},
+    {Which::Alarm, Alarm::TempLowLabelId, TextId::Low},
+    {Which::Alarm, Alarm::HumiHighLabelId, TextId::High},
+    {Which::Alarm, Alarm::HumiLowLabelId, TextId::Low},
+    {Which::Alarm, Alarm::SaveId, TextId::Save},
+    {Which::Alarm, Alarm::ExitId, TextId::Exit},
+    {Which::Calibration, 0, TextId::Calibration},
+    {Which::Calibration, Calib::TempLabelId, TextId::Temperature},
+    {Which::Calibration, Calib::HumiLabelId, TextId::Humidity},
+    {Which::Calibration, Calib::SaveId, TextId::Save},
+    {Which::Calibration, Calib::ExitId, TextId::Exit},
 };
 
 } // namespace
@@ -133,11 +148,11 @@ void DialogTextsTest::settingsPageShownInTheBoxes()
         page[7] = c.unit;
         rig.setting.m_SettingsPage.set(page);
         const std::unique_ptr<QDialog> dialog = open(Which::Setup, rig);
-        const std::pair<int, int> shown[] = {{1006, c.graphType},
-                                             {1008, c.timeFormat},
-                                             {1009, c.dateFormat},
-                                             {1010, c.daylight},
-                                             {1012, c.unit}};
+        const std::pair<int, int> shown[] = {{Setting::GraphTypeBoxId, c.graphType},
+                                             {Setting::TimeFormatBoxId, c.timeFormat},
+                                             {Setting::DateFormatBoxId, c.dateFormat},
+                                             {Setting::DaylightBoxId, c.daylight},
+                                             {Setting::UnitBoxId, c.unit}};
         for (const auto& [box, index] : shown)
             QVERIFY2(at<QComboBox>(dialog.get(), box)->currentIndex() == index,
                      qPrintable(QStringLiteral("box %1 for %2").arg(box).arg(index)));
@@ -158,7 +173,7 @@ void DialogTextsTest::busyScreenSavesNothing()
         at<QLineEdit>(dialog.get(), edit)->setText(QStringLiteral("1.0"));
         at<QAbstractButton>(dialog.get(), which == Which::Alarm ? Alarm::SaveId : Calib::SaveId)
             ->click();
-        QCOMPARE(rig.messages.texts(), QStringList{rig.texts.Text(236)});
+        QCOMPARE(rig.messages.texts(), QStringList{rig.texts.Text(TextId::SwitchToMainScreen)});
         QCOMPARE(dialog->result(), int(QDialog::Accepted));
         QCOMPARE(rig.codesReceived(), std::vector<std::uint8_t>{0x51});
         const StationState after = rig.station->state();

@@ -120,9 +120,9 @@ void SetupDialogsTest::setupFromTheMenuReachesTheStation()
     WindowRig rig([](StationModel& m) { m.setSettingsPage(settingsPage(0xFB, 0, 0)); });
     int shownZone = -1;
     const auto [seen, accepted] = rig.onMenuDialog(CMy7100Dlg::SetupCommand, [&](QDialog* d) {
-        shownZone = at<QComboBox>(d, 1011)->currentIndex();
-        at<QComboBox>(d, 1011)->setCurrentIndex(15); // "3"
-        at<QComboBox>(d, 1012)->setCurrentIndex(1);  // °F
+        shownZone = at<QComboBox>(d, Setting::TimeZoneBoxId)->currentIndex();
+        at<QComboBox>(d, Setting::TimeZoneBoxId)->setCurrentIndex(15); // "3"
+        at<QComboBox>(d, Setting::UnitBoxId)->setCurrentIndex(1);      // °F
         at<QComboBox>(d, Setting::AreaBoxId)->setCurrentIndex(1);
         click(d, Setting::CheckBoxId(3, MaskDewPoint));
         click(d, Setting::SaveId);
@@ -226,9 +226,9 @@ void SetupDialogsTest::setupWithoutAStation()
     Setting dialog(rig.setting, rig.link, rig.texts, rig.messages);
     QVERIFY(!at<QPushButton>(&dialog, Setting::SaveId)->isEnabled());
     QCOMPARE(at<QLineEdit>(&dialog, Setting::IntervalEditId)->text(), QStringLiteral("5"));
-    for (int id = 1006; id <= 1012; ++id)
+    for (int id = Setting::GraphTypeBoxId; id <= Setting::UnitBoxId; ++id)
         QCOMPARE(at<QComboBox>(&dialog, id)->currentIndex(), 0);
-    QCOMPARE(at<QComboBox>(&dialog, 1011)->currentText(), QStringLiteral("-12"));
+    QCOMPARE(at<QComboBox>(&dialog, Setting::TimeZoneBoxId)->currentText(), QStringLiteral("-12"));
     click(&dialog, Setting::SetIntervalId);
     QCOMPARE(rig.messages.texts(), QStringList{QStringLiteral("Unconnected")});
 
@@ -253,7 +253,8 @@ void SetupDialogsTest::alarmFromTheMenuReachesTheStation()
     bool greyed = false;
     bool enterSaves = false;
     const auto [seen, accepted] = rig.onMenuDialog(CMy7100Dlg::AlarmCommand, [&](QDialog* d) {
-        unitLabels << at<QLabel>(d, 1059)->text() << at<QLabel>(d, 1075)->text();
+        unitLabels << at<QLabel>(d, Alarm::TempUnitHigh)->text()
+                   << at<QLabel>(d, Alarm::TempUnitLow + ChannelCount - 1)->text();
         QCOMPARE(at<QLineEdit>(d, Alarm::TempHighEdit)->text(), QStringLiteral("95.0"));
         setText(d, Alarm::TempHighEdit, QStringLiteral("86"));
         setText(d, Alarm::HumiLowEdit + 7, QStringLiteral("33"));
@@ -377,7 +378,7 @@ void SetupDialogsTest::everySaveSendsItsWholeSequence()
          [](DialogRig& rig, LangData&, const QString&) {
              rig.setting.m_SettingsPage.set(settingsPage(0, 0, 0));
              Setting dialog(rig.setting, rig.link, rig.texts, rig.messages);
-             at<QComboBox>(&dialog, 1011)->setCurrentIndex(15);
+             at<QComboBox>(&dialog, Setting::TimeZoneBoxId)->setCurrentIndex(15);
              click(&dialog, Setting::SaveId);
          },
          {screenCheck, frameOf(0x10, settings), endOfWrite}},
@@ -525,7 +526,7 @@ void SetupDialogsTest::busyScreenWritesNothing()
     const Page before = rig.station->state().settingsPage;
     Setting dialog(rig.setting, rig.link, rig.texts, rig.messages);
     dialog.show();
-    at<QComboBox>(&dialog, 1006)->setCurrentIndex(2);
+    at<QComboBox>(&dialog, Setting::GraphTypeBoxId)->setCurrentIndex(2);
     click(&dialog, Setting::SaveId);
     QCOMPARE(rig.messages.texts(),
              QStringList{QStringLiteral("Please switch the device to the main screen.")});

@@ -136,7 +136,10 @@ TEST(CommandLine, DataFolderSimulateAndTrace)
         EXPECT_EQ(command.options.dataFolder, c.dataFolder);
         EXPECT_EQ(command.options.simulate, c.simulate);
         EXPECT_EQ(command.options.traceFile, c.traceFile);
+        EXPECT_TRUE(command.options.station.isEmpty());
     }
+    EXPECT_EQ(ParseCommandLine({u"nimbra"_s, u"--station"_s, u"SN-7"_s}, u"1.3"_s).options.station,
+              u"SN-7"_s);
     EXPECT_TRUE(DefaultDataFolder().endsWith(u"KV7100"_s));
 }
 
@@ -150,7 +153,8 @@ TEST(CommandLine, HelpVersionAndBadUsageEndWithoutAStart)
         QString firstLine;
     };
     const QString usage =
-        u"Usage: nimbra [--data-folder DIR] [--simulate] [--trace FILE] [--help] [--version]"_s;
+        u"Usage: nimbra [--data-folder DIR] [--simulate] [--station ID] [--trace FILE] [--help] "
+        u"[--version]"_s;
     const Case cases[] = {
         {{u"nimbra"_s, u"--help"_s}, 0, false, usage},
         {{u"nimbra"_s, u"--bogus"_s, u"-h"_s}, 0, false, usage},

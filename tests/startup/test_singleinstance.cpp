@@ -72,6 +72,8 @@ protected:
             environment.remove(u"XDG_RUNTIME_DIR"_s);
         // The shared temporary folder is not where the lock belongs.
         environment.insert(u"TMPDIR"_s, m_root.path());
+        // Nothing of the user's home is read or written.
+        environment.insert(u"HOME"_s, m_root.path());
         environment.insert(u"QT_QPA_PLATFORM"_s, u"offscreen"_s);
         process->setProcessEnvironment(environment);
         process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
