@@ -21,7 +21,19 @@ void PostedMessages::inform(const QString& text)
     }
     // The context's destruction drops a box that has not been shown yet.
     QMetaObject::invokeMethod(
-        m_context.data(), [this, text] { m_shown.inform(text); }, Qt::QueuedConnection);
+        m_context.data(), [this, text] { showInTurn(text); }, Qt::QueuedConnection);
+}
+
+void PostedMessages::showInTurn(const QString& text)
+{
+    m_waiting << text;
+    // A box runs its own event loop: a text posted meanwhile arrives in here again.
+    if (m_showing)
+        return;
+    m_showing = true;
+    while (!m_waiting.isEmpty())
+        m_shown.inform(m_waiting.takeFirst());
+    m_showing = false;
 }
 
 MessageService::Answer PostedMessages::ask(const QString& text, const QString& caption)

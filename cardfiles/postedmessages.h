@@ -4,6 +4,7 @@
 
 #include <QObject>
 #include <QPointer>
+#include <QStringList>
 #include <condition_variable>
 #include <memory>
 #include <mutex>
@@ -14,7 +15,9 @@ namespace nimbra {
 // The message service of a worker thread. Its texts are shown on the thread of a context
 // object (the dialog) by the service given, and the worker goes on at once, so the user-
 // interface thread can join the worker while a box is up. A question waits for its answer,
-// or gets Cancel as soon as close() was called or the context is gone.
+// or gets Cancel as soon as close() was called or the context is gone. Boxes open one after
+// the other, in the order the worker told them: a box posted while another is up waits for it
+// to close instead of opening on top of it.
 class PostedMessages final : public MessageService
 {
 public:
@@ -28,6 +31,8 @@ public:
     void close();
 
 private:
+    void showInTurn(const QString& text); // context thread
+
     struct Pending
     {
         std::mutex mutex;
@@ -40,6 +45,8 @@ private:
     std::mutex m_mutex;
     bool m_closed = false;               // guarded by m_mutex
     std::shared_ptr<Pending> m_question; // guarded by m_mutex: the question being asked
+    QStringList m_waiting;               // context thread: texts behind the box that is up
+    bool m_showing = false;              // context thread
 };
 
 } // namespace nimbra

@@ -198,9 +198,7 @@ void History::setTexts()
         {m_texts.Text(TextId::FileName), m_texts.Text(TextId::Size)});
     // Before the first import the columns carry their plain names: no unit is known yet.
     if (m_Records.columnCount() == 0)
-        m_Records.clear({m_texts.Text(TextId::Time), m_texts.Text(TextId::Temperature),
-                         m_texts.Text(TextId::Humidity), m_texts.Text(TextId::DewPoint),
-                         m_texts.Text(TextId::HeatIndex)});
+        showImportedRecords();
 }
 
 int History::DoModal()
@@ -308,11 +306,20 @@ void History::OnDelete()
             m_texts.Text(TextId::NameTooLong).arg(static_cast<int>(MaxDeleteNameLength)));
         return;
     }
-    if (m_messages.ask(m_texts.Text(TextId::DeleteQuestion)) != MessageService::Answer::Ok)
+    // Without a station the file stays on its card: the copy, the store and the row stay too.
+    if (!m_link.Connected()) {
+        m_messages.inform(m_texts.Text(TextId::Unconnected));
+        return;
+    }
+    const QString question = m_texts.Text(TextId::DeleteFileQuestion).arg(name) + u'\n' +
+                             m_texts.Text(TextId::DeleteQuestion);
+    if (m_messages.ask(question) != MessageService::Answer::Ok)
         return;
     const Timing& timing = m_link.timing();
-    m_link.Exchange(CommandFrame::deleteFile(bytes), RequestKind::NoReply, timing.deleteBefore,
-                    timing.deleteAfter);
+    if (!m_link.Write(CommandFrame::deleteFile(bytes), timing.deleteBefore, timing.deleteAfter)) {
+        m_messages.inform(m_texts.Text(TextId::Unconnected));
+        return;
+    }
     if (const auto copy = LocalCopyPath(m_DataFolder, bytes)) {
         std::error_code ignored;
         std::filesystem::remove(*copy, ignored);
@@ -360,20 +367,30 @@ void History::ImportLocalFile(const std::filesystem::path& localCopy, const std:
                       {.complete = complete, .language = language});
     if (!result.opened) {
         m_workerMessages.inform(QStringLiteral("Open Error2"));
+    } else if (const QString summary = ImportSummary(result, stationText(name), language);
+               !summary.isEmpty()) {
+        m_workerMessages.inform(summary);
+    }
+    post([this, result] {
+        if (result.stored) {
+            m_UnitLabel = result.unitLabel;
+            m_IsIndoorFile = result.indoor;
+            m_ImportedStamps = result.stamps;
+        }
+        showImportedRecords();
+    });
+}
+
+void History::showImportedRecords()
+{
+    if (!m_ImportedStamps) {
+        m_Records.clear({m_texts.Text(TextId::Time), m_texts.Text(TextId::Temperature),
+                         m_texts.Text(TextId::Humidity), m_texts.Text(TextId::DewPoint),
+                         m_texts.Text(TextId::HeatIndex)});
         return;
     }
-    if (const QString summary = ImportSummary(result, stationText(name), language);
-        !summary.isEmpty())
-        m_workerMessages.inform(summary);
-    post([this, result] {
-        m_UnitLabel = result.unitLabel;
-        m_IsIndoorFile = result.indoor;
-        const QStringList titles = recordTitles(m_UnitLabel, m_IsIndoorFile);
-        if (result.stored)
-            m_Records.setRecords(m_DatabasePath, titles, result.stamps, result.indoor);
-        else
-            m_Records.clear(titles);
-    });
+    m_Records.setRecords(m_DatabasePath, recordTitles(m_UnitLabel, m_IsIndoorFile),
+                         *m_ImportedStamps, m_IsIndoorFile);
 }
 
 void History::stopTransfer()

@@ -17,6 +17,7 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <optional>
 
 class QLabel;
 class QProgressBar;
@@ -93,6 +94,8 @@ private:
     void ImportLocalFile(const std::filesystem::path& localCopy, const std::string& name,
                          bool complete);
     QStringList recordTitles(const QString& unitLabel, bool indoor) const;
+    // The record list of the last import, or its plain columns before any.
+    void showImportedRecords();
     template <typename F> void post(F&& onUiThread);
 
     // TransferObserver: reader and worker threads.
@@ -112,10 +115,12 @@ private:
     std::filesystem::path m_DatabasePath; // set before the first transfer; the worker reads it
     FileTable m_Files{SizeTextStyle::KilobytesOrMegabytes}; // locks itself
     int m_SelectedRow = -1;                                 // user-interface thread
-    QString m_UnitLabel;                                    // user-interface thread
-    bool m_IsIndoorFile = false;                            // user-interface thread
-    RecordListModel m_Records{m_messages};                  // user-interface thread
-    std::atomic<int> m_pendingProgress{-1}; // the newest position not shown yet; -1 none
+    // The last file the store took; a refused import leaves them as they were.
+    QString m_UnitLabel;                       // user-interface thread
+    bool m_IsIndoorFile = false;               // user-interface thread
+    std::optional<StampForm> m_ImportedStamps; // user-interface thread
+    RecordListModel m_Records{m_messages};     // user-interface thread
+    std::atomic<int> m_pendingProgress{-1};    // the newest position not shown yet; -1 none
     // The bar of the running transfer; user-interface thread.
     bool m_transferShown = false;  // a transfer has set the bar's range and not ended yet
     bool m_transferWhole = false;  // it ended complete

@@ -12,8 +12,6 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPushButton>
-#include <QVBoxLayout>
 
 namespace nimbra {
 
@@ -28,10 +26,8 @@ std::size_t slot(int channel, int low)
 
 Alarm::Alarm(AlarmData& data, HidLink& link, const UiText& texts, MessageService& messages,
              QWidget* parent)
-    : QDialog(parent), m_data(data), m_link(link), m_texts(texts), m_messages(messages)
+    : SetupDialog(ResourceId, link, texts, messages, parent), m_data(data)
 {
-    SetItemId(this, ResourceId);
-    ModalToItsWindow(this);
     buildControls();
     OnInitDialog();
 }
@@ -87,15 +83,6 @@ void Alarm::buildControls()
     groups->addWidget(buildGroup(m_temp, false));
     groups->addWidget(buildGroup(m_humi, true));
 
-    const SaveExitRow buttons = NewSaveExitRow(this, SaveId, ExitId);
-    m_save = buttons.save;
-    QPushButton* exit = buttons.exit;
-
-    auto* layout = new QVBoxLayout(this);
-    layout->addLayout(groups);
-    layout->addLayout(buttons.layout);
-    layout->setSizeConstraint(QLayout::SetFixedSize);
-
     // Reading order: each group from its switch down its rows, left group first.
     QList<QWidget*> order;
     for (const Group* group : {&m_temp, &m_humi}) {
@@ -103,18 +90,12 @@ void Alarm::buildControls()
         for (std::size_t i = 0; i < group->edits.size(); ++i)
             order << group->checks[i] << group->edits[i];
     }
-    order << m_save << exit;
-    ChainTabOrder(order);
-    // Save is the template's default button: Enter saves.
-    NoAutoDefault(this);
-    m_save->setDefault(true);
-
-    connect(m_save, &QPushButton::clicked, this, [this] { OnSaveAlarms(); });
+    addSaveExitRow(groups, order, SaveId, ExitId);
 }
 
 bool Alarm::OnInitDialog()
 {
-    setWindowTitle(m_texts.Text(TextId::Alarm));
+    const bool connected = showTitle(TextId::Alarm);
     constexpr std::pair<int, TextId> Texts[] = {{TempSwitchLabelId, TextId::TemperatureAlarm},
                                                 {HumiSwitchLabelId, TextId::HumidityAlarm},
                                                 {TempHighLabelId, TextId::High},
@@ -125,18 +106,11 @@ bool Alarm::OnInitDialog()
         item<QLabel>(this, control)->setText(m_texts.Text(text));
     item<QGroupBox>(this, TempGroupId)->setTitle(m_texts.Text(TextId::TemperatureAlarm));
     item<QGroupBox>(this, HumiGroupId)->setTitle(m_texts.Text(TextId::HumidityAlarm));
-    m_save->setText(m_texts.Text(TextId::Save));
-    item<QPushButton>(this, ExitId)->setText(m_texts.Text(TextId::Exit));
     m_temp.master->addItems({"ON", "OFF"});
     m_humi.master->addItems({"ON", "OFF"});
 
     m_fahrenheit = m_link.Fahrenheit();
-    if (m_link.Connected()) {
-        m_pages = m_data.m_pages.get();
-    } else {
-        m_pages = UnconnectedAlarmPages();
-        m_save->setEnabled(false);
-    }
+    m_pages = connected ? m_data.m_pages.get() : UnconnectedAlarmPages();
 
     const QString unit = m_fahrenheit ? QStringLiteral("\u00B0F") : QStringLiteral("\u00B0C");
     for (int c = 1; c <= ChannelCount; ++c) {
@@ -194,7 +168,7 @@ AlarmForm Alarm::readForm() const
     return form;
 }
 
-void Alarm::OnSaveAlarms()
+void Alarm::save()
 {
     const AlarmWrite write = AlarmFrames(readForm(), m_pages, m_fahrenheit);
     if (write.check == AlarmCheck::TempError) {
@@ -211,9 +185,7 @@ void Alarm::OnSaveAlarms()
                               .arg(m_texts.Text(TextId::TempReadsAsNoValue)));
         return;
     }
-    if (m_link.Connected())
-        SaveToStation(m_link, m_data.m_ScreenBusy, write.frames, m_texts, m_messages);
-    accept();
+    saveAndClose(m_data.m_ScreenBusy, write.frames, [&] { m_data.m_pages.set(write.pages); });
 }
 
 } // namespace nimbra

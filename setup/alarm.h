@@ -1,24 +1,19 @@
 #pragma once
 
-#include "hidlink.h"
 #include "setupdata.h"
+#include "setupdialog.h"
 
-#include <QDialog>
 #include <array>
 
 class QCheckBox;
 class QComboBox;
 class QLineEdit;
-class QPushButton;
 
 namespace nimbra {
 
-class MessageService;
-class UiText;
-
 // The Alarm dialog: high and low limits of temperature and humidity per channel, their enable
 // switches and the two master switches. Shows the alarm pages the last poll fetched.
-class Alarm final : public QDialog
+class Alarm final : public SetupDialog
 {
     Q_OBJECT
 public:
@@ -62,20 +57,16 @@ private:
     void buildControls();
     QWidget* buildGroup(Group& group, bool humidity);
     bool OnInitDialog();
-    void OnSaveAlarms();
+    void save() override;
     void applySwitch(const Group& group);
     AlarmForm readForm() const;
 
     AlarmData& m_data;
-    HidLink& m_link;
-    const UiText& m_texts;
-    MessageService& m_messages;
 
     AlarmPages m_pages{}; // as shown at opening
     bool m_fahrenheit = false;
     Group m_temp;
     Group m_humi;
-    QPushButton* m_save = nullptr;
 };
 
 } // namespace nimbra

@@ -6,11 +6,8 @@
 #include "uitext.h"
 
 #include <QGridLayout>
-#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPushButton>
-#include <QVBoxLayout>
 
 namespace nimbra {
 
@@ -22,10 +19,8 @@ constexpr int TempUnit = 1077;
 
 Calib::Calib(CalibData& data, HidLink& link, const UiText& texts, MessageService& messages,
              QWidget* parent)
-    : QDialog(parent), m_data(data), m_link(link), m_texts(texts), m_messages(messages)
+    : SetupDialog(ResourceId, link, texts, messages, parent), m_data(data)
 {
-    SetItemId(this, ResourceId);
-    ModalToItsWindow(this);
     buildControls();
     OnInitDialog();
 }
@@ -48,44 +43,24 @@ void Calib::buildControls()
         grid->addWidget(NewLabel(this, 0, QStringLiteral("%")), c, 4);
     }
 
-    const SaveExitRow buttons = NewSaveExitRow(this, SaveId, ExitId);
-    m_save = buttons.save;
-    QPushButton* exit = buttons.exit;
-
-    auto* layout = new QVBoxLayout(this);
-    layout->addLayout(grid);
-    layout->addLayout(buttons.layout);
-    layout->setSizeConstraint(QLayout::SetFixedSize);
-
     QList<QWidget*> order;
     for (std::size_t i = 0; i < m_temps.size(); ++i)
         order << m_temps[i] << m_humis[i];
-    order << m_save << exit;
-    ChainTabOrder(order);
-    NoAutoDefault(this);
-
-    connect(m_save, &QPushButton::clicked, this, [this] { OnSaveCalibration(); });
+    addSaveExitRow(grid, order, SaveId, ExitId);
 }
 
 bool Calib::OnInitDialog()
 {
-    setWindowTitle(m_texts.Text(TextId::Calibration));
+    const bool connected = showTitle(TextId::Calibration);
     item<QLabel>(this, TempLabelId)->setText(m_texts.Text(TextId::Temperature));
     item<QLabel>(this, HumiLabelId)->setText(m_texts.Text(TextId::Humidity));
-    m_save->setText(m_texts.Text(TextId::Save));
-    item<QPushButton>(this, ExitId)->setText(m_texts.Text(TextId::Exit));
 
     m_fahrenheit = m_link.Fahrenheit();
     const QString unit = m_fahrenheit ? QStringLiteral("\u00B0F") : QStringLiteral("\u00B0C");
     for (int c = 1; c <= ChannelCount; ++c)
         item<QLabel>(this, TempUnit + c - 1)->setText(unit);
 
-    if (m_link.Connected()) {
-        m_OffsetPage = m_data.m_OffsetPage.get();
-    } else {
-        m_OffsetPage = Page{};
-        m_save->setEnabled(false);
-    }
+    m_OffsetPage = connected ? m_data.m_OffsetPage.get() : Page{};
     const CalibForm form = CalibFormFromPage(m_OffsetPage, m_fahrenheit);
     const CalibReadings& readings = m_data.m_Readings;
     for (int c = 1; c <= ChannelCount; ++c) {
@@ -109,7 +84,7 @@ CalibForm Calib::readForm() const
     return form;
 }
 
-void Calib::OnSaveCalibration()
+void Calib::save()
 {
     const CalibWrite write = CalibFrame(readForm(), m_OffsetPage, m_data.m_Readings, m_fahrenheit);
     if (write.check != CalibWrite::Check::Ok) {
@@ -120,9 +95,7 @@ void Calib::OnSaveCalibration()
         m_messages.inform(QStringLiteral(" CH%1 %2.").arg(write.channel).arg(m_texts.Text(text)));
         return;
     }
-    if (m_link.Connected())
-        SaveToStation(m_link, m_data.m_ScreenBusy, {*write.frame}, m_texts, m_messages);
-    accept();
+    saveAndClose(m_data.m_ScreenBusy, {*write.frame}, [&] { m_data.m_OffsetPage.set(write.page); });
 }
 
 } // namespace nimbra

@@ -1,22 +1,17 @@
 #pragma once
 
-#include "hidlink.h"
 #include "setupdata.h"
+#include "setupdialog.h"
 
-#include <QDialog>
 #include <array>
 
 class QLineEdit;
-class QPushButton;
 
 namespace nimbra {
 
-class MessageService;
-class UiText;
-
 // The Calibration dialog: the offsets the station adds to each channel's temperature and
 // humidity, checked against the readings taken when the dialog was chosen.
-class Calib final : public QDialog
+class Calib final : public SetupDialog
 {
     Q_OBJECT
 public:
@@ -34,19 +29,15 @@ public:
 private:
     void buildControls();
     bool OnInitDialog();
-    void OnSaveCalibration();
+    void save() override;
     CalibForm readForm() const;
 
     CalibData& m_data;
-    HidLink& m_link;
-    const UiText& m_texts;
-    MessageService& m_messages;
 
     Page m_OffsetPage{}; // as shown at opening
     bool m_fahrenheit = false;
     std::array<QLineEdit*, ChannelCount> m_temps{};
     std::array<QLineEdit*, ChannelCount> m_humis{};
-    QPushButton* m_save = nullptr;
 };
 
 } // namespace nimbra

@@ -48,10 +48,8 @@ QStringList zoneItems()
 
 Setting::Setting(SettingData& data, HidLink& link, const UiText& texts, MessageService& messages,
                  QWidget* parent)
-    : QDialog(parent), m_data(data), m_link(link), m_texts(texts), m_messages(messages)
+    : SetupDialog(ResourceId, link, texts, messages, parent), m_data(data)
 {
-    SetItemId(this, ResourceId);
-    ModalToItsWindow(this);
     buildControls();
     OnInitDialog();
 }
@@ -110,15 +108,9 @@ void Setting::buildControls()
         }
     }
 
-    const SaveExitRow buttons = NewSaveExitRow(this, SaveId, ExitId);
-    m_save = buttons.save;
-    QPushButton* exit = buttons.exit;
-
-    auto* layout = new QVBoxLayout(this);
-    layout->addWidget(upper);
-    layout->addWidget(lower);
-    layout->addLayout(buttons.layout);
-    layout->setSizeConstraint(QLayout::SetFixedSize);
+    auto* body = new QVBoxLayout;
+    body->addWidget(upper);
+    body->addWidget(lower);
 
     // Reading order: row by row through both columns, then the areas, then the buttons.
     QList<QWidget*> order{
@@ -127,12 +119,9 @@ void Setting::buildControls()
         m_interval,         setInterval,         m_boxes[Area]};
     for (QCheckBox* check : m_checks)
         order << check;
-    order << m_save << exit;
-    ChainTabOrder(order);
-    NoAutoDefault(this);
+    addSaveExitRow(body, order, SaveId, ExitId);
 
     connect(m_boxes[Area], &QComboBox::currentIndexChanged, this, [this] { OnAreaChanged(); });
-    connect(m_save, &QPushButton::clicked, this, [this] { OnSaveSettings(); });
     connect(setInterval, &QPushButton::clicked, this, [this] { OnSetInterval(); });
     connect(syncTime, &QPushButton::clicked, this, &Setting::syncTimeRequested);
 }
@@ -141,7 +130,7 @@ bool Setting::OnInitDialog()
 {
     m_ShownArea = 0;
     m_Initialising = true;
-    setWindowTitle(m_texts.Text(TextId::Setup));
+    const bool connected = showTitle(TextId::Setup);
     constexpr std::pair<int, TextId> Texts[] = {{GraphTypeLabelId, TextId::GraphType},
                                                 {GraphTimeLabelId, TextId::GraphTime},
                                                 {TimeZoneLabelId, TextId::TimeZone},
@@ -156,8 +145,6 @@ bool Setting::OnInitDialog()
     for (const auto& [control, text] : Texts)
         item<QLabel>(this, control)->setText(m_texts.Text(text));
     item<QPushButton>(this, SetIntervalId)->setText(m_texts.Text(TextId::SetInterval));
-    m_save->setText(m_texts.Text(TextId::Save));
-    item<QPushButton>(this, ExitId)->setText(m_texts.Text(TextId::Exit));
 
     m_boxes[GraphType]->addItems({m_texts.Text(TextId::Temperature), m_texts.Text(TextId::Humidity),
                                   m_texts.Text(TextId::DewPoint), m_texts.Text(TextId::HeatIndex)});
@@ -170,7 +157,7 @@ bool Setting::OnInitDialog()
     m_boxes[Area]->addItems({"CH Area1", "CH Area2", "CH Area3", "CH Area4", "CH Area5"});
 
     // Filling the boxes selected their first items; the page decides from here.
-    if (m_link.Connected()) {
+    if (connected) {
         const SettingSelection s = SelectionFromPage(m_data.m_SettingsPage.get());
         const int shown[] = {s.graphType,      s.graphTime, s.timeFormat, s.dateFormat,
                              s.daylightSaving, s.timeZone,  s.unit};
@@ -180,7 +167,6 @@ bool Setting::OnInitDialog()
         m_data.m_AreaMask = s.masks;
         m_interval->setText(QString::number(m_data.m_IntervalMinutes.load()));
     } else {
-        m_save->setEnabled(false);
         m_interval->setText(QStringLiteral("5"));
     }
     OnAreaChanged();
@@ -235,13 +221,12 @@ SettingSelection Setting::readSelection() const
     return s;
 }
 
-void Setting::OnSaveSettings()
+void Setting::save()
 {
-    if (m_link.Connected()) {
-        SaveToStation(m_link, m_data.m_ScreenBusy, {SettingsFrame(readSelection())}, m_texts,
-                      m_messages);
-    }
-    accept();
+    const SettingSelection selection = readSelection();
+    saveAndClose(m_data.m_ScreenBusy, {SettingsFrame(selection)}, [&] {
+        m_data.m_SettingsPage.set(WrittenSettingsPage(m_data.m_SettingsPage.get(), selection));
+    });
 }
 
 void Setting::OnSetInterval()
@@ -257,6 +242,7 @@ void Setting::OnSetInterval()
         m_messages.inform(m_texts.Text(TextId::Unconnected));
         return;
     }
+    m_data.m_IntervalMinutes = *minutes;
     m_messages.inform(m_texts.Text(TextId::SetIntervalSuccess));
 }
 

@@ -1,24 +1,19 @@
 #pragma once
 
-#include "hidlink.h"
 #include "setupdata.h"
+#include "setupdialog.h"
 
-#include <QDialog>
 #include <array>
 
 class QCheckBox;
 class QComboBox;
 class QLineEdit;
-class QPushButton;
 
 namespace nimbra {
 
-class MessageService;
-class UiText;
-
 // The Setup dialog: the station's formats, unit, time zone, daylight saving, the quantities of
 // its five channel areas, and the logging interval. Shows what the last poll fetched.
-class Setting final : public QDialog
+class Setting final : public SetupDialog
 {
     Q_OBJECT
 public:
@@ -65,7 +60,7 @@ private:
     void buildControls();
     bool OnInitDialog();
     void OnAreaChanged();
-    void OnSaveSettings();
+    void save() override;
     void OnSetInterval();
 
     SettingSelection readSelection() const;
@@ -73,9 +68,6 @@ private:
     void showMask(std::uint32_t mask, bool areaOne);
 
     SettingData& m_data;
-    HidLink& m_link;
-    const UiText& m_texts;
-    MessageService& m_messages;
 
     int m_ShownArea = 0;
     bool m_Initialising = false;
@@ -84,7 +76,6 @@ private:
     std::array<QComboBox*, 8> m_boxes{};
     std::array<QCheckBox*, ChannelCount * QuantityCount> m_checks{};
     QLineEdit* m_interval = nullptr;
-    QPushButton* m_save = nullptr;
 };
 
 } // namespace nimbra

@@ -1,6 +1,7 @@
 #include "alarmcodec.h"
 
 #include "numbertext.h"
+#include "writtenpage.h"
 
 namespace nimbra {
 
@@ -99,6 +100,10 @@ AlarmWrite AlarmFrames(const AlarmForm& entered, const AlarmPages& shown, bool f
     write.frames.emplace_back(Command::WriteAlarmSwitches, switches);
     write.frames.emplace_back(Command::WriteTempLimits, tempBytes);
     write.frames.emplace_back(Command::WriteHumiLimits, humis);
+    write.pages = shown;
+    write.pages[SwitchesPage] = WrittenPage(shown[SwitchesPage], switches);
+    write.pages[TempLimitsPage] = WrittenPage(shown[TempLimitsPage], tempBytes);
+    write.pages[HumiLimitsPage] = WrittenPage(shown[HumiLimitsPage], humis);
     return write;
 }
 

@@ -64,6 +64,7 @@ struct AlarmWrite
     AlarmCheck check = AlarmCheck::Ok;
     int channel = 0;                  // 1..8, the channel of a refused limit
     std::vector<CommandFrame> frames; // 0x12, 0x14, 0x15 when the check passed
+    AlarmPages pages{};               // what the station holds once it has taken them
 };
 
 // Checks the form and builds the three alarm frames. A temperature left as shown goes back as

@@ -1,6 +1,7 @@
 #include "calibcodec.h"
 
 #include "numbertext.h"
+#include "writtenpage.h"
 
 #include <cmath>
 
@@ -114,7 +115,8 @@ CalibWrite CalibFrame(const CalibForm& entered, const Page& shown, const CalibRe
         params[humiAt(c) - 1] =
             humis[c - 1] == NoLimit ? 0xFF : static_cast<std::uint8_t>(humis[c - 1]);
     }
-    return {Check::Ok, 0, CommandFrame(Command::WriteCalibration, params)};
+    return {Check::Ok, 0, CommandFrame(Command::WriteCalibration, params),
+            WrittenPage(shown, params)};
 }
 
 } // namespace nimbra

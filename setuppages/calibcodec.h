@@ -51,6 +51,7 @@ struct CalibWrite
     Check check = Check::Ok;
     int channel = 0; // 1..8, the channel the check stopped at
     std::optional<CommandFrame> frame;
+    Page page{}; // what the station holds once it has taken the frame
 };
 
 // Checks that every corrected reading stays in the station's range and builds the calibration

@@ -1,6 +1,7 @@
 #include "settingcodec.h"
 
 #include "numbertext.h"
+#include "writtenpage.h"
 
 namespace nimbra {
 
@@ -34,7 +35,9 @@ SettingSelection SelectionFromPage(const Page& page)
     return s;
 }
 
-CommandFrame SettingsFrame(const SettingSelection& s)
+namespace {
+
+std::array<std::uint8_t, 27> settingsParameters(const SettingSelection& s)
 {
     std::array<std::uint8_t, 27> params{};
     const auto byte = [](int value) { return static_cast<std::uint8_t>(value); };
@@ -49,7 +52,19 @@ CommandFrame SettingsFrame(const SettingSelection& s)
         for (std::size_t b = 0; b < 4; ++b)
             params[7 + 4 * a + b] = byte(static_cast<int>(s.masks[a] >> (24 - 8 * b)));
     }
-    return CommandFrame(Command::WriteSettings, params);
+    return params;
+}
+
+} // namespace
+
+CommandFrame SettingsFrame(const SettingSelection& s)
+{
+    return CommandFrame(Command::WriteSettings, settingsParameters(s));
+}
+
+Page WrittenSettingsPage(const Page& held, const SettingSelection& s)
+{
+    return WrittenPage(held, settingsParameters(s));
 }
 
 std::optional<int> ParseInterval(std::string_view text)

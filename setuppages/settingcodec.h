@@ -54,6 +54,8 @@ struct SettingSelection
 SettingSelection SelectionFromPage(const Page& settingsPage);
 // The settings frame (command 0x10): the page's layout one byte later.
 CommandFrame SettingsFrame(const SettingSelection& selection);
+// The settings page the station holds once it has taken that frame.
+Page WrittenSettingsPage(const Page& held, const SettingSelection& selection);
 
 inline constexpr int MinInterval = 5;
 inline constexpr int MaxInterval = 240;

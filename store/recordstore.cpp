@@ -115,6 +115,10 @@ int RecordStore::Open(const std::filesystem::path& database)
         return report(-1, text + ": " + std::string(name.begin(), name.end()));
     }
     sqlite3_busy_timeout(db.get(), BusyTimeoutMs);
+    // A write killed halfway leaves a journal that only a connection allowed to write can roll
+    // back, on its first read; the series reader's read-only connections would fail on it. A
+    // failure here shows with the read that meets it.
+    sqlite3_exec(db.get(), "SELECT count(*) FROM sqlite_master", nullptr, nullptr, nullptr);
     m_db = std::move(db);
     return 0;
 }

@@ -87,6 +87,7 @@ private slots:
     void germanTexts();
     void closingDuringATransferKeepsThePartialCopy();
     void workerMessagesNeverHoldTheWorker();
+    void workerMessagesAreReadInTheirOrder();
     void hiddenPurgeRemovesTheLocalCopies();
 };
 
@@ -257,7 +258,9 @@ void HistoryTest::deleteAsksAndSendsTheName()
 
     rig.messages.answer(MessageService::Answer::Ok);
     rig.at<QPushButton>(History::DeleteButton)->click();
-    QCOMPARE(rig.messages.texts().last(), QStringLiteral("Are you sure to delete the file?"));
+    QCOMPARE(rig.messages.texts().last(),
+             QStringLiteral("Delete IN20261202.csv from the station's card?\n"
+                            "Are you sure to delete the file?"));
     QCOMPARE(rig.station->received().back().payload(),
              CommandFrame::deleteFile("IN20261202.csv").bytes());
     QCOMPARE(rig.station->state().files.size(), std::size_t(1));
@@ -265,11 +268,27 @@ void HistoryTest::deleteAsksAndSendsTheName()
     QCOMPARE(rig.at<QTableWidget>(History::FileList)->rowCount(), 1);
     QCOMPARE(rig.at<QLabel>(History::SelectedName)->text(), QStringLiteral("20261201.csv"));
     QVERIFY(rig.database.rows().empty());
+
+    // Unplugged, the station's file stays, and so do the copy, the store and the row.
+    rig.database.exec("INSERT INTO Records VALUES (46000.5, 20.5, 40, 6.5, 20.1)");
+    const auto other = rig.database.folder() / "20261201.csv";
+    std::ofstream(other) << "old copy";
+    rig.bus.unplug(StationPath);
+    rig.link.OnDeviceChange(DeviceChange::Removal);
+    const qsizetype asked = rig.messages.texts().size();
+    rig.at<QPushButton>(History::DeleteButton)->click();
+    QCOMPARE(rig.messages.texts().mid(asked), QStringList{QStringLiteral("Unconnected")});
+    QCOMPARE(deleteFrames(), 1);
+    QVERIFY(std::filesystem::exists(other));
+    QCOMPARE(rig.at<QTableWidget>(History::FileList)->rowCount(), 1);
+    QCOMPARE(rig.database.rows().size(), std::size_t(1));
 }
 
 void HistoryTest::germanTexts()
 {
     Rig rig(Language::German);
+    rig.router.m_RouteListToMain = false;
+    rig.router.setFileLists(nullptr, &rig.dialog.files());
     rig.dialog.OnInitDialog();
     QCOMPARE(rig.dialog.windowTitle(), QStringLiteral("SD Karte Datei"));
     QCOMPARE(rig.at<QLabel>(History::SelectLabel)->text(), QStringLiteral("Auswählen"));
@@ -290,6 +309,12 @@ void HistoryTest::germanTexts()
         QVERIFY(button->sizeHint().width() >=
                 button->fontMetrics().horizontalAdvance(button->text()));
     }
+    rig.pick(1);
+    rig.messages.answer(MessageService::Answer::Cancel);
+    rig.at<QPushButton>(History::DeleteButton)->click();
+    QCOMPARE(rig.messages.texts().last(),
+             QStringLiteral("IN20261202.csv von der Karte der Station löschen?\n"
+                            "Sind Sie sicher: Löschen?"));
 }
 
 void HistoryTest::closingDuringATransferKeepsThePartialCopy()
@@ -331,6 +356,32 @@ void HistoryTest::workerMessagesNeverHoldTheWorker()
     QCOMPARE(answer, MessageService::Answer::Cancel);
     QCoreApplication::processEvents();
     QCOMPARE(shown.texts().size(), 1);
+}
+
+// A box runs an event loop until it is closed; the user reads the box on top first. Two texts
+// a worker tells one after the other are read in that order.
+void HistoryTest::workerMessagesAreReadInTheirOrder()
+{
+    struct ModalMessages final : MessageService
+    {
+        void inform(const QString& text) override
+        {
+            QCoreApplication::processEvents();
+            closed << text;
+        }
+        Answer ask(const QString&, const QString&) override { return Answer::Ok; }
+        QStringList closed;
+    };
+    QObject context;
+    ModalMessages shown;
+    PostedMessages posted(&context, shown);
+    std::thread([&] {
+        posted.inform(QStringLiteral("This file errors"));
+        posted.inform(QStringLiteral("2 rows were imported"));
+    }).join();
+    QTRY_COMPARE(shown.closed.size(), 2);
+    QCOMPARE(shown.closed, (QStringList{QStringLiteral("This file errors"),
+                                        QStringLiteral("2 rows were imported")}));
 }
 
 void HistoryTest::hiddenPurgeRemovesTheLocalCopies()

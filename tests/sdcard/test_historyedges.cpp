@@ -97,6 +97,7 @@ private slots:
     void localCopyGoneBeforeTheImport();
     void barReportsAFailedTransferWhereItStopped();
     void barReportsACompleteTransfer();
+    void aRefusedImportKeepsTheLastImportedFile();
 };
 
 void HistoryEdgesTest::sizeLabelStaysHidden()
@@ -156,7 +157,8 @@ void HistoryEdgesTest::namesToDeleteFitTheFrame()
 
     name->setText(longest);
     rig.at<QPushButton>(History::DeleteButton)->click();
-    QCOMPARE(rig.messages.texts().last(), rig.text(TextId::DeleteQuestion));
+    QCOMPARE(rig.messages.texts().last(), rig.text(TextId::DeleteFileQuestion).arg(longest) +
+                                              u'\n' + rig.text(TextId::DeleteQuestion));
     QCOMPARE(rig.deleteFrames(), 1);
     const Payload sent = rig.station->received().back().payload();
     QCOMPARE(QByteArray(reinterpret_cast<const char*>(sent.data()) + 2, 60), longest.toLatin1());
@@ -249,6 +251,37 @@ void HistoryEdgesTest::barReportsACompleteTransfer()
     QCOMPARE(bar->text(),
              rig.text(TextId::Progress).arg(100).arg(QStringLiteral("0"), QStringLiteral("0")));
     QVERIFY(!rig.messages.texts().contains(rig.text(TextId::FileErrors)));
+}
+
+// A file the store refuses leaves the list, its unit and its indoor flag with the last file
+// the store took: the graph goes on drawing those readings in their own unit.
+void HistoryEdgesTest::aRefusedImportKeepsTheLastImportedFile()
+{
+    EmulatedRig rig;
+    rig.station->putFile("20261201.csv",
+                         "Time,Temperature(C),Humidity(%),DewPoint(C),HeatIndex(C)\n"
+                         "2026-12-01 0:10:00,21.5,40,7.5,21.5\n"
+                         "2026-12-01 0:15:00,21.6,41,7.6,21.6\n");
+    rig.station->putFile("IN20261202.csv", "Time,Temperature(F),Humidity(%)\n"
+                                           "2026-12-02 0:10:00,70.5,40\n" +
+                                               std::string(70 * 1024, '7') + "\n");
+    rig.dialog.OnInitDialog();
+    const QAbstractItemModel* records = rig.at<QTableView>(History::RecordList)->model();
+    const auto shown = [&] {
+        return QStringList{rig.dialog.unitLabel(), QString::number(records->columnCount()),
+                           QString::number(records->rowCount()),
+                           records->headerData(1, Qt::Horizontal).toString()};
+    };
+    rig.pick(0);
+    rig.selectAndWait();
+    const QStringList imported = shown();
+    QCOMPARE(imported, (QStringList{"(°C)", "5", "2", "Temperature(°C)"}));
+
+    rig.pick(1);
+    rig.selectAndWait();
+    QCOMPARE(rig.messages.texts().size(), 1);
+    QVERIFY(rig.messages.texts().first().startsWith(QStringLiteral("Line 3 of")));
+    QCOMPARE(shown(), imported);
 }
 
 QTEST_MAIN(HistoryEdgesTest)

@@ -95,17 +95,23 @@ struct DialogRig
         router.addScreenBusyReceiver(&alarm.m_ScreenBusy);
         router.addScreenBusyReceiver(&calib.m_ScreenBusy);
         link.Connect();
+        poll();
+        calib.m_Readings.m_ReadingTemp.fill(20.0f);
+        calib.m_Readings.m_ReadingHumi.fill(50);
+        station->clearReceived();
+    }
+    ~DialogRig() { link.stop(); }
+
+    // The pages as a poll cycle files them from what the station holds.
+    void poll()
+    {
         const StationState state = station->state();
         setting.m_SettingsPage.set(state.settingsPage);
         setting.m_IntervalMinutes = state.intervalMinutes;
         alarm.m_pages.set(AlarmPages{
             state.alarmSwitchesPage, {}, state.temperatureLimitsPage, state.humidityLimitsPage});
         calib.m_OffsetPage.set(state.calibrationPage);
-        calib.m_Readings.m_ReadingTemp.fill(20.0f);
-        calib.m_Readings.m_ReadingHumi.fill(50);
-        station->clearReceived();
     }
-    ~DialogRig() { link.stop(); }
 
     // Codes of the reports the station received since the rig was made.
     std::vector<std::uint8_t> codesReceived() const

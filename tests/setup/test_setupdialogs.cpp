@@ -79,6 +79,22 @@ void click(QWidget* dialog, int id)
     at<QAbstractButton>(dialog, id)->click();
 }
 
+// What an edit or a box shows, and typing or choosing it.
+QString shownIn(QWidget* dialog, int id)
+{
+    if (auto* box = item<QComboBox>(dialog, id))
+        return box->currentText();
+    return at<QLineEdit>(dialog, id)->text();
+}
+
+void enter(QWidget* dialog, int id, const QString& value)
+{
+    if (auto* box = item<QComboBox>(dialog, id))
+        box->setCurrentText(value);
+    else
+        setText(dialog, id, value);
+}
+
 } // namespace
 
 class SetupDialogsTest : public QObject
@@ -93,6 +109,8 @@ private slots:
     void alarmRefusals();
     void calibrationFromTheMenuReachesTheStation();
     void everySaveSendsItsWholeSequence();
+    void aSecondSaveKeepsTheFirst();
+    void enterSaves();
     void busyScreenWritesNothing();
     void unplugDuringSaveIsNoSuccess();
 };
@@ -175,9 +193,6 @@ void SetupDialogsTest::setupInterval()
     Setting dialog(rig.setting, rig.link, rig.texts, rig.messages);
     dialog.show();
     QCOMPARE(at<QLineEdit>(&dialog, Setting::IntervalEditId)->text(), QStringLiteral("10"));
-    // Enter is no shortcut for anything in this dialog.
-    QTest::keyClick(at<QLineEdit>(&dialog, Setting::IntervalEditId), Qt::Key_Return);
-    QVERIFY(dialog.isVisible());
 
     for (const char* text : {"4", "241", "abc", "", "12abc"}) {
         setText(&dialog, Setting::IntervalEditId, QString::fromLatin1(text));
@@ -426,6 +441,82 @@ void SetupDialogsTest::everySaveSendsItsWholeSequence()
                  qPrintable(QStringLiteral("%1: sent\n%2\nexpected\n%3")
                                 .arg(QLatin1String(c.name), hex(sent), hex(c.sent))));
     }
+}
+
+// Once a Save went out the station holds its page: reopened before the next poll, the dialog
+// shows the saved values, and a second Save sends them back beside its own change.
+void SetupDialogsTest::aSecondSaveKeepsTheFirst()
+{
+    struct Change
+    {
+        int id;
+        QString value;
+        int button;
+    };
+    struct Case
+    {
+        const char* name;
+        std::function<std::unique_ptr<QDialog>(DialogRig&)> open;
+        Change first;
+        Change second;
+    };
+    const auto setup = [](DialogRig& rig) {
+        return std::make_unique<Setting>(rig.setting, rig.link, rig.texts, rig.messages);
+    };
+    const Case cases[] = {
+        {"setup", setup, {1011, "3", Setting::SaveId}, {1009, "DD-MM-YYYY", Setting::SaveId}},
+        {"interval",
+         setup,
+         {Setting::IntervalEditId, "30", Setting::SetIntervalId},
+         {1011, "3", Setting::SaveId}},
+        {"alarm",
+         [](DialogRig& rig) {
+             return std::make_unique<Alarm>(rig.alarm, rig.link, rig.texts, rig.messages);
+         },
+         {Alarm::TempHighEdit, "30.0", Alarm::SaveId},
+         {Alarm::HumiLowEdit + 7, "33", Alarm::SaveId}},
+        {"calibration",
+         [](DialogRig& rig) {
+             return std::make_unique<Calib>(rig.calib, rig.link, rig.texts, rig.messages);
+         },
+         {Calib::TempEdit + 2, "2.0", Calib::SaveId},
+         {Calib::TempEdit + 3, "1.0", Calib::SaveId}},
+    };
+    for (const Case& c : cases) {
+        DialogRig rig;
+        std::unique_ptr<QDialog> dialog = c.open(rig);
+        enter(dialog.get(), c.first.id, c.first.value);
+        click(dialog.get(), c.first.button);
+        dialog = c.open(rig);
+        QVERIFY2(shownIn(dialog.get(), c.first.id) == c.first.value, c.name);
+        enter(dialog.get(), c.second.id, c.second.value);
+        click(dialog.get(), c.second.button);
+
+        rig.poll();
+        dialog = c.open(rig);
+        QVERIFY2(shownIn(dialog.get(), c.first.id) == c.first.value, c.name);
+        QVERIFY2(shownIn(dialog.get(), c.second.id) == c.second.value, c.name);
+        QVERIFY2(rig.messages.texts().filter(QStringLiteral("Unconnected")).isEmpty(), c.name);
+    }
+}
+
+// Enter in any field saves, as the Save button would.
+void SetupDialogsTest::enterSaves()
+{
+    DialogRig rig;
+    Setting setting(rig.setting, rig.link, rig.texts, rig.messages);
+    Calib calib(rig.calib, rig.link, rig.texts, rig.messages);
+    Alarm alarm(rig.alarm, rig.link, rig.texts, rig.messages);
+    const std::pair<QDialog*, int> fields[] = {{&setting, Setting::IntervalEditId},
+                                               {&calib, Calib::TempEdit},
+                                               {&alarm, Alarm::HumiLowEdit}};
+    for (const auto& [dialog, field] : fields) {
+        dialog->show();
+        QTest::keyClick(at<QLineEdit>(dialog, field), Qt::Key_Return);
+        QCOMPARE(dialog->result(), int(QDialog::Accepted));
+    }
+    QCOMPARE(rig.codesReceived(), (std::vector<std::uint8_t>{0x51, 0x10, 0x2F, 0x51, 0x11, 0x2F,
+                                                             0x51, 0x12, 0x14, 0x15, 0x2F}));
 }
 
 void SetupDialogsTest::busyScreenWritesNothing()

@@ -5,8 +5,12 @@
 #include "tempdatabase.h"
 
 #include <algorithm>
+#include <csignal>
 #include <gtest/gtest.h>
 #include <limits>
+#include <sqlite3.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 using namespace nimbra;
 using nimbra::test::CollectedPoints;
@@ -266,6 +270,44 @@ TEST(ReadSeries, AFailureLeavesEverySeriesEmptyWithAMessage)
             EXPECT_TRUE(points.times.empty() && points.values.empty());
     }
     EXPECT_EQ(messages.texts().size(), 2);
+}
+
+// An import killed halfway leaves its journal beside the store. The first read after it finds
+// the rows as they were before that import: a read-only connection could not roll it back.
+TEST(ReadSeries, AStoreLeftByAKilledImportReadsAtOnce)
+{
+    TempDatabase db;
+    RecordingMessages messages;
+    RecordStore store(messages);
+    Replace(store, db.path(), Hourly());
+    std::vector<CollectedPoints> before;
+    ASSERT_EQ(test::ReadSeries(store, Ranges[1].start, Ranges[1].end, TemperatureView, before), 0);
+    const pid_t child = fork();
+    if (child == 0) {
+        // Rows beyond the cache make SQLite write the store before the commit that never comes.
+        sqlite3* raw = nullptr;
+        sqlite3_open(db.path().c_str(), &raw);
+        sqlite3_exec(
+            raw,
+            "PRAGMA cache_size = 10; BEGIN; DELETE FROM Records;"
+            "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 20000)"
+            "INSERT INTO Records SELECT 1.0, i, 1, 1, 1 FROM n;",
+            nullptr, nullptr, nullptr);
+        std::raise(SIGKILL);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFSIGNALED(status));
+    ASSERT_GT(std::filesystem::file_size(db.path().string() + "-journal"), 0u);
+
+    // As the graph opens the store for each drawing.
+    ASSERT_EQ(store.Open(db.path()), 0);
+    std::vector<CollectedPoints> series;
+    EXPECT_EQ(test::ReadSeries(store, Ranges[1].start, Ranges[1].end, TemperatureView, series), 0);
+    ASSERT_EQ(series.size(), before.size());
+    for (std::size_t i = 0; i < series.size(); ++i)
+        EXPECT_EQ(series[i].values, before[i].values);
+    EXPECT_TRUE(messages.texts().isEmpty()) << messages.texts().join(u'\n').toStdString();
 }
 
 // A sink that, each time a part starts, tries to replace the store as another program's import

@@ -1,0 +1,57 @@
+#include "setupdialog.h"
+
+#include "dialogitems.h"
+#include "dialogparts.h"
+#include "uitext.h"
+
+#include <QBoxLayout>
+#include <QPushButton>
+
+namespace nimbra {
+
+SetupDialog::SetupDialog(int resourceId, HidLink& link, const UiText& texts,
+                         MessageService& messages, QWidget* parent)
+    : QDialog(parent), m_link(link), m_texts(texts), m_messages(messages)
+{
+    SetItemId(this, resourceId);
+    ModalToItsWindow(this);
+}
+
+void SetupDialog::addSaveExitRow(QLayout* body, QList<QWidget*> order, int saveId, int exitId)
+{
+    const SaveExitRow buttons = NewSaveExitRow(this, saveId, exitId);
+    m_save = buttons.save;
+    m_exit = buttons.exit;
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(body);
+    layout->addLayout(buttons.layout);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
+
+    order << m_save << m_exit;
+    ChainTabOrder(order);
+    NoAutoDefault(this);
+    m_save->setDefault(true);
+    connect(m_save, &QPushButton::clicked, this, [this] { save(); });
+}
+
+bool SetupDialog::showTitle(TextId titleText)
+{
+    setWindowTitle(m_texts.Text(titleText));
+    m_save->setText(m_texts.Text(TextId::Save));
+    m_exit->setText(m_texts.Text(TextId::Exit));
+    const bool connected = m_link.Connected();
+    m_save->setEnabled(connected);
+    return connected;
+}
+
+void SetupDialog::saveAndClose(const std::atomic<int>& screenBusy, std::vector<CommandFrame> frames,
+                               const std::function<void()>& written)
+{
+    if (m_link.Connected() && SaveToStation(m_link, screenBusy, std::move(frames), m_texts,
+                                            m_messages) == WriteOutcome::Written)
+        written();
+    accept();
+}
+
+} // namespace nimbra
