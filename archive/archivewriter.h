@@ -15,7 +15,9 @@ inline constexpr const char* ArchiveSchema = "history";
 // A kept reading with the unit its temperatures were logged in.
 struct KeptReading
 {
-    RecordRow row;
+    // RecordRow is packed to its stored 24 bytes; aligned here, its Time stays readable by
+    // reference in a vector of readings.
+    alignas(double) RecordRow row;
     bool fahrenheit = false;
 };
 
