@@ -220,10 +220,14 @@ bool History::OnInitDialog()
 
 void History::RequestFileList()
 {
-    const Timing& timing = m_link.timing();
-    m_link.Exchange(CommandFrame(Command::FileList), RequestKind::FileList, timing.fileListBefore,
-                    timing.fileListAfter);
-    fillFileList();
+    // The reader files the reply into m_Files; the list shows it once the exchange is over.
+    m_exchange.run(
+        [&link = m_link] {
+            const Timing& timing = link.timing();
+            return link.Exchange(CommandFrame(Command::FileList), RequestKind::FileList,
+                                 timing.fileListBefore, timing.fileListAfter);
+        },
+        [this](bool) { fillFileList(); });
 }
 
 void History::fillFileList()
@@ -315,17 +319,27 @@ void History::OnDelete()
                              m_texts.Text(TextId::DeleteQuestion);
     if (m_messages.ask(question) != MessageService::Answer::Ok)
         return;
-    const Timing& timing = m_link.timing();
-    if (!m_link.Write(CommandFrame::deleteFile(bytes), timing.deleteBefore, timing.deleteAfter)) {
-        m_messages.inform(m_texts.Text(TextId::Unconnected));
-        return;
-    }
-    if (const auto copy = LocalCopyPath(m_DataFolder, bytes)) {
+    m_exchange.run(
+        [&link = m_link, frame = CommandFrame::deleteFile(bytes)] {
+            const Timing& timing = link.timing();
+            return link.Write(frame, timing.deleteBefore, timing.deleteAfter);
+        },
+        [this, bytes, row = m_SelectedRow](bool sent) {
+            if (sent)
+                removeDeleted(bytes, row);
+            else
+                m_messages.inform(m_texts.Text(TextId::Unconnected));
+        });
+}
+
+void History::removeDeleted(const std::string& name, int row)
+{
+    if (const auto copy = LocalCopyPath(m_DataFolder, name)) {
         std::error_code ignored;
         std::filesystem::remove(*copy, ignored);
     }
-    if (m_SelectedRow >= 0 && m_SelectedRow < m_fileList->rowCount())
-        m_fileList->removeRow(m_SelectedRow);
+    if (row >= 0 && row < m_fileList->rowCount())
+        m_fileList->removeRow(row);
     // The first row's name is picked without being highlighted: Select fetches that file.
     m_fileList->clearSelection();
     selectRow(m_fileList->rowCount() > 0 ? 0 : -1);

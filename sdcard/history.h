@@ -4,6 +4,7 @@
 #pragma once
 
 #include "downloadthread.h"
+#include "exchangerunner.h"
 #include "filetable.h"
 #include "hidlink.h"
 #include "localcopy.h"
@@ -88,6 +89,8 @@ private:
     void fillFileList();
     void selectRow(int row);
     void setControlsEnabled(bool enabled);
+    // The station deleted the file of row: its local copy, row and readings go too.
+    void removeDeleted(const std::string& name, int row);
     void showProgress(int position);
     void showProgressText(TextId textId, qint64 received);
     // complete: the transfer fetched the whole file.
@@ -139,6 +142,9 @@ private:
     QLabel* m_selectLabel = nullptr;
     QLabel* m_selectedName = nullptr;
     QLabel* m_sizeLabel = nullptr;
+    // The file list's and Delete's exchanges. Last, so that it waits for its worker before
+    // anything the dialog holds goes.
+    ExchangeRunner m_exchange{this};
 };
 
 } // namespace nimbra

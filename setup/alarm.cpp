@@ -185,7 +185,8 @@ void Alarm::save()
                               .arg(m_texts.Text(TextId::TempReadsAsNoValue)));
         return;
     }
-    saveAndClose(m_data.m_ScreenBusy, write.frames, [&] { m_data.m_pages.set(write.pages); });
+    saveAndClose(m_data.m_ScreenBusy, write.frames,
+                 [this, pages = write.pages] { m_data.m_pages.set(pages); });
 }
 
 } // namespace nimbra

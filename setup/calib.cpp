@@ -95,7 +95,8 @@ void Calib::save()
         m_messages.inform(QStringLiteral(" CH%1 %2.").arg(write.channel).arg(m_texts.Text(text)));
         return;
     }
-    saveAndClose(m_data.m_ScreenBusy, {*write.frame}, [&] { m_data.m_OffsetPage.set(write.page); });
+    saveAndClose(m_data.m_ScreenBusy, {*write.frame},
+                 [this, page = write.page] { m_data.m_OffsetPage.set(page); });
 }
 
 } // namespace nimbra

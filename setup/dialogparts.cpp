@@ -12,18 +12,28 @@
 
 namespace nimbra {
 
-WriteOutcome SaveToStation(HidLink& link, const std::atomic<int>& screenBusy,
-                           std::vector<CommandFrame> frames, const UiText& texts,
-                           MessageService& messages)
+WriteOutcome WriteToStation(HidLink& link, const std::atomic<int>& screenBusy,
+                            std::vector<CommandFrame> frames)
 {
     frames.push_back(CommandFrame::endOfWrite());
     const Timing& t = link.timing();
-    const WriteOutcome outcome =
-        link.GuardedWrite(screenBusy, frames, t.guardedFirst, t.guardedFinal);
+    return link.GuardedWrite(screenBusy, frames, t.guardedFirst, t.guardedFinal);
+}
+
+void TellWriteOutcome(WriteOutcome outcome, const UiText& texts, MessageService& messages)
+{
     if (outcome == WriteOutcome::ScreenBusy)
         messages.inform(texts.Text(TextId::SwitchToMainScreen));
     else if (outcome == WriteOutcome::Unconnected)
         messages.inform(texts.Text(TextId::Unconnected));
+}
+
+WriteOutcome SaveToStation(HidLink& link, const std::atomic<int>& screenBusy,
+                           std::vector<CommandFrame> frames, const UiText& texts,
+                           MessageService& messages)
+{
+    const WriteOutcome outcome = WriteToStation(link, screenBusy, std::move(frames));
+    TellWriteOutcome(outcome, texts, messages);
     return outcome;
 }
 

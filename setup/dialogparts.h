@@ -18,9 +18,13 @@ namespace nimbra {
 class MessageService;
 class UiText;
 
-// The Save of a setup dialog: the data frames and EndOfWrite behind the screen check. A busy
-// station and a write that did not go out are told to the user; the write never counts as
-// done unless every frame was sent.
+// The Save of a setup dialog: the data frames and EndOfWrite behind the screen check. The
+// write never counts as done unless every frame was sent. Blocks for the station's waits.
+WriteOutcome WriteToStation(HidLink& link, const std::atomic<int>& screenBusy,
+                            std::vector<CommandFrame> frames);
+// A busy station and a write that did not go out are told to the user.
+void TellWriteOutcome(WriteOutcome outcome, const UiText& texts, MessageService& messages);
+// Both at once, for a Save that may keep the user-interface thread.
 WriteOutcome SaveToStation(HidLink& link, const std::atomic<int>& screenBusy,
                            std::vector<CommandFrame> frames, const UiText& texts,
                            MessageService& messages);

@@ -224,7 +224,7 @@ SettingSelection Setting::readSelection() const
 void Setting::save()
 {
     const SettingSelection selection = readSelection();
-    saveAndClose(m_data.m_ScreenBusy, {SettingsFrame(selection)}, [&] {
+    saveAndClose(m_data.m_ScreenBusy, {SettingsFrame(selection)}, [this, selection] {
         m_data.m_SettingsPage.set(WrittenSettingsPage(m_data.m_SettingsPage.get(), selection));
     });
 }
@@ -236,14 +236,23 @@ void Setting::OnSetInterval()
         m_messages.inform(m_texts.Text(TextId::IntervalRange));
         return;
     }
-    const Millis wait = m_link.timing().setInterval;
-    if (!m_link.Connected() ||
-        !m_link.Write(CommandFrame::setInterval(static_cast<std::uint8_t>(*minutes)), wait, wait)) {
+    if (!m_link.Connected()) {
         m_messages.inform(m_texts.Text(TextId::Unconnected));
         return;
     }
-    m_data.m_IntervalMinutes = *minutes;
-    m_messages.inform(m_texts.Text(TextId::SetIntervalSuccess));
+    m_exchange.run(
+        [&link = m_link, frame = CommandFrame::setInterval(static_cast<std::uint8_t>(*minutes))] {
+            const Millis wait = link.timing().setInterval;
+            return link.Write(frame, wait, wait);
+        },
+        [this, minutes = *minutes](bool sent) {
+            if (!sent) {
+                m_messages.inform(m_texts.Text(TextId::Unconnected));
+                return;
+            }
+            m_data.m_IntervalMinutes = minutes;
+            m_messages.inform(m_texts.Text(TextId::SetIntervalSuccess));
+        });
 }
 
 } // namespace nimbra

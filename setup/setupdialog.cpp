@@ -46,12 +46,22 @@ bool SetupDialog::showTitle(TextId titleText)
 }
 
 void SetupDialog::saveAndClose(const std::atomic<int>& screenBusy, std::vector<CommandFrame> frames,
-                               const std::function<void()>& written)
+                               std::function<void()> written)
 {
-    if (m_link.Connected() && SaveToStation(m_link, screenBusy, std::move(frames), m_texts,
-                                            m_messages) == WriteOutcome::Written)
-        written();
-    accept();
+    if (!m_link.Connected()) {
+        accept();
+        return;
+    }
+    m_exchange.run(
+        [&link = m_link, &screenBusy, frames = std::move(frames)] {
+            return WriteToStation(link, screenBusy, frames);
+        },
+        [this, written = std::move(written)](WriteOutcome outcome) {
+            TellWriteOutcome(outcome, m_texts, m_messages);
+            if (outcome == WriteOutcome::Written)
+                written();
+            accept();
+        });
 }
 
 } // namespace nimbra

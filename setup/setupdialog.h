@@ -1,5 +1,6 @@
 #pragma once
 
+#include "exchangerunner.h"
 #include "hidlink.h"
 #include "uitext.h"
 
@@ -30,17 +31,20 @@ protected:
     // The title and the buttons' texts. Without a station there is nothing to save to: Save is
     // off. Returns whether a station is connected.
     bool showTitle(TextId titleText);
-    // Sends the frames behind the screen check, then closes. Once every frame went out the
-    // station holds them, and written() makes the dialog's own copy follow: a reopening before
-    // the next poll must not show, and send back, what the station held before.
+    // Sends the frames behind the screen check off the user-interface thread, then tells what
+    // came of it and closes. Once every frame went out the station holds them, and written()
+    // makes the dialog's own copy follow: a reopening before the next poll must not show, and
+    // send back, what the station held before. screenBusy outlives the dialog.
     void saveAndClose(const std::atomic<int>& screenBusy, std::vector<CommandFrame> frames,
-                      const std::function<void()>& written);
+                      std::function<void()> written);
 
     HidLink& m_link;
     const UiText& m_texts;
     MessageService& m_messages;
     QPushButton* m_save = nullptr;
     QPushButton* m_exit = nullptr;
+    // Last, so that it waits for its worker before anything the dialog holds goes.
+    ExchangeRunner m_exchange{this};
 
 private:
     virtual void save() = 0;

@@ -2,6 +2,7 @@
 #include "channelscreen.h"
 #include "dialogitems.h"
 #include "emulatedbus.h"
+#include "exchangewait.h"
 #include "my7100dlg.h"
 #include "recordingmessages.h"
 
@@ -222,6 +223,7 @@ void MainWindowTest::downloadResumesAfterTheStationCameBack()
     History& dialog = rig.window.history();
     rig.router.m_RouteListToMain = false;
     dialog.OnInitDialog();
+    QVERIFY(test::waitForExchange(&dialog));
     item<QTableWidget>(&dialog, History::FileList)->setCurrentCell(0, 0);
     auto* select = item<QPushButton>(&dialog, History::SelectButton);
     const auto copy = data / "20261201.csv";

@@ -1,6 +1,7 @@
 // The SD-card dialog offscreen, by control id, against the emulated station.
 #include "dialogitems.h"
 #include "emulatedbus.h"
+#include "exchangewait.h"
 #include "grapsh.h"
 #include "history.h"
 #include "loggenerator.h"
@@ -52,6 +53,18 @@ struct Rig
     ~Rig() { link.stop(); }
 
     template <typename T = QWidget> T* at(int id) { return item<T>(&dialog, id); }
+    // Opens the dialog as DoModal does, up to the file list shown.
+    void open()
+    {
+        dialog.OnInitDialog();
+        QVERIFY(test::waitForExchange(&dialog));
+    }
+    // A button and whatever exchange with the station it started.
+    void press(int id)
+    {
+        at<QPushButton>(id)->click();
+        QVERIFY(test::waitForExchange(&dialog));
+    }
     void pick(int row) { at<QTableWidget>(History::FileList)->setCurrentCell(row, 0); }
     bool idle() { return at<QPushButton>(History::SelectButton)->isEnabled(); }
 
@@ -96,7 +109,7 @@ void HistoryTest::listsTheCardWhenItOpens()
     Rig rig;
     rig.router.m_RouteListToMain = false;
     rig.router.setFileLists(nullptr, &rig.dialog.files());
-    rig.dialog.OnInitDialog();
+    rig.open();
     auto* list = rig.at<QTableWidget>(History::FileList);
     QCOMPARE(list->rowCount(), 2);
     QCOMPARE(list->item(1, 0)->text(), QStringLiteral("IN20261202.csv"));
@@ -109,7 +122,7 @@ void HistoryTest::listsTheCardWhenItOpens()
 void HistoryTest::selectWithNothingSelected()
 {
     Rig rig;
-    rig.dialog.OnInitDialog();
+    rig.open();
     QTest::mouseClick(rig.at<QPushButton>(History::SelectButton), Qt::LeftButton);
     QCOMPARE(rig.messages.texts(), QStringList{QStringLiteral("Please select a file")});
     QVERIFY(rig.idle());
@@ -122,7 +135,7 @@ void HistoryTest::fetchesImportsAndListsTheRecords()
     rig.router.setFileLists(nullptr, &rig.dialog.files());
     rig.station->setPacing(true);
     rig.dialog.show();
-    rig.dialog.OnInitDialog();
+    rig.open();
     rig.pick(0);
     rig.at<QPushButton>(History::SelectButton)->click();
     for (int id : {History::SelectButton, History::DeleteButton, History::GraphButton})
@@ -173,7 +186,7 @@ void HistoryTest::theRecordListShowsTheFileAsTheStationWroteIt()
     rig.station->putFile("20261203.csv", log);
     rig.router.m_RouteListToMain = false;
     rig.router.setFileLists(nullptr, &rig.dialog.files());
-    rig.dialog.OnInitDialog();
+    rig.open();
     rig.pick(2);
     rig.at<QPushButton>(History::SelectButton)->click();
     QTRY_VERIFY_WITH_TIMEOUT(rig.idle(), 10000);
@@ -204,7 +217,7 @@ void HistoryTest::theRecordListShowsTheFileAsTheStationWroteIt()
 
     // Delete empties the store, and the list with it.
     rig.messages.answer(MessageService::Answer::Ok);
-    rig.at<QPushButton>(History::DeleteButton)->click();
+    rig.press(History::DeleteButton);
     QCOMPARE(records->rowCount(), 0);
     QCOMPARE(records->columnCount(), 5);
 }
@@ -216,7 +229,7 @@ void HistoryTest::aFailedTransferStoresWholeLinesOnlyAndSaysHowMany()
     rig.station->putFile("20261203.csv", log);
     rig.router.m_RouteListToMain = false;
     rig.router.setFileLists(nullptr, &rig.dialog.files());
-    rig.dialog.OnInitDialog();
+    rig.open();
     rig.pick(2);
     // The second chunk is cut: the copy ends with the first 4096 bytes, inside a line.
     const std::string kept = log.substr(0, DownloadThread::ChunkSize);
@@ -242,7 +255,7 @@ void HistoryTest::deleteAsksAndSendsTheName()
     rig.database.exec("INSERT INTO Records VALUES (46000.5, 20.5, 40, 6.5, 20.1)");
     const auto copy = rig.database.folder() / "IN20261202.csv";
     std::ofstream(copy) << "old copy";
-    rig.dialog.OnInitDialog();
+    rig.open();
     rig.pick(1);
     auto deleteFrames = [&] {
         int n = 0;
@@ -252,12 +265,12 @@ void HistoryTest::deleteAsksAndSendsTheName()
     };
 
     rig.messages.answer(MessageService::Answer::Cancel);
-    rig.at<QPushButton>(History::DeleteButton)->click();
+    rig.press(History::DeleteButton);
     QCOMPARE(deleteFrames(), 0);
     QVERIFY(std::filesystem::exists(copy));
 
     rig.messages.answer(MessageService::Answer::Ok);
-    rig.at<QPushButton>(History::DeleteButton)->click();
+    rig.press(History::DeleteButton);
     QCOMPARE(rig.messages.texts().last(),
              QStringLiteral("Delete IN20261202.csv from the station's card?\n"
                             "Are you sure to delete the file?"));
@@ -276,7 +289,7 @@ void HistoryTest::deleteAsksAndSendsTheName()
     rig.bus.unplug(StationPath);
     rig.link.OnDeviceChange(DeviceChange::Removal);
     const qsizetype asked = rig.messages.texts().size();
-    rig.at<QPushButton>(History::DeleteButton)->click();
+    rig.press(History::DeleteButton);
     QCOMPARE(rig.messages.texts().mid(asked), QStringList{QStringLiteral("Unconnected")});
     QCOMPARE(deleteFrames(), 1);
     QVERIFY(std::filesystem::exists(other));
@@ -289,7 +302,7 @@ void HistoryTest::germanTexts()
     Rig rig(Language::German);
     rig.router.m_RouteListToMain = false;
     rig.router.setFileLists(nullptr, &rig.dialog.files());
-    rig.dialog.OnInitDialog();
+    rig.open();
     QCOMPARE(rig.dialog.windowTitle(), QStringLiteral("SD Karte Datei"));
     QCOMPARE(rig.at<QLabel>(History::SelectLabel)->text(), QStringLiteral("Auswählen"));
     QCOMPARE(rig.at<QPushButton>(History::SelectButton)->text(), QStringLiteral("Auswählen"));
@@ -311,7 +324,7 @@ void HistoryTest::germanTexts()
     }
     rig.pick(1);
     rig.messages.answer(MessageService::Answer::Cancel);
-    rig.at<QPushButton>(History::DeleteButton)->click();
+    rig.press(History::DeleteButton);
     QCOMPARE(rig.messages.texts().last(),
              QStringLiteral("IN20261202.csv von der Karte der Station löschen?\n"
                             "Sind Sie sicher: Löschen?"));
@@ -324,7 +337,7 @@ void HistoryTest::closingDuringATransferKeepsThePartialCopy()
     rig->station->setPacing(true);
     rig->router.m_RouteListToMain = false;
     rig->router.setFileLists(nullptr, &rig->dialog.files());
-    rig->dialog.OnInitDialog();
+    rig->open();
     rig->pick(2);
     rig->at<QPushButton>(History::SelectButton)->click();
     const auto copy = rig->database.folder() / "big.csv";

@@ -2,6 +2,7 @@
 // the refusals of Delete and Select, and how the download bar reports a transfer.
 #include "dialogitems.h"
 #include "emulatedbus.h"
+#include "exchangewait.h"
 #include "history.h"
 #include "recordingmessages.h"
 #include "scriptedtransport.h"
@@ -42,6 +43,18 @@ template <typename Transport> struct Rig
     ~Rig() { link.stop(); }
 
     template <typename T = QWidget> T* at(int id) { return item<T>(&dialog, id); }
+    // Opens the dialog as DoModal does, up to the file list shown.
+    void open()
+    {
+        dialog.OnInitDialog();
+        QVERIFY(test::waitForExchange(&dialog));
+    }
+    // A button and whatever exchange with the station it started.
+    void press(int id)
+    {
+        at<QPushButton>(id)->click();
+        QVERIFY(test::waitForExchange(&dialog));
+    }
     void pick(int row) { at<QTableWidget>(History::FileList)->setCurrentCell(row, 0); }
     bool idle() { return at<QPushButton>(History::SelectButton)->isEnabled(); }
     QString text(TextId id) const { return StringTable(texts.language(), id); }
@@ -105,7 +118,7 @@ void HistoryEdgesTest::sizeLabelStaysHidden()
     EmulatedRig rig;
     rig.station->putFile("20261201.csv", content(100));
     rig.dialog.show();
-    rig.dialog.OnInitDialog();
+    rig.open();
     rig.pick(0);
     auto* size = rig.at<QLabel>(History::SizeLabel);
     QCOMPARE(size->text(), QStringLiteral("0.10 KB"));
@@ -119,7 +132,7 @@ void HistoryEdgesTest::recordColumnsBeforeAnyImport()
 {
     for (Language language : {Language::English, Language::German}) {
         EmulatedRig rig(language);
-        rig.dialog.OnInitDialog();
+        rig.open();
         const QAbstractItemModel* records = rig.at<QTableView>(History::RecordList)->model();
         const TextId ids[] = {TextId::Time, TextId::Temperature, TextId::Humidity, TextId::DewPoint,
                               TextId::HeatIndex};
@@ -133,9 +146,9 @@ void HistoryEdgesTest::deleteWithNothingSelected()
 {
     EmulatedRig rig;
     rig.station->putFile("20261201.csv", content(100));
-    rig.dialog.OnInitDialog();
+    rig.open();
     rig.at<QPushButton>(History::SelectButton)->setEnabled(false);
-    rig.at<QPushButton>(History::DeleteButton)->click();
+    rig.press(History::DeleteButton);
     QCOMPARE(rig.messages.texts(), QStringList{rig.text(TextId::SelectFilePlease)});
     QCOMPARE(rig.deleteFrames(), 0);
     QCOMPARE(rig.at<QTableWidget>(History::FileList)->rowCount(), 1);
@@ -146,17 +159,17 @@ void HistoryEdgesTest::deleteWithNothingSelected()
 void HistoryEdgesTest::namesToDeleteFitTheFrame()
 {
     EmulatedRig rig;
-    rig.dialog.OnInitDialog();
+    rig.open();
     auto* name = rig.at<QLabel>(History::SelectedName);
     const QString longest(60, QLatin1Char('n'));
     name->setText(longest + QLatin1Char('n'));
     rig.messages.answer(MessageService::Answer::Ok);
-    rig.at<QPushButton>(History::DeleteButton)->click();
+    rig.press(History::DeleteButton);
     QCOMPARE(rig.messages.texts(), QStringList{rig.text(TextId::NameTooLong).arg(60)});
     QCOMPARE(rig.deleteFrames(), 0);
 
     name->setText(longest);
-    rig.at<QPushButton>(History::DeleteButton)->click();
+    rig.press(History::DeleteButton);
     QCOMPARE(rig.messages.texts().last(), rig.text(TextId::DeleteFileQuestion).arg(longest) +
                                               u'\n' + rig.text(TextId::DeleteQuestion));
     QCOMPARE(rig.deleteFrames(), 1);
@@ -172,7 +185,7 @@ void HistoryEdgesTest::localCopyThatCannotBeCreated()
     rig.station->putFile("20261201.csv", content(100));
     const auto missing = rig.database.folder() / "no such folder";
     rig.dialog.setDataFolder(missing, rig.database.path());
-    rig.dialog.OnInitDialog();
+    rig.open();
     rig.pick(0);
     rig.selectAndWait();
     QTRY_COMPARE(rig.messages.texts(), QStringList{rig.text(TextId::CreateError)});
@@ -199,7 +212,7 @@ void HistoryEdgesTest::localCopyGoneBeforeTheImport()
         return {{test::textPayload("{" + body + "}")}, {test::textPayload("{@}")}};
     });
     QVERIFY(rig.link.Connect());
-    rig.dialog.OnInitDialog();
+    rig.open();
     rig.pick(0);
     rig.selectAndWait();
     QTRY_COMPARE(rig.messages.texts(), QStringList{QStringLiteral("Open Error2")});
@@ -213,7 +226,7 @@ void HistoryEdgesTest::barReportsAFailedTransferWhereItStopped()
         EmulatedRig rig(language);
         rig.station->putFile("20261201.csv", content(10000));
         rig.station->dropChunkEnd(2);
-        rig.dialog.OnInitDialog();
+        rig.open();
         rig.pick(0);
         rig.selectAndWait();
         // The import of what arrived follows with its own word.
@@ -237,7 +250,7 @@ void HistoryEdgesTest::barReportsACompleteTransfer()
     rig.station->putFile("empty.csv", {});
     auto* bar = rig.at<QProgressBar>(History::ProgressBar);
     QVERIFY2(!bar->isTextVisible(), "no words before the first transfer");
-    rig.dialog.OnInitDialog();
+    rig.open();
     rig.pick(0);
     rig.selectAndWait();
     QCOMPARE(bar->value(), bar->maximum());
@@ -265,7 +278,7 @@ void HistoryEdgesTest::aRefusedImportKeepsTheLastImportedFile()
     rig.station->putFile("IN20261202.csv", "Time,Temperature(F),Humidity(%)\n"
                                            "2026-12-02 0:10:00,70.5,40\n" +
                                                std::string(70 * 1024, '7') + "\n");
-    rig.dialog.OnInitDialog();
+    rig.open();
     const QAbstractItemModel* records = rig.at<QTableView>(History::RecordList)->model();
     const auto shown = [&] {
         return QStringList{rig.dialog.unitLabel(), QString::number(records->columnCount()),

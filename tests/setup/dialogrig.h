@@ -4,6 +4,8 @@
 #include "calib.h"
 #include "dialogitems.h"
 #include "emulatedbus.h"
+#include "exchangewait.h"
+#include "gatedtransport.h"
 #include "my7100dlg.h"
 #include "recordingmessages.h"
 #include "setting.h"
@@ -88,7 +90,7 @@ struct DialogRig
 {
     DialogRig()
         : timing(Timing{}.scaled(0.02)), station(bus.addStation(StationPath)),
-          link(bus, router, timing)
+          link(gate, router, timing)
     {
         texts.LoadUiText(Language::English);
         router.addScreenBusyReceiver(&setting.m_ScreenBusy);
@@ -124,6 +126,7 @@ struct DialogRig
 
     Timing timing;
     EmulatedBus bus;
+    GatedTransport gate{bus};
     std::shared_ptr<EmulatedStation> station;
     ReplyRouter router;
     HidLink link;

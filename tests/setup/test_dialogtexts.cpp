@@ -173,6 +173,7 @@ void DialogTextsTest::busyScreenSavesNothing()
         at<QLineEdit>(dialog.get(), edit)->setText(QStringLiteral("1.0"));
         at<QAbstractButton>(dialog.get(), which == Which::Alarm ? Alarm::SaveId : Calib::SaveId)
             ->click();
+        QVERIFY(waitForExchange(dialog.get()));
         QCOMPARE(rig.messages.texts(), QStringList{rig.texts.Text(TextId::SwitchToMainScreen)});
         QCOMPARE(dialog->result(), int(QDialog::Accepted));
         QCOMPARE(rig.codesReceived(), std::vector<std::uint8_t>{0x51});

@@ -15,6 +15,7 @@
 using namespace nimbra;
 using test::at;
 using test::DialogRig;
+using test::waitForExchange;
 using test::WindowRig;
 
 namespace {
@@ -74,9 +75,11 @@ void setText(QWidget* dialog, int id, const QString& text)
     at<QLineEdit>(dialog, id)->setText(text);
 }
 
+// A click and whatever exchange with the station it started.
 void click(QWidget* dialog, int id)
 {
     at<QAbstractButton>(dialog, id)->click();
+    QVERIFY(waitForExchange(dialog));
 }
 
 // What an edit or a box shows, and typing or choosing it.
@@ -265,6 +268,7 @@ void SetupDialogsTest::alarmFromTheMenuReachesTheStation()
                  at<QLineEdit>(d, Alarm::HumiLowEdit)->isEnabled();
         // Save is the default button: Enter in an edit saves.
         QTest::keyClick(at<QLineEdit>(d, Alarm::HumiLowEdit), Qt::Key_Return);
+        QVERIFY(waitForExchange(d));
         enterSaves = !d->isVisible();
     });
     QVERIFY(seen);
@@ -513,6 +517,7 @@ void SetupDialogsTest::enterSaves()
     for (const auto& [dialog, field] : fields) {
         dialog->show();
         QTest::keyClick(at<QLineEdit>(dialog, field), Qt::Key_Return);
+        QVERIFY(waitForExchange(dialog));
         QCOMPARE(dialog->result(), int(QDialog::Accepted));
     }
     QCOMPARE(rig.codesReceived(), (std::vector<std::uint8_t>{0x51, 0x10, 0x2F, 0x51, 0x11, 0x2F,
