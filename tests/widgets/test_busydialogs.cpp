@@ -1,0 +1,245 @@
+// Every dialog action that talks to the station, while the station's side holds the exchange:
+// the window keeps answering, the dialog is busy and stays open, and once the frame is through
+// the outcome and its messages follow as they always did.
+#include "alarm.h"
+#include "calib.h"
+#include "dialogitems.h"
+#include "emulatedbus.h"
+#include "exchangewait.h"
+#include "gatedtransport.h"
+#include "history.h"
+#include "recordingmessages.h"
+#include "setting.h"
+#include "tempdatabase.h"
+
+#include <QPushButton>
+#include <QTableWidget>
+#include <QTest>
+#include <QTimer>
+#include <functional>
+#include <memory>
+
+using namespace nimbra;
+using test::exchangeRunning;
+using test::waitForExchange;
+
+namespace {
+
+constexpr const char* StationPath = "emulated:busy";
+
+constexpr std::uint8_t code(Command command)
+{
+    return static_cast<std::uint8_t>(command);
+}
+
+// The setup dialogs' data as a poll fills it, and the SD-card dialog, on a gated station.
+struct Rig
+{
+    Rig()
+    {
+        texts.LoadUiText(Language::English);
+        station->edit([](StationModel& model) {
+            model.card().clear();
+            model.card().put("20261201.csv", "Time,Temperature(C),Humidity(%)\n");
+            model.card().put("20261202.csv", "Time,Temperature(C),Humidity(%)\n");
+        });
+        router.addScreenBusyReceiver(&setting.m_ScreenBusy);
+        router.addScreenBusyReceiver(&alarm.m_ScreenBusy);
+        router.addScreenBusyReceiver(&calib.m_ScreenBusy);
+        router.m_RouteListToMain = false;
+        router.setFileLists(nullptr, &card.files());
+        card.setDataFolder(database.folder(), database.path());
+        link.Connect();
+        const StationState state = station->state();
+        setting.m_SettingsPage.set(state.settingsPage);
+        setting.m_IntervalMinutes = state.intervalMinutes;
+        alarm.m_pages.set(AlarmPages{
+            state.alarmSwitchesPage, {}, state.temperatureLimitsPage, state.humidityLimitsPage});
+        calib.m_OffsetPage.set(state.calibrationPage);
+        calib.m_Readings.m_ReadingTemp.fill(20.0f);
+        calib.m_Readings.m_ReadingHumi.fill(50);
+    }
+    // A failed check may leave the gate held: the dialogs' workers must get through to end.
+    ~Rig()
+    {
+        gate.release();
+        link.stop();
+    }
+
+    std::vector<std::uint8_t> codesReceived() const
+    {
+        std::vector<std::uint8_t> codes;
+        for (const ReceivedReport& r : station->received())
+            codes.push_back(r.payload()[1]);
+        return codes;
+    }
+    int cardRows() const { return item<QTableWidget>(&card, History::FileList)->rowCount(); }
+
+    test::TempDatabase database;
+    Timing timing = Timing{}.scaled(0.02);
+    EmulatedBus bus;
+    test::GatedTransport gate{bus};
+    std::shared_ptr<EmulatedStation> station = bus.addStation(StationPath);
+    ReplyRouter router;
+    HidLink link{gate, router, timing};
+    test::RecordingMessages messages;
+    UiText texts;
+    SettingData setting;
+    AlarmData alarm;
+    CalibData calib;
+    History card{link, router, messages, texts, [] { return Page{}; }};
+    std::unique_ptr<QDialog> dialog; // a setup dialog of the case
+};
+
+void press(QDialog* dialog, int id)
+{
+    item<QPushButton>(dialog, id)->click();
+}
+
+} // namespace
+
+class BusyDialogsTest : public QObject
+{
+    Q_OBJECT
+private slots:
+    void theWindowAnswersWhileTheStationTakesItsTime();
+    void aDialogGoneDuringAnExchangeIsLeftAlone();
+};
+
+void BusyDialogsTest::theWindowAnswersWhileTheStationTakesItsTime()
+{
+    struct Case
+    {
+        const char* name;
+        std::function<QDialog*(Rig&)> open; // the dialog as the user sees it before acting
+        std::function<void(QDialog*)> act;
+        int button; // pressed by act, or the one the outcome enables
+        std::vector<std::uint8_t> sent;
+        QStringList told;   // every message, in order, once the outcome is shown
+        int toldFirst = 0;  // how many of them come before the exchange
+        bool closes = true; // the outcome closes the dialog
+        int rows = -1;      // the card's rows while the exchange runs, then after it
+        int rowsAfter = -1;
+    };
+    const auto setupDialog = [](auto make) {
+        return [make](Rig& rig) -> QDialog* {
+            rig.dialog = make(rig);
+            return rig.dialog.get();
+        };
+    };
+    const auto setting = setupDialog(
+        [](Rig& r) { return std::make_unique<Setting>(r.setting, r.link, r.texts, r.messages); });
+    const auto listedCard = [](Rig& rig) -> QDialog* {
+        rig.card.OnInitDialog();
+        if (!waitForExchange(&rig.card))
+            qFatal("no file list");
+        item<QTableWidget>(&rig.card, History::FileList)->setCurrentCell(1, 0);
+        rig.messages.answer(MessageService::Answer::Ok);
+        return &rig.card;
+    };
+    const Case cases[] = {
+        {"Setup Save",
+         setting,
+         [](QDialog* d) { press(d, Setting::SaveId); },
+         Setting::SaveId,
+         {0x51, 0x10, code(Command::EndOfWrite)},
+         {}},
+        {"Set Interval",
+         setting,
+         [](QDialog* d) { press(d, Setting::SetIntervalId); },
+         Setting::SetIntervalId,
+         {code(Command::SetInterval)},
+         {QStringLiteral("Set Interval Success")},
+         0,
+         false},
+        {"Alarm Save",
+         setupDialog(
+             [](Rig& r) { return std::make_unique<Alarm>(r.alarm, r.link, r.texts, r.messages); }),
+         [](QDialog* d) { press(d, Alarm::SaveId); },
+         Alarm::SaveId,
+         {0x51, 0x12, 0x14, 0x15, code(Command::EndOfWrite)},
+         {}},
+        {"Calibration Save",
+         setupDialog(
+             [](Rig& r) { return std::make_unique<Calib>(r.calib, r.link, r.texts, r.messages); }),
+         [](QDialog* d) { press(d, Calib::SaveId); },
+         Calib::SaveId,
+         {0x51, 0x11, code(Command::EndOfWrite)},
+         {}},
+        {"SD-card file list",
+         [](Rig& rig) -> QDialog* { return &rig.card; },
+         [](QDialog* d) { static_cast<History*>(d)->OnInitDialog(); },
+         History::SelectButton,
+         {code(Command::FileList)},
+         {},
+         0,
+         false,
+         0,
+         2},
+        {"SD-card Delete",
+         listedCard,
+         [](QDialog* d) { press(d, History::DeleteButton); },
+         History::DeleteButton,
+         {code(Command::DeleteFile)},
+         {QStringLiteral("Delete 20261202.csv from the station's card?\n"
+                         "Are you sure to delete the file?")},
+         1,
+         false,
+         2,
+         1},
+    };
+    for (const Case& c : cases) {
+        Rig rig;
+        QDialog* dialog = c.open(rig);
+        dialog->show();
+        rig.station->clearReceived();
+        rig.gate.hold();
+        c.act(dialog);
+
+        QVERIFY2(exchangeRunning(dialog), c.name);
+        for (const QPushButton* button : dialog->findChildren<QPushButton*>())
+            QVERIFY2(!button->isEnabled(), qPrintable(button->objectName()));
+        QTRY_VERIFY2(rig.gate.holding(), c.name);
+        bool ticked = false;
+        QTimer::singleShot(0, [&] { ticked = true; });
+        QTRY_VERIFY2(ticked, c.name);
+        QVERIFY2(!dialog->close(), c.name);
+        QTest::keyClick(dialog, Qt::Key_Escape);
+        QVERIFY2(dialog->isVisible(), c.name);
+        QVERIFY2(rig.messages.texts() == c.told.mid(0, c.toldFirst), c.name);
+        if (c.rows >= 0)
+            QVERIFY2(rig.cardRows() == c.rows, c.name);
+
+        rig.gate.release();
+        QVERIFY2(waitForExchange(dialog), c.name);
+        QVERIFY2(rig.codesReceived() == c.sent, c.name);
+        QVERIFY2(rig.messages.texts() == c.told, qPrintable(rig.messages.texts().join(u'|')));
+        QVERIFY2(dialog->isVisible() != c.closes, c.name);
+        if (!c.closes)
+            QVERIFY2(item<QPushButton>(dialog, c.button)->isEnabled(), c.name);
+        if (c.rowsAfter >= 0)
+            QVERIFY2(rig.cardRows() == c.rowsAfter, c.name);
+    }
+}
+
+// A dialog destroyed while its frames are on their way (a window quitting): the frames already
+// under way go out whole, and nothing runs on the dialog once it is gone.
+void BusyDialogsTest::aDialogGoneDuringAnExchangeIsLeftAlone()
+{
+    Rig rig;
+    rig.station->clearReceived();
+    auto dialog = std::make_unique<Alarm>(rig.alarm, rig.link, rig.texts, rig.messages);
+    dialog->show();
+    rig.gate.hold();
+    press(dialog.get(), Alarm::SaveId);
+    QTRY_VERIFY(rig.gate.holding());
+    rig.gate.release();
+    dialog.reset();
+    QTest::qWait(0);
+    QCOMPARE(rig.codesReceived(),
+             (std::vector<std::uint8_t>{0x51, 0x12, 0x14, 0x15, code(Command::EndOfWrite)}));
+    QVERIFY(rig.messages.texts().isEmpty());
+}
+
+QTEST_MAIN(BusyDialogsTest)
+#include "test_busydialogs.moc"
