@@ -2,6 +2,7 @@
 // against the emulated station answering at once, slowly and not at all, with the station's own
 // waits. A timer on the user-interface thread ticks every 10 ms meanwhile; the table gives the
 // action's own time beside the longest gap between two ticks (the window's longest stall).
+// "Delete, 1M rows" deletes with a store of 1,000,000 readings, which the delete empties.
 #include "alarm.h"
 #include "calib.h"
 #include "dialogitems.h"
@@ -23,6 +24,7 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <sqlite3.h>
 
 namespace nimbra {
 namespace {
@@ -158,13 +160,32 @@ Figures setIntervalOf(Station& s)
     return measure([&] { button->click(); }, [&] { return button->isEnabled(); });
 }
 
+// The record store of the last import, holding rows readings.
+void fillStore(const std::filesystem::path& database, int rows)
+{
+    sqlite3* db = nullptr;
+    if (sqlite3_open(database.c_str(), &db) == SQLITE_OK) {
+        const std::string fill = "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n "
+                                 "WHERE i < " +
+                                 std::to_string(rows) +
+                                 ") INSERT INTO Records SELECT 46000 + i / 1440.0, 20.5, 40, "
+                                 "6.5, 20.1 FROM n";
+        sqlite3_exec(db, fill.c_str(), nullptr, nullptr, nullptr);
+    }
+    sqlite3_close(db);
+}
+
 struct Card
 {
-    explicit Card(Station& s) : dialog(s.link, s.router, s.messages, s.texts, [] { return Page{}; })
+    explicit Card(Station& s, int storedRows = 0)
+        : dialog(s.link, s.router, s.messages, s.texts, [] { return Page{}; })
     {
         s.router.setFileLists(nullptr, &dialog.files());
         const std::filesystem::path folder = dir.path().toStdU16String();
         std::filesystem::copy_file(NIMBRA_TEMPLATE_DB, folder / "7100.db");
+        std::filesystem::permissions(folder / "7100.db", std::filesystem::perms::owner_write,
+                                     std::filesystem::perm_options::add);
+        fillStore(folder / "7100.db", storedRows);
         dialog.setDataFolder(folder, folder / "7100.db");
         dialog.show();
     }
@@ -180,9 +201,9 @@ Figures fileListOf(Station& s)
     return measure([&] { card.dialog.OnInitDialog(); }, [&] { return select->isEnabled(); });
 }
 
-Figures deleteOf(Station& s)
+Figures deleteOf(Station& s, int storedRows)
 {
-    Card card(s);
+    Card card(s, storedRows);
     auto* select = item<QPushButton>(&card.dialog, History::SelectButton);
     measure([&] { card.dialog.OnInitDialog(); }, [&] { return select->isEnabled(); });
     auto* list = item<QTableWidget>(&card.dialog, History::FileList);
@@ -214,7 +235,8 @@ int main(int argc, char** argv)
         {"Alarm Save", [](Station& s) { return saveOf<Alarm>(s.alarm, s, Alarm::SaveId); }},
         {"Calibration Save", [](Station& s) { return saveOf<Calib>(s.calib, s, Calib::SaveId); }},
         {"SD-card file list", fileListOf},
-        {"SD-card Delete", deleteOf},
+        {"SD-card Delete", [](Station& s) { return deleteOf(s, 0); }},
+        {"Delete, 1M rows", [](Station& s) { return deleteOf(s, 1'000'000); }},
     };
     std::printf("%-18s %-7s %12s %16s\n", "action", "station", "action (ms)", "longest stall (ms)");
     for (const Action& action : actions) {

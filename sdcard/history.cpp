@@ -319,16 +319,27 @@ void History::OnDelete()
                              m_texts.Text(TextId::DeleteQuestion);
     if (m_messages.ask(question) != MessageService::Answer::Ok)
         return;
+    // The list lets go of the store, which the worker empties once the station took the delete:
+    // emptying a large store takes longer than the window may wait.
+    m_Records.clear(recordTitles(m_UnitLabel, m_IsIndoorFile));
     m_exchange.run(
-        [&link = m_link, frame = CommandFrame::deleteFile(bytes)] {
+        [&link = m_link, &messages = m_workerMessages, frame = CommandFrame::deleteFile(bytes),
+         database = m_DatabasePath] {
             const Timing& timing = link.timing();
-            return link.Write(frame, timing.deleteBefore, timing.deleteAfter);
+            if (!link.Write(frame, timing.deleteBefore, timing.deleteAfter))
+                return false;
+            RecordStore store(messages);
+            if (store.Open(database) == 0)
+                store.ClearAll();
+            return true;
         },
         [this, bytes, row = m_SelectedRow](bool sent) {
-            if (sent)
+            if (sent) {
                 removeDeleted(bytes, row);
-            else
-                m_messages.inform(m_texts.Text(TextId::Unconnected));
+                return;
+            }
+            showImportedRecords();
+            m_messages.inform(m_texts.Text(TextId::Unconnected));
         });
 }
 
@@ -343,11 +354,6 @@ void History::removeDeleted(const std::string& name, int row)
     // The first row's name is picked without being highlighted: Select fetches that file.
     m_fileList->clearSelection();
     selectRow(m_fileList->rowCount() > 0 ? 0 : -1);
-    // The list shows what the store holds, which is nothing from now on.
-    m_Records.clear(recordTitles(m_UnitLabel, m_IsIndoorFile));
-    RecordStore store(m_messages);
-    if (store.Open(m_DatabasePath) == 0)
-        store.ClearAll();
 }
 
 void History::PurgeLocalCopies()

@@ -89,7 +89,8 @@ private:
     void fillFileList();
     void selectRow(int row);
     void setControlsEnabled(bool enabled);
-    // The station deleted the file of row: its local copy, row and readings go too.
+    // The station deleted the file of row and the worker emptied the store: the local copy
+    // and the row go too.
     void removeDeleted(const std::string& name, int row);
     void showProgress(int position);
     void showProgressText(TextId textId, qint64 received);
