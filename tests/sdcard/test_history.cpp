@@ -59,12 +59,6 @@ struct Rig
         dialog.OnInitDialog();
         QVERIFY(test::waitForExchange(&dialog));
     }
-    // A button and whatever exchange with the station it started.
-    void press(int id)
-    {
-        at<QPushButton>(id)->click();
-        QVERIFY(test::waitForExchange(&dialog));
-    }
     void pick(int row) { at<QTableWidget>(History::FileList)->setCurrentCell(row, 0); }
     bool idle() { return at<QPushButton>(History::SelectButton)->isEnabled(); }
 
@@ -217,7 +211,7 @@ void HistoryTest::theRecordListShowsTheFileAsTheStationWroteIt()
 
     // Delete empties the store, and the list with it.
     rig.messages.answer(MessageService::Answer::Ok);
-    rig.press(History::DeleteButton);
+    QVERIFY(test::pressAndWait(&rig.dialog, History::DeleteButton));
     QCOMPARE(records->rowCount(), 0);
     QCOMPARE(records->columnCount(), 5);
 }
@@ -265,12 +259,12 @@ void HistoryTest::deleteAsksAndSendsTheName()
     };
 
     rig.messages.answer(MessageService::Answer::Cancel);
-    rig.press(History::DeleteButton);
+    QVERIFY(test::pressAndWait(&rig.dialog, History::DeleteButton));
     QCOMPARE(deleteFrames(), 0);
     QVERIFY(std::filesystem::exists(copy));
 
     rig.messages.answer(MessageService::Answer::Ok);
-    rig.press(History::DeleteButton);
+    QVERIFY(test::pressAndWait(&rig.dialog, History::DeleteButton));
     QCOMPARE(rig.messages.texts().last(),
              QStringLiteral("Delete IN20261202.csv from the station's card?\n"
                             "Are you sure to delete the file?"));
@@ -289,7 +283,7 @@ void HistoryTest::deleteAsksAndSendsTheName()
     rig.bus.unplug(StationPath);
     rig.link.OnDeviceChange(DeviceChange::Removal);
     const qsizetype asked = rig.messages.texts().size();
-    rig.press(History::DeleteButton);
+    QVERIFY(test::pressAndWait(&rig.dialog, History::DeleteButton));
     QCOMPARE(rig.messages.texts().mid(asked), QStringList{QStringLiteral("Unconnected")});
     QCOMPARE(deleteFrames(), 1);
     QVERIFY(std::filesystem::exists(other));
@@ -324,7 +318,7 @@ void HistoryTest::germanTexts()
     }
     rig.pick(1);
     rig.messages.answer(MessageService::Answer::Cancel);
-    rig.press(History::DeleteButton);
+    QVERIFY(test::pressAndWait(&rig.dialog, History::DeleteButton));
     QCOMPARE(rig.messages.texts().last(),
              QStringLiteral("IN20261202.csv von der Karte der Station löschen?\n"
                             "Sind Sie sicher: Löschen?"));

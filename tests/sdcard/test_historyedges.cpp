@@ -49,12 +49,6 @@ template <typename Transport> struct Rig
         dialog.OnInitDialog();
         QVERIFY(test::waitForExchange(&dialog));
     }
-    // A button and whatever exchange with the station it started.
-    void press(int id)
-    {
-        at<QPushButton>(id)->click();
-        QVERIFY(test::waitForExchange(&dialog));
-    }
     void pick(int row) { at<QTableWidget>(History::FileList)->setCurrentCell(row, 0); }
     bool idle() { return at<QPushButton>(History::SelectButton)->isEnabled(); }
     QString text(TextId id) const { return StringTable(texts.language(), id); }
@@ -148,7 +142,7 @@ void HistoryEdgesTest::deleteWithNothingSelected()
     rig.station->putFile("20261201.csv", content(100));
     rig.open();
     rig.at<QPushButton>(History::SelectButton)->setEnabled(false);
-    rig.press(History::DeleteButton);
+    QVERIFY(test::pressAndWait(&rig.dialog, History::DeleteButton));
     QCOMPARE(rig.messages.texts(), QStringList{rig.text(TextId::SelectFilePlease)});
     QCOMPARE(rig.deleteFrames(), 0);
     QCOMPARE(rig.at<QTableWidget>(History::FileList)->rowCount(), 1);
@@ -164,12 +158,12 @@ void HistoryEdgesTest::namesToDeleteFitTheFrame()
     const QString longest(60, QLatin1Char('n'));
     name->setText(longest + QLatin1Char('n'));
     rig.messages.answer(MessageService::Answer::Ok);
-    rig.press(History::DeleteButton);
+    QVERIFY(test::pressAndWait(&rig.dialog, History::DeleteButton));
     QCOMPARE(rig.messages.texts(), QStringList{rig.text(TextId::NameTooLong).arg(60)});
     QCOMPARE(rig.deleteFrames(), 0);
 
     name->setText(longest);
-    rig.press(History::DeleteButton);
+    QVERIFY(test::pressAndWait(&rig.dialog, History::DeleteButton));
     QCOMPARE(rig.messages.texts().last(), rig.text(TextId::DeleteFileQuestion).arg(longest) +
                                               u'\n' + rig.text(TextId::DeleteQuestion));
     QCOMPARE(rig.deleteFrames(), 1);

@@ -75,11 +75,9 @@ void setText(QWidget* dialog, int id, const QString& text)
     at<QLineEdit>(dialog, id)->setText(text);
 }
 
-// A click and whatever exchange with the station it started.
 void click(QWidget* dialog, int id)
 {
-    at<QAbstractButton>(dialog, id)->click();
-    QVERIFY(waitForExchange(dialog));
+    QVERIFY(test::pressAndWait(dialog, id));
 }
 
 // What an edit or a box shows, and typing or choosing it.

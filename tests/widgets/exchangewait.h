@@ -1,5 +1,8 @@
 #pragma once
 
+#include "dialogitems.h"
+
+#include <QAbstractButton>
 #include <QTest>
 #include <QWidget>
 
@@ -16,6 +19,13 @@ inline bool exchangeRunning(const QWidget* dialog)
 inline bool waitForExchange(const QWidget* dialog)
 {
     return QTest::qWaitFor([dialog] { return !exchangeRunning(dialog); }, 20000);
+}
+
+// A click on the button of id, and whatever exchange with the station it started.
+inline bool pressAndWait(const QWidget* dialog, int id)
+{
+    item<QAbstractButton>(dialog, id)->click();
+    return waitForExchange(dialog);
 }
 
 } // namespace nimbra::test

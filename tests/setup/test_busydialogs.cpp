@@ -1,15 +1,8 @@
 // Every dialog action that talks to the station, while the station's side holds the exchange:
 // the window keeps answering, the dialog is busy and stays open, and once the frame is through
 // the outcome and its messages follow as they always did.
-#include "alarm.h"
-#include "calib.h"
-#include "dialogitems.h"
-#include "emulatedbus.h"
-#include "exchangewait.h"
-#include "gatedtransport.h"
+#include "dialogrig.h"
 #include "history.h"
-#include "recordingmessages.h"
-#include "setting.h"
 #include "tempdatabase.h"
 
 #include <QPushButton>
@@ -25,68 +18,31 @@ using test::waitForExchange;
 
 namespace {
 
-constexpr const char* StationPath = "emulated:busy";
-
 constexpr std::uint8_t code(Command command)
 {
     return static_cast<std::uint8_t>(command);
 }
 
 // The setup dialogs' data as a poll fills it, and the SD-card dialog, on a gated station.
-struct Rig
+struct Rig : test::DialogRig
 {
     Rig()
     {
-        texts.LoadUiText(Language::English);
         station->edit([](StationModel& model) {
             model.card().clear();
             model.card().put("20261201.csv", "Time,Temperature(C),Humidity(%)\n");
             model.card().put("20261202.csv", "Time,Temperature(C),Humidity(%)\n");
         });
-        router.addScreenBusyReceiver(&setting.m_ScreenBusy);
-        router.addScreenBusyReceiver(&alarm.m_ScreenBusy);
-        router.addScreenBusyReceiver(&calib.m_ScreenBusy);
         router.m_RouteListToMain = false;
         router.setFileLists(nullptr, &card.files());
         card.setDataFolder(database.folder(), database.path());
-        link.Connect();
-        const StationState state = station->state();
-        setting.m_SettingsPage.set(state.settingsPage);
-        setting.m_IntervalMinutes = state.intervalMinutes;
-        alarm.m_pages.set(AlarmPages{
-            state.alarmSwitchesPage, {}, state.temperatureLimitsPage, state.humidityLimitsPage});
-        calib.m_OffsetPage.set(state.calibrationPage);
-        calib.m_Readings.m_ReadingTemp.fill(20.0f);
-        calib.m_Readings.m_ReadingHumi.fill(50);
     }
     // A failed check may leave the gate held: the dialogs' workers must get through to end.
-    ~Rig()
-    {
-        gate.release();
-        link.stop();
-    }
+    ~Rig() { gate.release(); }
 
-    std::vector<std::uint8_t> codesReceived() const
-    {
-        std::vector<std::uint8_t> codes;
-        for (const ReceivedReport& r : station->received())
-            codes.push_back(r.payload()[1]);
-        return codes;
-    }
     int cardRows() const { return item<QTableWidget>(&card, History::FileList)->rowCount(); }
 
     test::TempDatabase database;
-    Timing timing = Timing{}.scaled(0.02);
-    EmulatedBus bus;
-    test::GatedTransport gate{bus};
-    std::shared_ptr<EmulatedStation> station = bus.addStation(StationPath);
-    ReplyRouter router;
-    HidLink link{gate, router, timing};
-    test::RecordingMessages messages;
-    UiText texts;
-    SettingData setting;
-    AlarmData alarm;
-    CalibData calib;
     History card{link, router, messages, texts, [] { return Page{}; }};
     std::unique_ptr<QDialog> dialog; // a setup dialog of the case
 };
