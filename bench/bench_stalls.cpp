@@ -3,6 +3,7 @@
 // waits. A timer on the user-interface thread ticks every 10 ms meanwhile; the table gives the
 // action's own time beside the longest gap between two ticks (the window's longest stall).
 // "Delete, 1M rows" deletes with a store of 1,000,000 readings, which the delete empties.
+// "SyncTime dialog" is the clock dialog that the window does not open today.
 #include "alarm.h"
 #include "calib.h"
 #include "dialogitems.h"
@@ -10,6 +11,7 @@
 #include "history.h"
 #include "messageservice.h"
 #include "setting.h"
+#include "synctime.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -216,6 +218,15 @@ Figures deleteOf(Station& s, int storedRows)
     return measure([&] { button->click(); }, [&] { return button->isEnabled(); });
 }
 
+Figures syncTimeOf(Station& s)
+{
+    SyncTime dialog(s.link, s.messages);
+    dialog.show();
+    QApplication::processEvents();
+    return measure([&] { item<QPushButton>(&dialog, SyncTime::SyncButton)->click(); },
+                   [&] { return !dialog.isVisible(); });
+}
+
 struct Action
 {
     const char* name;
@@ -237,6 +248,7 @@ int main(int argc, char** argv)
         {"SD-card file list", fileListOf},
         {"SD-card Delete", [](Station& s) { return deleteOf(s, 0); }},
         {"Delete, 1M rows", [](Station& s) { return deleteOf(s, 1'000'000); }},
+        {"SyncTime dialog", syncTimeOf},
     };
     std::printf("%-18s %-7s %12s %16s\n", "action", "station", "action (ms)", "longest stall (ms)");
     for (const Action& action : actions) {
