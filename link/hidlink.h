@@ -132,7 +132,7 @@ public:
     void setRequestKind(RequestKind kind) { m_requestKind.store(kind); }
     ManualResetEvent& ReplyEvent() { return m_replyEvent; }
     const Timing& timing() const { return m_timing; }
-    std::string description() const { return m_transport.description(); }
+    StationKind stationKind() const { return m_transport.stationKind(); }
 
 private:
     struct Connection;

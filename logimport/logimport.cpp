@@ -177,12 +177,16 @@ QString ImportSummary(const ImportResult& result, const QString& fileName, Langu
     if (!result.stored)
         return {};
     QStringList said;
-    if (!result.complete)
+    if (!result.complete && result.rows == 1)
+        said << StringTable(language, TextId::IncompleteCopyImportedOne).arg(fileName);
+    else if (!result.complete)
         said
             << StringTable(language, TextId::IncompleteCopyImported).arg(result.rows).arg(fileName);
     else if (result.rows == 0)
         said << StringTable(language, TextId::NothingInLog).arg(fileName);
-    if (result.history && result.history->notKept > 0)
+    if (result.history && result.history->notKept == 1)
+        said << StringTable(language, TextId::LineNotKept).arg(result.history->firstNotKept);
+    else if (result.history && result.history->notKept > 1)
         said << StringTable(language, TextId::LinesNotKept)
                     .arg(result.history->notKept)
                     .arg(result.history->firstNotKept);

@@ -138,6 +138,8 @@ void MainWindowTest::germanTextsAndMenu()
     Rig rig(Language::German);
     rig.window.OnInitDialog();
     QCOMPARE(statusText(rig.window), QStringLiteral("Verbunden"));
+    QCOMPARE(item<QLabel>(&rig.window, CMy7100Dlg::StatusPane0)->text(),
+             QStringLiteral("Emulierte Station"));
     const QList<QMenu*> menus = rig.window.menuBar()->findChildren<QMenu*>();
     QCOMPARE(menus.size(), 1);
     QCOMPARE(menus[0]->title(), QStringLiteral("Men\u00FC"));

@@ -245,7 +245,7 @@ void HistoryEdgesTest::barReportsACompleteTransfer()
                               .arg(100)
                               .arg(QStringLiteral("10,000"), QStringLiteral("10,000")));
     // The file's last line is cut short: the store takes it, the history does not.
-    QCOMPARE(rig.messages.texts(), QStringList{rig.text(TextId::LinesNotKept).arg(1).arg(278)});
+    QCOMPARE(rig.messages.texts(), QStringList{rig.text(TextId::LineNotKept).arg(278)});
     rig.pick(1);
     rig.selectAndWait();
     QCOMPARE(bar->text(),
