@@ -72,9 +72,9 @@ private:
     void noticeLoop();
 
     const std::shared_ptr<BusCore> m_core = std::make_shared<BusCore>();
-    std::vector<Device> m_devices;                  // guarded by m_core->mutex
-    Handler m_handler;                              // guarded by m_core->mutex
-    std::thread m_noticeThread;                     // runs from construction to destruction
+    std::vector<Device> m_devices; // guarded by m_core->mutex
+    Handler m_handler;             // guarded by m_core->mutex
+    std::thread m_noticeThread;    // runs from construction to destruction
 };
 
 } // namespace nimbra

@@ -316,8 +316,10 @@ TEST(ImportSummaryTest, CountsReadInTheSingularForOne)
     const Case cases[] = {
         {1, 0, Language::English, u"1 row was imported from the incomplete copy of a.csv."_s},
         {2, 0, Language::English, u"2 rows were imported from the incomplete copy of a.csv."_s},
-        {1, 0, Language::German, u"1 Zeile wurde aus der unvollständigen Kopie von a.csv importiert."_s},
-        {2, 0, Language::German, u"2 Zeilen wurden aus der unvollständigen Kopie von a.csv importiert."_s},
+        {1, 0, Language::German,
+         u"1 Zeile wurde aus der unvollständigen Kopie von a.csv importiert."_s},
+        {2, 0, Language::German,
+         u"2 Zeilen wurden aus der unvollständigen Kopie von a.csv importiert."_s},
         {0, 1, Language::German,
          u"0 Zeilen wurden aus der unvollständigen Kopie von a.csv importiert.\n"
          u"1 Zeile wurde nicht in den Verlauf übernommen: Zeile 7."_s},

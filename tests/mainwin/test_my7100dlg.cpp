@@ -232,7 +232,8 @@ void MainWindowTest::downloadResumesAfterTheStationCameBack()
     select->click();
     QTRY_VERIFY_WITH_TIMEOUT(select->isEnabled() && !rig.messages.texts().isEmpty(), 3000);
     QTRY_COMPARE_WITH_TIMEOUT(rig.messages.texts().size(), 2, 1000);
-    QCOMPARE(rig.messages.texts().at(0), QStringLiteral("This file errors"));
+    QCOMPARE(rig.messages.texts().at(0), rig.window.texts().Text(TextId::FileErrors) + u'\n' +
+                                             rig.window.texts().Text(TextId::StationWentAway));
     QVERIFY(QRegularExpression(
                 QStringLiteral(
                     "^[1-9][0-9]* rows were imported from the incomplete copy of 20261201.csv.$"))

@@ -227,6 +227,16 @@ void HistoryEdgesTest::barReportsAFailedTransferWhereItStopped()
                                   .arg(40)
                                   .arg(grouped(language, 4096), grouped(language, 10000)));
         QVERIFY(rig.at<QLabel>(History::SizeLabel)->text().isEmpty());
+
+        // The resume counts on from the copy's end to the whole file.
+        rig.station->clearFaults();
+        rig.selectAndWait();
+        QTRY_COMPARE(rig.at<QLabel>(History::SizeLabel)->text(), QStringLiteral("ok..."));
+        QCOMPARE(bar->maximum(), 10000);
+        QCOMPARE(bar->value(), 10000);
+        QCOMPARE(bar->text(), rig.text(TextId::Progress)
+                                  .arg(100)
+                                  .arg(grouped(language, 10000), grouped(language, 10000)));
     }
 }
 
