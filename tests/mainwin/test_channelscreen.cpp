@@ -1,6 +1,7 @@
 #include "channelscreen.h"
 #include "uitext.h"
 
+#include <QDebug>
 #include <QFontInfo>
 #include <QFontMetrics>
 #include <QImage>
@@ -335,16 +336,8 @@ void ChannelScreenTest::everyLineIsWholeInsideItsBox()
             const QRectF cell(drawn.baseline.x(), drawn.baseline.y() - metrics.ascent(),
                               metrics.horizontalAdvance(drawn.text), metrics.height());
             const QRect box = ownerOf(drawn, boxes);
-            const QString where = QStringLiteral("'%1' at %2,%3 %4x%5 in %6,%7 %8x%9")
-                                      .arg(drawn.text)
-                                      .arg(cell.x())
-                                      .arg(cell.y())
-                                      .arg(cell.width())
-                                      .arg(cell.height())
-                                      .arg(box.x())
-                                      .arg(box.y())
-                                      .arg(box.width())
-                                      .arg(box.height());
+            QString where;
+            QDebug(&where) << drawn.text << cell << box;
             QVERIFY2(QRectF(box).contains(cell), qPrintable(where));
             QVERIFY2(screen.contains(cell), qPrintable(where));
             baselines[keyOf(box)].insert(drawn.baseline.y());
