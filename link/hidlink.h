@@ -126,7 +126,7 @@ public:
     void stop();
 
     bool Connected() const { return m_connected.load(); }
-    // No station, or its opening broke (a read found the device gone): true from that moment,
+    // No station, or its opening broke (a read or write found the device gone): true from then,
     // before the owner has run OnDeviceChange(Removal), and never for a station that is merely
     // silent.
     bool stationGone() const;
