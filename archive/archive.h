@@ -8,7 +8,10 @@
 #include <filesystem>
 #include <functional>
 #include <optional>
+#include <span>
 #include <string>
+#include <string_view>
+#include <utility>
 
 namespace nimbra {
 
@@ -34,9 +37,9 @@ struct ForgetResult
 // file: its identity is the file (its name and the text of its first reading line, so that a
 // reformatted card's new file of the same name is a file of its own) and the line's number in
 // it. Importing a file again replaces the readings of the lines it holds; a file that grew adds
-// its new lines. Each reading keeps the unit its file was written in. Its view "Records" shows
-// the outdoor readings in the record store's layout, so the store's own queries (the graph's)
-// read it as they read the store. Failures throw StoreError.
+// its new lines. Each reading keeps the unit its file was written in, each file the date order
+// its stamps were read in. Its view "Records" shows the outdoor readings in the record store's
+// layout, so the store's own queries read it as they read the store. Failures throw StoreError.
 class Archive
 {
 public:
@@ -50,6 +53,13 @@ public:
     // time in the order they were logged. Returns their number.
     std::int64_t ForEach(double from, double to, bool indoor,
                          const std::function<void(const KeptReading&)>& onReading);
+
+    // For the graph: the first and last time of one kind's readings (nullopt while it has
+    // none), and its points in the unit of LatestUnitIsFahrenheit, read as ReadSeriesPoints
+    // reads them, columns named as the record store names them.
+    std::optional<std::pair<double, double>> Span(bool indoor);
+    std::string ReadSeries(bool indoor, std::span<const std::string_view> columns, double from,
+                           double to, SeriesSink& earlier, SeriesSink& later);
 
     // The unit of the latest reading (outdoor before indoor): the one the station logs in now.
     // nullopt while the archive holds no reading.

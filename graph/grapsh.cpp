@@ -34,19 +34,32 @@ constexpr std::array<std::string_view, 3> TemperatureColumns{"Temperature", "Dew
                                                              "Heatindex"};
 constexpr std::string_view HumidityColumn = "Humidity";
 
-// What the graph draws from: the last import (the record store) or the kept history of every
-// import, whose outdoor readings the store's queries read alike.
+// What the graph draws from: the last import (the record store) or one kind of readings of
+// the kept history of every import.
 enum Source
 {
     LastImportSource = 0,
-    ArchiveSource = 1
+    OutdoorArchiveSource = 1,
+    IndoorArchiveSource = 2
 };
 
-std::filesystem::path SourcePath(const QWidget* dialog, const std::filesystem::path& store)
+// Runs read on the kept history beside the store and returns what it gives. A data folder
+// that has seen no import has no history: it holds nothing and is not created by a look. A
+// history that cannot be read is said, and gives nothing as well.
+template <typename Result, typename Read>
+Result FromHistory(const std::filesystem::path& store, MessageService& messages, Read&& read)
 {
-    return item<QComboBox>(dialog, Grapsh::SourceBoxId)->currentIndex() == ArchiveSource
-               ? ArchivePathBeside(store)
-               : store;
+    const std::filesystem::path file = ArchivePathBeside(store);
+    std::error_code missing;
+    if (!std::filesystem::exists(file, missing))
+        return {};
+    try {
+        Archive history(file);
+        return read(history);
+    } catch (const StoreError& error) {
+        messages.inform(QString::fromStdString(error.what()));
+        return {};
+    }
 }
 
 // Readings stamped 0.0 or -1.0 (unparsable times) lie before any date the pickers offer, so
@@ -143,8 +156,8 @@ void Grapsh::buildControls()
     auto* wholeLog = Button(this, WholeLogId);
     auto* resetView = Button(this, ResetViewId);
     auto* savePicture = Button(this, SavePictureId);
-    auto* source = new QComboBox(this);
-    SetItemId(source, SourceBoxId);
+    auto* sourceBox = new QComboBox(this);
+    SetItemId(sourceBox, SourceBoxId);
     m_Chart = new CTchart1(this);
     SetItemId(m_Chart, ChartId);
     startLabel->setBuddy(m_startDatePicker);
@@ -165,7 +178,7 @@ void Grapsh::buildControls()
     commands->addWidget(exit);
     range->addLayout(commands, 0, 5, Qt::AlignRight);
     auto* viewCommands = new QHBoxLayout;
-    viewCommands->addWidget(source);
+    viewCommands->addWidget(sourceBox);
     viewCommands->addWidget(wholeLog);
     viewCommands->addWidget(resetView);
     viewCommands->addWidget(savePicture);
@@ -180,7 +193,9 @@ void Grapsh::buildControls()
     connect(wholeLog, &QPushButton::clicked, this, &Grapsh::ShowWholeLog);
     connect(resetView, &QPushButton::clicked, m_Chart, &CTchart1::ResetView);
     connect(savePicture, &QPushButton::clicked, this, &Grapsh::savePicture);
-    connect(source, &QComboBox::activated, this, &Grapsh::DrawGraph);
+    // A new choice of what or whence to draw shows at once, not at the next Select.
+    connect(sourceBox, &QComboBox::activated, this, &Grapsh::DrawGraph);
+    connect(m_ViewBox, &QComboBox::activated, this, &Grapsh::DrawGraph);
 }
 
 bool Grapsh::OnInitDialog()
@@ -205,10 +220,13 @@ bool Grapsh::OnInitDialog()
     m_ViewBox->insertItem(TemperatureView, m_texts.Text(TextId::Temperature));
     m_ViewBox->insertItem(HumidityView, m_texts.Text(TextId::Humidity));
     m_ViewBox->setCurrentIndex(TemperatureView);
-    auto* source = item<QComboBox>(this, SourceBoxId);
-    source->clear();
-    source->insertItem(LastImportSource, m_texts.Text(TextId::LastImport));
-    source->insertItem(ArchiveSource, m_texts.Text(TextId::ArchiveOutdoor));
+    auto* sourceBox = item<QComboBox>(this, SourceBoxId);
+    sourceBox->clear();
+    sourceBox->insertItem(LastImportSource, m_texts.Text(TextId::LastImport));
+    sourceBox->insertItem(OutdoorArchiveSource, m_texts.Text(TextId::ArchiveOutdoor));
+    sourceBox->insertItem(IndoorArchiveSource, m_texts.Text(TextId::ArchiveIndoor));
+    sourceBox->setAccessibleName(m_texts.Text(TextId::GraphSource));
+    sourceBox->setToolTip(m_texts.Text(TextId::GraphSource));
     return true;
 }
 
@@ -279,21 +297,39 @@ void Grapsh::DrawGraph()
     m_Chart->replot();
 }
 
+int Grapsh::source() const
+{
+    return item<QComboBox>(this, SourceBoxId)->currentIndex();
+}
+
 // The history shows every temperature in the unit of its latest reading; the last import in
 // its file's.
-QString Grapsh::drawnUnitLabel() const
+QString Grapsh::drawnUnitLabel()
 {
-    const std::filesystem::path source = SourcePath(this, m_DatabasePath);
-    std::error_code missing;
-    if (source == m_DatabasePath || !std::filesystem::exists(source, missing))
+    if (source() == LastImportSource)
         return m_UnitLabel;
-    try {
-        if (const std::optional<bool> fahrenheit = nimbra::Archive(source).LatestUnitIsFahrenheit())
-            return *fahrenheit ? QStringLiteral("(\u00B0F)") : QStringLiteral("(\u00B0C)");
-    } catch (const StoreError&) {
-        // The drawing that follows opens it as well and says why it cannot.
+    const auto fahrenheit =
+        FromHistory<std::optional<bool>>(m_DatabasePath, m_messages, [](Archive& history) {
+            return history.LatestUnitIsFahrenheit();
+        });
+    if (!fahrenheit)
+        return m_UnitLabel;
+    return *fahrenheit ? QStringLiteral("(\u00B0F)") : QStringLiteral("(\u00B0C)");
+}
+
+bool Grapsh::readSpan(std::optional<std::pair<double, double>>& span)
+{
+    const int drawn = source();
+    if (drawn == LastImportSource) {
+        if (m_Store.Open(m_DatabasePath) < 0)
+            return false;
+        span = m_Store.ValidTimeSpan();
+        return true;
     }
-    return m_UnitLabel;
+    span = FromHistory<std::optional<std::pair<double, double>>>(
+        m_DatabasePath, m_messages,
+        [drawn](Archive& history) { return history.Span(drawn == IndoorArchiveSource); });
+    return true;
 }
 
 void Grapsh::explainEmptySpan(double start, double end)
@@ -306,16 +342,16 @@ void Grapsh::explainEmptySpan(double start, double end)
     QString notice =
         m_texts.Text(TextId::NoReadings).arg(shown(start), shown(end)) + QLatin1Char('\n');
     // The store has shown its message if it cannot be read; the chart then says only the first.
-    const std::filesystem::path source = SourcePath(this, m_DatabasePath);
-    if (m_Store.Open(source) < 0) {
+    std::optional<std::pair<double, double>> span;
+    if (!readSpan(span)) {
         m_Chart->SetNotice(notice.trimmed());
         return;
     }
-    if (const auto span = m_Store.ValidTimeSpan())
+    if (span)
         notice += m_texts.Text(TextId::StoreSpan).arg(shown(span->first), shown(span->second));
     else
-        notice +=
-            m_texts.Text(source == m_DatabasePath ? TextId::NothingImported : TextId::NothingKept);
+        notice += m_texts.Text(source() == LastImportSource ? TextId::NothingImported
+                                                            : TextId::NothingKept);
     m_Chart->SetNotice(notice);
 }
 
@@ -324,15 +360,13 @@ void Grapsh::explainEmptySpan(double start, double end)
 // on: the store has shown why.
 void Grapsh::FillSeries(std::span<const std::string_view> columns)
 {
-    if (m_Store.Open(SourcePath(this, m_DatabasePath)) < 0)
-        return;
     ChartPoints points(columns.size());
     ChartPoints later(columns.size());
-    if (m_Store.ReadSeries(m_startText, m_endText, columns, points, later) != 0)
+    if (!readSeries(columns, points, later))
         return;
     points.append(later);
     // The history spans months of files with days between them; one file is drawn as it is.
-    const bool history = SourcePath(this, m_DatabasePath) != m_DatabasePath;
+    const bool history = source() != LastImportSource;
     for (std::size_t i = 0; i < columns.size(); ++i) {
         QVector<QCPGraphData> series = history ? BreakAtGaps(points.take(i)) : points.take(i);
         if (!series.isEmpty())
@@ -340,11 +374,34 @@ void Grapsh::FillSeries(std::span<const std::string_view> columns)
     }
 }
 
+// The history is read over the same bounds as the store: those of the range texts.
+bool Grapsh::readSeries(std::span<const std::string_view> columns, SeriesSink& earlier,
+                        SeriesSink& later)
+{
+    const int drawn = source();
+    if (drawn == LastImportSource)
+        return m_Store.Open(m_DatabasePath) == 0 &&
+               m_Store.ReadSeries(m_startText, m_endText, columns, earlier, later) == 0;
+    const std::optional<double> from = ParseRangeTime(m_startText);
+    const std::optional<double> to = ParseRangeTime(m_endText);
+    if (!from || !to)
+        return false;
+    const std::string failure =
+        FromHistory<std::string>(m_DatabasePath, m_messages, [&](Archive& history) {
+            return history.ReadSeries(drawn == IndoorArchiveSource, columns, *from, *to, earlier,
+                                      later);
+        });
+    if (failure.empty())
+        return true;
+    m_messages.inform(QString::fromStdString(failure));
+    return false;
+}
+
 void Grapsh::ShowWholeLog()
 {
-    if (m_Store.Open(SourcePath(this, m_DatabasePath)) < 0)
+    std::optional<std::pair<double, double>> span;
+    if (!readSpan(span))
         return;
-    const auto span = m_Store.ValidTimeSpan();
     if (!span) {
         m_messages.inform(m_texts.Text(TextId::NoValidTime));
         return;

@@ -6,9 +6,11 @@
 #include <QDialog>
 #include <QString>
 #include <filesystem>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 
 class QComboBox;
 class QDateEdit;
@@ -73,8 +75,16 @@ private:
     void savePicture();
     // Says on the chart when the drawn span holds no reading, and where the readings are.
     void explainEmptySpan(double start, double end);
+    // The choice of the source box: the last import or a kind of the kept history.
+    int source() const;
     // The title of the temperature axis for the source being drawn.
-    QString drawnUnitLabel() const;
+    QString drawnUnitLabel();
+    // The first and last time of the source's readings (nullopt when it has none); false when
+    // it cannot be read (said).
+    bool readSpan(std::optional<std::pair<double, double>>& span);
+    // The source's points over the range texts; false when they cannot be read (said).
+    bool readSeries(std::span<const std::string_view> columns, SeriesSink& earlier,
+                    SeriesSink& later);
 
     const UiText& m_texts;
     MessageService& m_messages;

@@ -21,16 +21,17 @@ using namespace nimbra;
 namespace {
 
 // An import of count one-minute readings from minute first, as the station logs them.
-// Outdoor readings are 20 °C or 68 °F.
+// Outdoor readings are 20 °C or 68 °F at 50 %, indoor ones 25 °C or 77 °F at 40 %.
 void Import(const test::TempDatabase& store, int first, int count, const char* file, bool indoor,
             bool fahrenheit = false)
 {
-    std::string log = indoor       ? "Time,Temperature(C),Humidity(%)\n"
-                      : fahrenheit ? "Time,Temperature(F),Humidity(%),DewPoint(F),HeatIndex(F)\n"
-                                   : "Time,Temperature(C),Humidity(%),DewPoint(C),HeatIndex(C)\n";
-    const std::string values = indoor       ? ":00,20,50\n"
-                               : fahrenheit ? ":00,68,50,47.3,--\n"
-                                            : ":00,20,50,8.5,--\n";
+    const char* unit = fahrenheit ? "F" : "C";
+    std::string log = std::string("Time,Temperature(") + unit + "),Humidity(%)";
+    if (!indoor)
+        log += std::string(",DewPoint(") + unit + "),HeatIndex(" + unit + ')';
+    log += '\n';
+    const std::string values = indoor ? (fahrenheit ? ":00,77,40\n" : ":00,25,40\n")
+                                      : (fahrenheit ? ":00,68,50,47.3,--\n" : ":00,20,50,8.5,--\n");
     for (int m = first; m < first + count; ++m)
         log += "2023-03-15 " + std::to_string(m / 60) + ':' + (m % 60 < 10 ? "0" : "") +
                std::to_string(m % 60) + values;
@@ -47,6 +48,19 @@ int TemperatureCount(Grapsh& dialog)
     return int(std::count_if(data.begin(), data.end(),
                              [](const QCPGraphData& point) { return !std::isnan(point.value); }));
 }
+
+// The values of the first series, each once, breaks left out.
+QList<double> DrawnValues(Grapsh& dialog)
+{
+    QList<double> values;
+    for (const QCPGraphData& point : *dialog.chart()->graph(0)->data()) {
+        if (!std::isnan(point.value) && !values.contains(point.value))
+            values.append(point.value);
+    }
+    return values;
+}
+
+constexpr int LastImport = 0; // the source box's first choice
 
 } // namespace
 
@@ -76,6 +90,50 @@ private slots:
         QCOMPARE(TemperatureCount(dialog), 3 + 5); // both outdoor files, not the indoor one
         // The 97 minutes between them are a gap, not a line: one break.
         QCOMPARE(dialog.chart()->graph(1)->dataCount(), 3 + 1 + 5);
+        QVERIFY2(messages.texts().isEmpty(), qPrintable(messages.texts().join(u'\n')));
+    }
+
+    // Each kind of the history under its own choice, never the other's readings, the indoor
+    // °F file in the °C of the latest reading; the view switch redraws without Select.
+    void drawsEachKindOfTheHistoryUnderItsChoiceInOneUnit()
+    {
+        test::TempDatabase store;
+        Import(store, 0, 4, "IN_F.csv", true, true);
+        Import(store, 10, 3, "A.csv", false);
+        Import(store, 20, 2, "IN_C.csv", true);
+        Import(store, 30, 5, "B.csv", false);
+
+        UiText texts;
+        texts.LoadUiText(Language::English);
+        test::RecordingMessages messages;
+        Grapsh dialog(texts, messages, store.path(), QStringLiteral("(°C)"));
+        auto* source = item<QComboBox>(&dialog, Grapsh::SourceBoxId);
+        auto* view = item<QComboBox>(&dialog, Grapsh::ViewBoxId);
+        QCOMPARE(source->count(), 3);
+        QCOMPARE(source->itemText(2), texts.Text(TextId::ArchiveIndoor));
+        struct Case
+        {
+            int source;
+            int readings;
+            double temperature;
+            double humidity;
+        };
+        for (const Case& drawn : {Case{1, 3 + 5, 20.0, 50.0}, Case{2, 4 + 2, 25.0, 40.0}}) {
+            source->setCurrentIndex(LastImport);
+            view->setCurrentIndex(Grapsh::TemperatureView);
+            // The keyboard reaches every choice: each Down steps to the next and draws it.
+            while (source->currentIndex() < drawn.source)
+                QTest::keyClick(source, Qt::Key_Down);
+            QTest::mouseClick(item<QPushButton>(&dialog, Grapsh::WholeLogId), Qt::LeftButton);
+            QCOMPARE(TemperatureCount(dialog), drawn.readings);
+            QCOMPARE(DrawnValues(dialog), QList<double>{drawn.temperature});
+            QCOMPARE(dialog.chart()->yAxis->label(), QStringLiteral("(°C)"));
+
+            QTest::keyClick(view, Qt::Key_Down);
+            QCOMPARE(dialog.chart()->TitleText(), texts.Text(TextId::Humidity));
+            QCOMPARE(TemperatureCount(dialog), drawn.readings);
+            QCOMPARE(DrawnValues(dialog), QList<double>{drawn.humidity});
+        }
         QVERIFY2(messages.texts().isEmpty(), qPrintable(messages.texts().join(u'\n')));
     }
 
