@@ -339,12 +339,27 @@ ForgetResult Archive::Forget(const std::string& stationFile)
     return result;
 }
 
-void Archive::BeginRewrite()
+RememberedDateOrders Archive::BeginRewrite()
 {
     execute("BEGIN IMMEDIATE");
     Transaction transaction(m_db.get());
+    RememberedDateOrders orders;
+    Statement remembered = prepare("SELECT Name, Indoor, DateOrder FROM history.Files "
+                                   "WHERE DateOrder IS NOT NULL ORDER BY Id");
+    int step = SQLITE_ROW;
+    while ((step = sqlite3_step(remembered.get())) == SQLITE_ROW) {
+        const auto text = [&](int column) {
+            return std::string(
+                reinterpret_cast<const char*>(sqlite3_column_text(remembered.get(), column)));
+        };
+        orders[{text(0), sqlite3_column_int(remembered.get(), 1) != 0}] = text(2);
+    }
+    if (step != SQLITE_DONE)
+        fail();
+    remembered.reset();
     execute("DELETE FROM history.Readings; DELETE FROM history.Files;");
     transaction.committed(); // Commit() ends it, or the connection's close rolls it back
+    return orders;
 }
 
 void Archive::Commit()

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <optional>
 #include <span>
 #include <string>
@@ -32,6 +33,10 @@ struct ForgetResult
     std::int64_t files = 0;
     std::int64_t readings = 0;
 };
+
+// The name of the date order a station file's stamps were read in, by the file's name and kind
+// (indoor): of its latest file that remembers one, when a reformatted card reused the name.
+using RememberedDateOrders = std::map<std::pair<std::string, bool>, std::string>;
 
 // Every reading ever imported, outdoor and indoor kept apart. A reading is the line of a station
 // file: its identity is the file (its name and the text of its first reading line, so that a
@@ -70,8 +75,8 @@ public:
 
     // Opens the one transaction of a rewrite and empties the archive in it; writers on
     // connection() then fill it, and commit() ends it. Until then (and after a kill, for good)
-    // everyone sees the archive as it was.
-    void BeginRewrite();
+    // everyone sees the archive as it was. Returns the date orders the emptied files remembered.
+    RememberedDateOrders BeginRewrite();
     void Commit();
     sqlite3* connection() { return m_db.get(); }
 
