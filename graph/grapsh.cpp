@@ -12,13 +12,11 @@
 #include <QDateEdit>
 #include <QDateTime>
 #include <QDir>
-#include <QFileDialog>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLocale>
 #include <QPushButton>
-#include <QStandardPaths>
 #include <QTimeEdit>
 #include <QTimeZone>
 #include <QVBoxLayout>
@@ -421,17 +419,24 @@ void Grapsh::ShowWholeLog()
     DrawGraph();
 }
 
+void Grapsh::SetPictureSaving(PictureFolder& folder, SaveFileChooser choose)
+{
+    m_pictureFolder = &folder;
+    m_choosePictureFile = std::move(choose);
+}
+
 void Grapsh::savePicture()
 {
     const QString suggested =
-        QDir(QStandardPaths::writableLocation(QStandardPaths::PicturesLocation))
-            .filePath(windowTitle() + QStringLiteral(".png"));
-    const QString path = QFileDialog::getSaveFileName(this, m_texts.Text(TextId::SavePicture),
-                                                      suggested, QStringLiteral("PNG (*.png)"));
+        QDir(m_pictureFolder->start()).filePath(windowTitle() + QStringLiteral(".png"));
+    const QString path = m_choosePictureFile(this, m_texts.Text(TextId::SavePicture), suggested);
     if (path.isEmpty())
         return;
-    if (!m_Chart->SavePicture(path))
+    if (!m_Chart->SavePicture(path)) {
         m_messages.inform(m_texts.Text(TextId::SaveFailed));
+        return;
+    }
+    m_pictureFolder->saved(path);
 }
 
 } // namespace nimbra

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "picturefolder.h"
 #include "recordstore.h"
 #include "uitext.h"
 
@@ -64,6 +65,10 @@ public:
 
     CTchart1* chart() const { return m_Chart; }
 
+    // Where Save Picture starts and how it asks for the file; by default the run's folder and
+    // the platform's file dialog.
+    void SetPictureSaving(PictureFolder& folder, SaveFileChooser choose);
+
 private:
     void buildControls();
     // true: pickers into the four values; false: the values into the pickers.
@@ -99,6 +104,9 @@ private:
     double m_StartTime = 0.0;
     double m_EndDate = 0.0;
     double m_EndTime = 0.0;
+
+    PictureFolder* m_pictureFolder = &RunPictureFolder();
+    SaveFileChooser m_choosePictureFile = ChoosePictureFile;
 
     CTchart1* m_Chart = nullptr;
     QComboBox* m_ViewBox = nullptr;
