@@ -62,6 +62,25 @@ QList<double> DrawnValues(Grapsh& dialog)
 
 constexpr int LastImport = 0; // the source box's first choice
 
+UiText EnglishTexts()
+{
+    UiText texts;
+    texts.LoadUiText(Language::English);
+    return texts;
+}
+
+// The English dialog on a store, with the messages it gave.
+struct EnglishGraph
+{
+    explicit EnglishGraph(const test::TempDatabase& store)
+        : dialog(texts, messages, store.path(), QStringLiteral("(°C)"))
+    {
+    }
+    const UiText texts = EnglishTexts();
+    test::RecordingMessages messages;
+    Grapsh dialog;
+};
+
 } // namespace
 
 class TestGraphSource : public QObject
@@ -75,10 +94,9 @@ private slots:
         Import(store, 0, 7, "IN_A.csv", true);
         Import(store, 100, 5, "B.csv", false);
 
-        UiText texts;
-        texts.LoadUiText(Language::English);
-        test::RecordingMessages messages;
-        Grapsh dialog(texts, messages, store.path(), QStringLiteral("(°C)"));
+        EnglishGraph graph(store);
+        Grapsh& dialog = graph.dialog;
+        test::RecordingMessages& messages = graph.messages;
         auto* source = item<QComboBox>(&dialog, Grapsh::SourceBoxId);
         auto* wholeLog = item<QPushButton>(&dialog, Grapsh::WholeLogId);
         QCOMPARE(source->currentIndex(), 0);
@@ -103,14 +121,13 @@ private slots:
         Import(store, 20, 2, "IN_C.csv", true);
         Import(store, 30, 5, "B.csv", false);
 
-        UiText texts;
-        texts.LoadUiText(Language::English);
-        test::RecordingMessages messages;
-        Grapsh dialog(texts, messages, store.path(), QStringLiteral("(°C)"));
+        EnglishGraph graph(store);
+        Grapsh& dialog = graph.dialog;
+        test::RecordingMessages& messages = graph.messages;
         auto* source = item<QComboBox>(&dialog, Grapsh::SourceBoxId);
         auto* view = item<QComboBox>(&dialog, Grapsh::ViewBoxId);
         QCOMPARE(source->count(), 3);
-        QCOMPARE(source->itemText(2), texts.Text(TextId::ArchiveIndoor));
+        QCOMPARE(source->itemText(2), graph.texts.Text(TextId::ArchiveIndoor));
         struct Case
         {
             int source;
@@ -130,7 +147,7 @@ private slots:
             QCOMPARE(dialog.chart()->yAxis->label(), QStringLiteral("(°C)"));
 
             QTest::keyClick(view, Qt::Key_Down);
-            QCOMPARE(dialog.chart()->TitleText(), texts.Text(TextId::Humidity));
+            QCOMPARE(dialog.chart()->TitleText(), graph.texts.Text(TextId::Humidity));
             QCOMPARE(TemperatureCount(dialog), drawn.readings);
             QCOMPARE(DrawnValues(dialog), QList<double>{drawn.humidity});
         }
@@ -146,10 +163,9 @@ private slots:
         Import(store, 100, 2, "C.csv", false);
         Import(store, 0, 1, "IN_B.csv", true); // the last import, where the store alone is
 
-        UiText texts;
-        texts.LoadUiText(Language::English);
-        test::RecordingMessages messages;
-        Grapsh dialog(texts, messages, store.path(), QStringLiteral("(°C)"));
+        EnglishGraph graph(store);
+        Grapsh& dialog = graph.dialog;
+        test::RecordingMessages& messages = graph.messages;
         item<QComboBox>(&dialog, 1053)->setCurrentIndex(1);
         QTest::mouseClick(item<QPushButton>(&dialog, Grapsh::WholeLogId), Qt::LeftButton);
         QCOMPARE(TemperatureCount(dialog), 5);
