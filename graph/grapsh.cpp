@@ -41,23 +41,15 @@ enum Source
     IndoorArchiveSource = 2
 };
 
-// Runs read on the kept history beside the store and returns what it gives. A data folder
-// that has seen no import has no history: it holds nothing and is not created by a look. A
-// history that cannot be read is said, and gives nothing as well.
-template <typename Result, typename Read>
-Result FromHistory(const std::filesystem::path& store, MessageService& messages, Read&& read)
+// The kept history beside the store; nullopt for a data folder that has seen no import, whose
+// history holds nothing and is not created by a look. Throws StoreError.
+std::optional<Archive> OpenHistory(const std::filesystem::path& store)
 {
     const std::filesystem::path file = ArchivePathBeside(store);
     std::error_code missing;
     if (!std::filesystem::exists(file, missing))
-        return {};
-    try {
-        Archive history(file);
-        return read(history);
-    } catch (const StoreError& error) {
-        messages.inform(QString::fromStdString(error.what()));
-        return {};
-    }
+        return std::nullopt;
+    return std::optional<Archive>(std::in_place, file);
 }
 
 // Readings stamped 0.0 or -1.0 (unparsable times) lie before any date the pickers offer, so
@@ -289,9 +281,10 @@ void Grapsh::DrawGraph()
         return;
     }
 
-    FillSeries(view == TemperatureView ? SetUpTemperatureView() : SetUpHumidityView());
+    const bool read =
+        FillSeries(view == TemperatureView ? SetUpTemperatureView() : SetUpHumidityView());
     m_Chart->SetValueAxisAutomatic(true);
-    explainEmptySpan(start, end);
+    explainEmptySpan(start, end, read);
     m_Chart->replot();
 }
 
@@ -306,13 +299,15 @@ QString Grapsh::drawnUnitLabel()
 {
     if (source() == LastImportSource)
         return m_UnitLabel;
-    const auto fahrenheit =
-        FromHistory<std::optional<bool>>(m_DatabasePath, m_messages, [](Archive& history) {
-            return history.LatestUnitIsFahrenheit();
-        });
-    if (!fahrenheit)
-        return m_UnitLabel;
-    return *fahrenheit ? QStringLiteral("(\u00B0F)") : QStringLiteral("(\u00B0C)");
+    try {
+        std::optional<Archive> history = OpenHistory(m_DatabasePath);
+        if (const std::optional<bool> fahrenheit =
+                history ? history->LatestUnitIsFahrenheit() : std::nullopt)
+            return *fahrenheit ? QStringLiteral("(\u00B0F)") : QStringLiteral("(\u00B0C)");
+    } catch (const StoreError&) {
+        // The drawing that follows opens it as well and says why it cannot.
+    }
+    return m_UnitLabel;
 }
 
 bool Grapsh::readSpan(std::optional<std::pair<double, double>>& span)
@@ -324,13 +319,17 @@ bool Grapsh::readSpan(std::optional<std::pair<double, double>>& span)
         span = m_Store.ValidTimeSpan();
         return true;
     }
-    span = FromHistory<std::optional<std::pair<double, double>>>(
-        m_DatabasePath, m_messages,
-        [drawn](Archive& history) { return history.Span(drawn == IndoorArchiveSource); });
-    return true;
+    try {
+        if (std::optional<Archive> history = OpenHistory(m_DatabasePath))
+            span = history->Span(drawn == IndoorArchiveSource);
+        return true;
+    } catch (const StoreError& error) {
+        m_messages.inform(QString::fromStdString(error.what()));
+        return false;
+    }
 }
 
-void Grapsh::explainEmptySpan(double start, double end)
+void Grapsh::explainEmptySpan(double start, double end, bool read)
 {
     for (int series = 0; series < CTchart1::SeriesCount; ++series) {
         if (m_Chart->SeriesInUse(series) && !m_Chart->graph(series)->data()->isEmpty())
@@ -339,9 +338,9 @@ void Grapsh::explainEmptySpan(double start, double end)
     const auto shown = [](double ole) { return AxisTimeText(AxisKeyFromOle(ole)); };
     QString notice =
         m_texts.Text(TextId::NoReadings).arg(shown(start), shown(end)) + QLatin1Char('\n');
-    // The store has shown its message if it cannot be read; the chart then says only the first.
+    // The source has shown its message if it cannot be read; the chart then says only the first.
     std::optional<std::pair<double, double>> span;
-    if (!readSpan(span)) {
+    if (!read || !readSpan(span)) {
         m_Chart->SetNotice(notice.trimmed());
         return;
     }
@@ -355,13 +354,13 @@ void Grapsh::explainEmptySpan(double start, double end)
 
 // All series of the view come from one pass over the range, each with exactly the rows its
 // own count and selection would give. A failure leaves the series empty and the drawing goes
-// on: the store has shown why.
-void Grapsh::FillSeries(std::span<const std::string_view> columns)
+// on: the source has shown why.
+bool Grapsh::FillSeries(std::span<const std::string_view> columns)
 {
     ChartPoints points(columns.size());
     ChartPoints later(columns.size());
     if (!readSeries(columns, points, later))
-        return;
+        return false;
     points.append(later);
     // The history spans months of files with days between them; one file is drawn as it is.
     const bool history = source() != LastImportSource;
@@ -370,6 +369,7 @@ void Grapsh::FillSeries(std::span<const std::string_view> columns)
         if (!series.isEmpty())
             m_Chart->LoadSeries(static_cast<int>(i), std::move(series));
     }
+    return true;
 }
 
 // The history is read over the same bounds as the store: those of the range texts.
@@ -384,11 +384,14 @@ bool Grapsh::readSeries(std::span<const std::string_view> columns, SeriesSink& e
     const std::optional<double> to = ParseRangeTime(m_endText);
     if (!from || !to)
         return false;
-    const std::string failure =
-        FromHistory<std::string>(m_DatabasePath, m_messages, [&](Archive& history) {
-            return history.ReadSeries(drawn == IndoorArchiveSource, columns, *from, *to, earlier,
-                                      later);
-        });
+    std::string failure;
+    try {
+        if (std::optional<Archive> history = OpenHistory(m_DatabasePath))
+            failure = history->ReadSeries(drawn == IndoorArchiveSource, columns, *from, *to,
+                                          earlier, later);
+    } catch (const StoreError& error) {
+        failure = error.what();
+    }
     if (failure.empty())
         return true;
     m_messages.inform(QString::fromStdString(failure));

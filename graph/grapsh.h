@@ -76,10 +76,12 @@ private:
     // The columns of Series0, Series1, ... that the view fills.
     std::span<const std::string_view> SetUpTemperatureView();
     std::span<const std::string_view> SetUpHumidityView();
-    void FillSeries(std::span<const std::string_view> columns);
+    // false: the source could not be read (said).
+    bool FillSeries(std::span<const std::string_view> columns);
     void savePicture();
-    // Says on the chart when the drawn span holds no reading, and where the readings are.
-    void explainEmptySpan(double start, double end);
+    // Says on the chart when the drawn span holds no reading, and where the source's readings
+    // are when it was read.
+    void explainEmptySpan(double start, double end, bool read);
     // The choice of the source box: the last import or a kind of the kept history.
     int source() const;
     // The title of the temperature axis for the source being drawn.

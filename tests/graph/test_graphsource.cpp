@@ -154,6 +154,25 @@ private slots:
         QVERIFY2(messages.texts().isEmpty(), qPrintable(messages.texts().join(u'\n')));
     }
 
+    // A data folder without a history draws an empty chart that says so, and makes no
+    // history; a history that cannot be read is said once.
+    void aMissingOrBrokenHistoryIsAnEmptyChartOrOneMessage()
+    {
+        for (const bool broken : {false, true}) {
+            test::TempDatabase store;
+            const std::filesystem::path history = ArchivePathBeside(store.path());
+            if (broken)
+                std::ofstream(history, std::ios::binary) << std::string(8192, 'Z');
+            EnglishGraph graph(store);
+            item<QComboBox>(&graph.dialog, Grapsh::SourceBoxId)->setCurrentIndex(2);
+            graph.dialog.DrawGraph();
+            QCOMPARE(graph.messages.texts().size(), broken ? 1 : 0);
+            QCOMPARE(graph.dialog.chart()->Notice().contains(graph.texts.Text(TextId::NothingKept)),
+                     !broken);
+            QCOMPARE(std::filesystem::exists(history), broken);
+        }
+    }
+
     // The history draws every reading in the unit of its latest, and its own span when the
     // picked one is empty.
     void drawsTheHistoryInOneUnitAndExplainsItsOwnSpan()
