@@ -166,7 +166,8 @@ private slots:
             EnglishGraph graph(store);
             item<QComboBox>(&graph.dialog, Grapsh::SourceBoxId)->setCurrentIndex(2);
             graph.dialog.DrawGraph();
-            QCOMPARE(graph.messages.texts().size(), broken ? 1 : 0);
+            QVERIFY2(graph.messages.texts().size() == (broken ? 1 : 0),
+                     qPrintable(graph.messages.texts().join(u'\n')));
             QCOMPARE(graph.dialog.chart()->Notice().contains(graph.texts.Text(TextId::NothingKept)),
                      !broken);
             QCOMPARE(std::filesystem::exists(history), broken);
