@@ -23,7 +23,7 @@ public:
             return device;
         return std::make_unique<Device>(std::move(device), *this);
     }
-    std::string description() const override { return m_inner.description(); }
+    StationKind stationKind() const override { return m_inner.stationKind(); }
 
     void hold()
     {
