@@ -111,11 +111,15 @@ void CMy7100Dlg::buildMenu()
     auto* bar = new QMenuBar(this);
     SetItemId(bar, MenuId);
     QMenu* menu = bar->addMenu(MenuText(m_language, 0));
+    QList<QAction*> stationCommands;
     for (int id = FirstMenuCommand; id <= LastMenuCommand; ++id) {
         QAction* action = menu->addAction(MenuText(m_language, id));
         action->setObjectName(QString::number(id));
         connect(action, &QAction::triggered, this, [this, id] { OnMenuCommand(id); });
+        stationCommands << action;
     }
+    // Every one of them talks to the station; About may open while the clock is being set.
+    m_exchange.holdOffWhileRunning(stationCommands);
     const QString about = StringTable(m_language, TextId::AboutMenuItem);
     if (!about.isEmpty()) {
         menu->addSeparator();
@@ -130,23 +134,38 @@ void CMy7100Dlg::SyncStationClock()
 {
     // No poll cycle may start while the question is open or the write runs.
     m_Poll.m_DialogOpen = true;
-    askAndSetStationClock();
-    m_Poll.m_DialogOpen = false;
+    if (!stationClockWanted()) {
+        m_Poll.m_DialogOpen = false;
+        return;
+    }
+    m_exchange.run(
+        [&link = m_link, &pollEvent = m_Poll.m_PollEvent, &screenBusy = m_ScreenBusy] {
+            const Timing& timing = link.timing();
+            pollEvent.waitFor(timing.dialogOpenWait);
+            const CommandFrame frame = SetClockFrame(SystemLocalTime());
+            return link.GuardedWrite(screenBusy, {&frame, 1}, timing.syncFirst, timing.syncFinal);
+        },
+        [this](WriteOutcome outcome) {
+            tellClockOutcome(outcome);
+            m_Poll.m_DialogOpen = false;
+        });
 }
 
-void CMy7100Dlg::askAndSetStationClock()
+bool CMy7100Dlg::stationClockWanted()
 {
     if (m_messages.ask(m_UiText.Text(TextId::SyncTimeQuestion), m_UiText.Text(TextId::SyncTime)) !=
         MessageService::Answer::Ok)
-        return;
+        return false;
     if (!m_link.Connected()) {
         m_messages.inform(m_UiText.Text(TextId::Unconnected));
-        return;
+        return false;
     }
-    const Timing& timing = m_link.timing();
-    m_Poll.m_PollEvent.waitFor(timing.dialogOpenWait);
-    const CommandFrame frame = SetClockFrame(SystemLocalTime());
-    switch (m_link.GuardedWrite(m_ScreenBusy, {&frame, 1}, timing.syncFirst, timing.syncFinal)) {
+    return true;
+}
+
+void CMy7100Dlg::tellClockOutcome(WriteOutcome outcome)
+{
+    switch (outcome) {
     case WriteOutcome::Written:
         m_messages.inform(m_UiText.Text(TextId::SyncTimeSuccess));
         break;
@@ -259,8 +278,6 @@ void CMy7100Dlg::OnMenuCommand(int id)
     case SetupCommand:
         RunMenuDialog([this] {
             Setting dialog(m_Setting, m_link, m_UiText, m_messages, this);
-            connect(&dialog, &Setting::syncTimeRequested, this,
-                    [this] { SyncClockAndTell(m_link, m_messages); });
             dialog.exec();
         });
         break;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "devicenotifier.h"
+#include "exchangerunner.h"
 #include "filetable.h"
 #include "hidlink.h"
 #include "history.h"
@@ -70,7 +71,8 @@ public:
     // Runs a menu dialog with the poll cycle held off: waits for a running cycle first.
     template <typename Show> void RunMenuDialog(Show show);
 
-    // Menu command 32776: sets the station's clock after a question and the screen check.
+    // Menu command 32776: sets the station's clock after a question and the screen check. The
+    // write runs off the user-interface thread with the station's menu commands off.
     void SyncStationClock();
     // Menu command 32777: the language dialog, and the restart when it saved a language.
     void OnLanguage();
@@ -99,7 +101,8 @@ public slots:
 
 private:
     void buildMenu();
-    void askAndSetStationClock();
+    bool stationClockWanted();
+    void tellClockOutcome(WriteOutcome outcome);
     void refreshScreen();
     void buildStatusBar();
     void showStatus();
@@ -154,6 +157,8 @@ private:
     std::atomic<ReadingsListener*> m_readingsListener{nullptr};
     QString m_dataFolder;
     ProgramRestarter m_restarter;
+    // Last, so that it waits for its worker before the poll thread and the link go.
+    ExchangeRunner m_exchange{this};
 };
 
 template <typename Show> void CMy7100Dlg::RunMenuDialog(Show show)

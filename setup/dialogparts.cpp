@@ -28,15 +28,6 @@ void TellWriteOutcome(WriteOutcome outcome, const UiText& texts, MessageService&
         messages.inform(texts.Text(TextId::Unconnected));
 }
 
-WriteOutcome SaveToStation(HidLink& link, const std::atomic<int>& screenBusy,
-                           std::vector<CommandFrame> frames, const UiText& texts,
-                           MessageService& messages)
-{
-    const WriteOutcome outcome = WriteToStation(link, screenBusy, std::move(frames));
-    TellWriteOutcome(outcome, texts, messages);
-    return outcome;
-}
-
 void NoAutoDefault(QWidget* dialog)
 {
     for (QPushButton* button : dialog->findChildren<QPushButton*>())

@@ -24,10 +24,6 @@ WriteOutcome WriteToStation(HidLink& link, const std::atomic<int>& screenBusy,
                             std::vector<CommandFrame> frames);
 // A busy station and a write that did not go out are told to the user.
 void TellWriteOutcome(WriteOutcome outcome, const UiText& texts, MessageService& messages);
-// Both at once, for a Save that may keep the user-interface thread.
-WriteOutcome SaveToStation(HidLink& link, const std::atomic<int>& screenBusy,
-                           std::vector<CommandFrame> frames, const UiText& texts,
-                           MessageService& messages);
 
 // A dialog's buttons never become the default by taking the focus: Enter saves only where
 // the dialog names a default button.

@@ -81,10 +81,18 @@ void Lang::OnSaveLanguage()
         return;
     }
     // The computer side has changed: the restart follows whatever the station made of it.
-    if (m_link.Connected())
-        SaveToStation(m_link, m_data.m_ScreenBusy, {CommandFrame::language(english)}, m_texts,
-                      m_messages);
-    accept();
+    if (!m_link.Connected()) {
+        accept();
+        return;
+    }
+    m_exchange.run(
+        [&link = m_link, &screenBusy = m_data.m_ScreenBusy, english] {
+            return WriteToStation(link, screenBusy, {CommandFrame::language(english)});
+        },
+        [this](WriteOutcome outcome) {
+            TellWriteOutcome(outcome, m_texts, m_messages);
+            accept();
+        });
 }
 
 } // namespace nimbra

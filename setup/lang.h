@@ -1,5 +1,7 @@
 #pragma once
 
+#include "exchangerunner.h"
+
 #include <QDialog>
 #include <QString>
 #include <atomic>
@@ -36,8 +38,8 @@ public:
     int DoModal();
     // Texts, the two items, and the language Main.ini names preselected.
     bool OnInitDialog();
-    // Button 1005. Main.ini first; only when it took the choice does the station get it too
-    // and the dialog close with OK.
+    // Button 1005. Main.ini first; only when it took the choice does the station get it too,
+    // off the user-interface thread, and the dialog close with OK.
     void OnSaveLanguage();
 
 private:
@@ -47,6 +49,8 @@ private:
     LangData& m_data;
     const QString m_settingsPath;
     QComboBox* m_combo = nullptr;
+    // Last, so that it waits for its worker before anything the dialog holds goes.
+    ExchangeRunner m_exchange{this};
 };
 
 } // namespace nimbra

@@ -1,5 +1,6 @@
 #include "setting.h"
 
+#include "clocksync.h"
 #include "dialogitems.h"
 #include "dialogparts.h"
 #include "messageservice.h"
@@ -123,7 +124,7 @@ void Setting::buildControls()
 
     connect(m_boxes[Area], &QComboBox::currentIndexChanged, this, [this] { OnAreaChanged(); });
     connect(setInterval, &QPushButton::clicked, this, [this] { OnSetInterval(); });
-    connect(syncTime, &QPushButton::clicked, this, &Setting::syncTimeRequested);
+    connect(syncTime, &QPushButton::clicked, this, [this] { OnSyncTime(); });
 }
 
 bool Setting::OnInitDialog()
@@ -253,6 +254,12 @@ void Setting::OnSetInterval()
             m_data.m_IntervalMinutes = minutes;
             m_messages.inform(m_texts.Text(TextId::SetIntervalSuccess));
         });
+}
+
+void Setting::OnSyncTime()
+{
+    m_exchange.run([&link = m_link] { return SendClockIfConnected(link); },
+                   [&messages = m_messages](bool sent) { TellClockSent(messages, sent); });
 }
 
 } // namespace nimbra

@@ -52,16 +52,14 @@ public:
     Setting(SettingData& data, HidLink& link, const UiText& texts, MessageService& messages,
             QWidget* parent = nullptr);
 
-signals:
-    // The hidden Sync Time button was pressed; whoever owns the station's clock handles it.
-    void syncTimeRequested();
-
 private:
     void buildControls();
     bool OnInitDialog();
     void OnAreaChanged();
     void save() override;
     void OnSetInterval();
+    // The hidden Sync Time button: the clock without a question or the screen check.
+    void OnSyncTime();
 
     SettingSelection readSelection() const;
     std::uint32_t readChecks() const;

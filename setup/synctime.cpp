@@ -35,8 +35,11 @@ SyncTime::SyncTime(HidLink& link, MessageService& messages, QWidget* parent, Loc
 
 void SyncTime::OnSyncTime()
 {
-    SyncClockAndTell(m_link, m_messages, m_clock);
-    reject();
+    m_exchange.run([&link = m_link, clock = m_clock] { return SendClockIfConnected(link, clock); },
+                   [this](bool sent) {
+                       TellClockSent(m_messages, sent);
+                       reject();
+                   });
 }
 
 } // namespace nimbra

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "clocksync.h"
+#include "exchangerunner.h"
 
 #include <QDialog>
 
@@ -21,13 +22,16 @@ public:
     SyncTime(HidLink& link, MessageService& messages, QWidget* parent = nullptr,
              LocalClock clock = SystemLocalTime);
 
-    // Button 1005: sets the clock, tells the result, then closes as Exit does.
+    // Button 1005: sets the clock off the user-interface thread, tells the result, then closes
+    // as Exit does.
     void OnSyncTime();
 
 private:
     HidLink& m_link;
     MessageService& m_messages;
     const LocalClock m_clock;
+    // Last, so that it waits for its worker before anything the dialog holds goes.
+    ExchangeRunner m_exchange{this};
 };
 
 } // namespace nimbra

@@ -29,10 +29,14 @@ bool SendClock(HidLink& link, const LocalClock& clock)
     return link.Write(SetClockFrame(clock()), wait, wait);
 }
 
-void SyncClockAndTell(HidLink& link, MessageService& messages, const LocalClock& clock)
+bool SendClockIfConnected(HidLink& link, const LocalClock& clock)
 {
     // A station that went away between the check and the frame has not been set either.
-    const bool sent = link.Connected() && SendClock(link, clock);
+    return link.Connected() && SendClock(link, clock);
+}
+
+void TellClockSent(MessageService& messages, bool sent)
+{
     messages.inform(sent ? QStringLiteral("Sync Time Success.") : QStringLiteral("Unconnected"));
 }
 

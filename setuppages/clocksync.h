@@ -25,9 +25,9 @@ CommandFrame SetClockFrame(const QDateTime& local);
 // frame went out.
 bool SendClock(HidLink& link, const LocalClock& clock = SystemLocalTime);
 
-// The Sync Time buttons of the Setup and SyncTime dialogs: SendClock with its result told in
-// fixed English texts.
-void SyncClockAndTell(HidLink& link, MessageService& messages,
-                      const LocalClock& clock = SystemLocalTime);
+// The Sync Time buttons of the Setup and SyncTime dialogs: SendClock to a connected station,
+// which blocks for the station's waits, then its result told in fixed English texts.
+bool SendClockIfConnected(HidLink& link, const LocalClock& clock = SystemLocalTime);
+void TellClockSent(MessageService& messages, bool sent);
 
 } // namespace nimbra

@@ -1,14 +1,21 @@
 #include "exchangerunner.h"
 
 #include <QAbstractButton>
+#include <QAction>
 #include <QEvent>
 #include <QKeyEvent>
 #include <QWidget>
 
 namespace nimbra {
 
-ExchangeRunner::Busy::Busy(QWidget* dialog) : m_dialog(dialog)
+ExchangeRunner::Busy::Busy(QWidget* dialog, const QList<QAction*>& actions) : m_dialog(dialog)
 {
+    for (QAction* action : actions) {
+        if (action->isEnabled()) {
+            action->setEnabled(false);
+            m_disabledActions << action;
+        }
+    }
     for (QAbstractButton* button : dialog->findChildren<QAbstractButton*>()) {
         if (button->isEnabled()) {
             button->setEnabled(false);
@@ -24,6 +31,10 @@ ExchangeRunner::Busy::~Busy()
         if (button)
             button->setEnabled(true);
     }
+    for (const QPointer<QAction>& action : m_disabledActions) {
+        if (action)
+            action->setEnabled(true);
+    }
     if (m_dialog)
         m_dialog->unsetCursor();
 }
@@ -38,7 +49,7 @@ bool ExchangeRunner::start(std::function<void()> exchange, std::function<void()>
 {
     if (running())
         return false;
-    m_busy.emplace(m_dialog);
+    m_busy.emplace(m_dialog, m_actions);
     m_done = std::move(done);
     m_dialog->installEventFilter(this);
     // The result is posted to this object: once it is gone, so is the posted call.

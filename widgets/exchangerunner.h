@@ -10,6 +10,7 @@
 #include <type_traits>
 
 class QAbstractButton;
+class QAction;
 class QWidget;
 
 namespace nimbra {
@@ -41,6 +42,9 @@ public:
             [done = std::move(done), result]() mutable { done(std::move(**result)); });
     }
     bool running() const { return m_worker.joinable(); }
+    // Actions outside the dialog's buttons that would start another exchange, such as a
+    // window's menu commands: off while an exchange runs, as the buttons are.
+    void holdOffWhileRunning(QList<QAction*> actions) { m_actions = std::move(actions); }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -50,7 +54,7 @@ private:
     class Busy
     {
     public:
-        explicit Busy(QWidget* dialog);
+        Busy(QWidget* dialog, const QList<QAction*>& actions);
         ~Busy();
         Busy(const Busy&) = delete;
         Busy& operator=(const Busy&) = delete;
@@ -58,12 +62,14 @@ private:
     private:
         QPointer<QWidget> m_dialog;
         QList<QPointer<QAbstractButton>> m_disabled;
+        QList<QPointer<QAction>> m_disabledActions;
     };
 
     bool start(std::function<void()> exchange, std::function<void()> done);
     void finish();
 
     QWidget* const m_dialog;
+    QList<QAction*> m_actions;    // user-interface thread
     std::optional<Busy> m_busy;   // user-interface thread
     std::function<void()> m_done; // user-interface thread
     std::thread m_worker;         // started and joined on the user-interface thread

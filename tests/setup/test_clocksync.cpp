@@ -1,4 +1,5 @@
 #include "dialogitems.h"
+#include "exchangewait.h"
 #include "quietrig.h"
 #include "setting.h"
 #include "synctime.h"
@@ -95,6 +96,7 @@ void ClockSyncTest::menuCommand()
     Prepare(rig, station);
     rig.messages.answer(answer);
     rig.window.menuBar()->findChild<QAction*>(QStringLiteral("32776"))->trigger();
+    QVERIFY(waitForExchange(&rig.window));
 
     QStringList expected{u"Are you want to Synchronization Time?"_s};
     if (!told.isEmpty())
@@ -142,10 +144,13 @@ void ClockSyncTest::syncTimeButtons()
         QCOMPARE(syncTime.windowTitle(), u"Sync Time"_s);
         syncTime.show();
         QTest::mouseClick(item<QPushButton>(&syncTime, SyncTime::SyncButton), Qt::LeftButton);
+        QVERIFY(waitForExchange(&syncTime));
         openAfterwards = syncTime.isVisible();
     } else {
         WhenDialogShows(Setting::ResourceId, [&](QDialog* setup) {
             item<QPushButton>(setup, Setting::SyncTimeId)->click();
+            if (!waitForExchange(setup))
+                qFatal("the clock was never sent");
             openAfterwards = setup->isVisible();
             setup->reject();
         });
