@@ -3,13 +3,16 @@
 // waits. A timer on the user-interface thread ticks every 10 ms meanwhile; the table gives the
 // action's own time beside the longest gap between two ticks (the window's longest stall).
 // "Delete, 1M rows" deletes with a store of 1,000,000 readings, which the delete empties.
-// "SyncTime dialog" is the clock dialog that the window does not open today.
+// "SyncTime dialog" is the clock dialog that the window does not open today; "Menu Sync Time"
+// runs in the main window with its poll cycle going.
 #include "alarm.h"
 #include "calib.h"
 #include "dialogitems.h"
 #include "emulatedbus.h"
 #include "history.h"
+#include "lang.h"
 #include "messageservice.h"
+#include "my7100dlg.h"
 #include "setting.h"
 #include "synctime.h"
 
@@ -17,6 +20,7 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QLabel>
+#include <QMenuBar>
 #include <QPushButton>
 #include <QTableWidget>
 #include <QTemporaryDir>
@@ -33,12 +37,17 @@ namespace {
 
 constexpr const char* StationPath = "emulated:stalls";
 
-// Every question is answered OK, so Delete goes through.
+// Every question is answered OK, so Delete and Sync Time go through.
 class Agreeing final : public MessageService
 {
 public:
-    void inform(const QString&) override {}
+    void inform(const QString&) override { ++m_told; }
     Answer ask(const QString&, const QString&) override { return Answer::Ok; }
+    // The actions that end in a message and nothing else on the screen end with it.
+    int told() const { return m_told; }
+
+private:
+    int m_told = 0;
 };
 
 enum class Pace
@@ -75,6 +84,7 @@ struct Station
         router.addScreenBusyReceiver(&setting.m_ScreenBusy);
         router.addScreenBusyReceiver(&alarm.m_ScreenBusy);
         router.addScreenBusyReceiver(&calib.m_ScreenBusy);
+        router.addScreenBusyReceiver(&lang.m_ScreenBusy);
         router.m_RouteListToMain = false;
         link.Connect();
         const StationState state = station->state();
@@ -102,6 +112,7 @@ struct Station
     SettingData setting;
     AlarmData alarm;
     CalibData calib;
+    LangData lang;
 };
 
 struct Figures
@@ -227,6 +238,37 @@ Figures syncTimeOf(Station& s)
                    [&] { return !dialog.isVisible(); });
 }
 
+Figures settingSyncTimeOf(Station& s)
+{
+    Setting dialog(s.setting, s.link, s.texts, s.messages);
+    dialog.show();
+    QApplication::processEvents();
+    return measure([&] { item<QPushButton>(&dialog, Setting::SyncTimeId)->click(); },
+                   [&] { return s.messages.told() > 0; });
+}
+
+Figures languageSaveOf(Station& s)
+{
+    QTemporaryDir dir;
+    Lang dialog(s.link, s.messages, s.texts, s.lang, dir.filePath(QStringLiteral("Main.ini")));
+    dialog.OnInitDialog();
+    dialog.show();
+    QApplication::processEvents();
+    return measure([&] { item<QPushButton>(&dialog, Lang::SaveButton)->click(); },
+                   [&] { return !dialog.isVisible(); });
+}
+
+Figures menuSyncTimeOf(Station& s)
+{
+    CMy7100Dlg window(s.link, s.router, s.bus, s.messages, Language::English);
+    window.OnInitDialog();
+    window.show();
+    QApplication::processEvents();
+    auto* command =
+        window.menuBar()->findChild<QAction*>(QString::number(CMy7100Dlg::SyncTimeCommand));
+    return measure([&] { command->trigger(); }, [&] { return s.messages.told() > 0; });
+}
+
 struct Action
 {
     const char* name;
@@ -249,6 +291,9 @@ int main(int argc, char** argv)
         {"SD-card Delete", [](Station& s) { return deleteOf(s, 0); }},
         {"Delete, 1M rows", [](Station& s) { return deleteOf(s, 1'000'000); }},
         {"SyncTime dialog", syncTimeOf},
+        {"Setup Sync Time", settingSyncTimeOf},
+        {"Language Save", languageSaveOf},
+        {"Menu Sync Time", menuSyncTimeOf},
     };
     std::printf("%-18s %-7s %12s %16s\n", "action", "station", "action (ms)", "longest stall (ms)");
     for (const Action& action : actions) {

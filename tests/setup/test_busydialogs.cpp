@@ -3,8 +3,11 @@
 // the outcome and its messages follow as they always did.
 #include "dialogrig.h"
 #include "history.h"
+#include "lang.h"
+#include "synctime.h"
 #include "tempdatabase.h"
 
+#include <QMenuBar>
 #include <QPushButton>
 #include <QTableWidget>
 #include <QTest>
@@ -36,6 +39,7 @@ struct Rig : test::DialogRig
         router.m_RouteListToMain = false;
         router.setFileLists(nullptr, &card.files());
         card.setDataFolder(database.folder(), database.path());
+        router.addScreenBusyReceiver(&lang.m_ScreenBusy);
     }
     // A failed check may leave the gate held: the dialogs' workers must get through to end.
     ~Rig() { gate.release(); }
@@ -43,6 +47,7 @@ struct Rig : test::DialogRig
     int cardRows() const { return item<QTableWidget>(&card, History::FileList)->rowCount(); }
 
     test::TempDatabase database;
+    LangData lang;
     History card{link, router, messages, texts, [] { return Page{}; }};
     std::unique_ptr<QDialog> dialog; // a setup dialog of the case
 };
@@ -50,6 +55,30 @@ struct Rig : test::DialogRig
 void press(QDialog* dialog, int id)
 {
     item<QPushButton>(dialog, id)->click();
+}
+
+// The main window's menu commands, all of which talk to the station; none outside the window.
+QList<QAction*> menuCommands(const QDialog* dialog)
+{
+    QList<QAction*> commands;
+    for (int id = CMy7100Dlg::FirstMenuCommand; id <= CMy7100Dlg::LastMenuCommand; ++id) {
+        if (auto* command = dialog->findChild<QAction*>(QString::number(id)))
+            commands << command;
+    }
+    return commands;
+}
+
+// The main window with its poll thread ended after its last cycle: the station receives only
+// what the command sends.
+QDialog* quietWindow(Rig& rig)
+{
+    auto window = std::make_unique<CMy7100Dlg>(rig.link, rig.router, rig.bus, rig.messages,
+                                               Language::English);
+    window->OnInitDialog();
+    window->poll().stop();
+    rig.messages.answer(MessageService::Answer::Ok);
+    rig.dialog = std::move(window);
+    return rig.dialog.get();
 }
 
 } // namespace
@@ -69,7 +98,7 @@ void BusyDialogsTest::theWindowAnswersWhileTheStationTakesItsTime()
         const char* name;
         std::function<QDialog*(Rig&)> open; // the dialog as the user sees it before acting
         std::function<void(QDialog*)> act;
-        int button; // pressed by act, or the one the outcome enables
+        int button; // pressed by act, or the one the outcome enables; none in the window
         std::vector<std::uint8_t> sent;
         QStringList told;   // every message, in order, once the outcome is shown
         int toldFirst = 0;  // how many of them come before the exchange
@@ -93,6 +122,15 @@ void BusyDialogsTest::theWindowAnswersWhileTheStationTakesItsTime()
         rig.messages.answer(MessageService::Answer::Ok);
         return &rig.card;
     };
+    const auto clockDialog =
+        setupDialog([](Rig& r) { return std::make_unique<SyncTime>(r.link, r.messages); });
+    const auto langDialog = setupDialog([](Rig& r) {
+        auto dialog = std::make_unique<Lang>(
+            r.link, r.messages, r.texts, r.lang,
+            QString::fromStdU16String((r.database.folder() / "Main.ini").u16string()));
+        dialog->OnInitDialog();
+        return dialog;
+    });
     const Case cases[] = {
         {"Setup Save",
          setting,
@@ -107,6 +145,37 @@ void BusyDialogsTest::theWindowAnswersWhileTheStationTakesItsTime()
          {code(Command::SetInterval)},
          {QStringLiteral("Set Interval Success")},
          0,
+         false},
+        {"Setup Sync Time",
+         setting,
+         [](QDialog* d) { press(d, Setting::SyncTimeId); },
+         Setting::SyncTimeId,
+         {code(Command::SetClock)},
+         {QStringLiteral("Sync Time Success.")},
+         0,
+         false},
+        {"SyncTime dialog",
+         clockDialog,
+         [](QDialog* d) { press(d, SyncTime::SyncButton); },
+         SyncTime::SyncButton,
+         {code(Command::SetClock)},
+         {QStringLiteral("Sync Time Success.")}},
+        {"Language Save",
+         langDialog,
+         [](QDialog* d) { press(d, Lang::SaveButton); },
+         Lang::SaveButton,
+         {code(Command::ScreenCheck), code(Command::WriteLanguage), code(Command::EndOfWrite)},
+         {}},
+        {"Menu Sync Time",
+         quietWindow,
+         [](QDialog* d) {
+             d->findChild<QAction*>(QString::number(CMy7100Dlg::SyncTimeCommand))->trigger();
+         },
+         0,
+         {code(Command::ScreenCheck), code(Command::SetClock)},
+         {QStringLiteral("Are you want to Synchronization Time?"),
+          QStringLiteral("Sync Time Success")},
+         1,
          false},
         {"Alarm Save",
          setupDialog(
@@ -155,6 +224,8 @@ void BusyDialogsTest::theWindowAnswersWhileTheStationTakesItsTime()
         QVERIFY2(exchangeRunning(dialog), c.name);
         for (const QPushButton* button : dialog->findChildren<QPushButton*>())
             QVERIFY2(!button->isEnabled(), qPrintable(button->objectName()));
+        for (const QAction* command : menuCommands(dialog))
+            QVERIFY2(!command->isEnabled(), qPrintable(command->objectName()));
         QTRY_VERIFY2(rig.gate.holding(), c.name);
         bool ticked = false;
         QTimer::singleShot(0, [&] { ticked = true; });
@@ -171,8 +242,10 @@ void BusyDialogsTest::theWindowAnswersWhileTheStationTakesItsTime()
         QVERIFY2(rig.codesReceived() == c.sent, c.name);
         QVERIFY2(rig.messages.texts() == c.told, qPrintable(rig.messages.texts().join(u'|')));
         QVERIFY2(dialog->isVisible() != c.closes, c.name);
-        if (!c.closes)
+        if (!c.closes && c.button != 0)
             QVERIFY2(item<QPushButton>(dialog, c.button)->isEnabled(), c.name);
+        for (const QAction* command : menuCommands(dialog))
+            QVERIFY2(command->isEnabled(), qPrintable(command->objectName()));
         if (c.rowsAfter >= 0)
             QVERIFY2(rig.cardRows() == c.rowsAfter, c.name);
     }
