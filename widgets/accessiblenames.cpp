@@ -5,7 +5,6 @@
 #include <QAbstractSpinBox>
 #include <QComboBox>
 #include <QGridLayout>
-#include <QHeaderView>
 #include <QLabel>
 #include <QStringList>
 
@@ -86,12 +85,11 @@ QString GridText(const QWidget* control)
 
 QString HeadingsText(const QAbstractItemView* list)
 {
-    const auto* header = list->findChild<const QHeaderView*>();
-    if (!header || !list->model())
+    if (!list->model())
         return {};
     QStringList headings;
     for (int column = 0; column < list->model()->columnCount(); ++column)
-        headings << list->model()->headerData(column, header->orientation()).toString();
+        headings << list->model()->headerData(column, Qt::Horizontal).toString();
     return headings.join(QStringLiteral(", "));
 }
 
