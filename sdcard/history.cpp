@@ -191,8 +191,11 @@ void History::buildLists()
     styleList(m_recordList);
     m_recordList->setModel(&m_Records);
     m_recordList->horizontalHeader()->setDefaultSectionSize(unitsX(100));
-    connect(&m_Records, &QAbstractItemModel::modelReset, this,
-            [this] { m_recordList->setColumnWidth(0, unitsX(150)); });
+    // The list's name follows its headings, which name the unit of the last import.
+    connect(&m_Records, &QAbstractItemModel::modelReset, this, [this] {
+        m_recordList->setColumnWidth(0, unitsX(150));
+        NameControls(this);
+    });
 }
 
 void History::setTexts()

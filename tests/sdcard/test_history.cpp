@@ -195,6 +195,9 @@ void HistoryTest::fetchesImportsAndListsTheRecords()
     QCOMPARE(records->rowCount(), 300);
     QCOMPARE(records->columnCount(), 5);
     QCOMPARE(records->headerData(1, Qt::Horizontal).toString(), QStringLiteral("Temperature(°C)"));
+    QVERIFY(rig.at<QTableView>(History::RecordList)
+                ->accessibleName()
+                .startsWith(QStringLiteral("Time, Temperature(°C), ")));
     QCOMPARE(records->index(1, 0).data().toString(), QStringLiteral("2026-12-01 0:05:00"));
     QCOMPARE(rig.dialog.unitLabel(), QStringLiteral("(°C)"));
     QCOMPARE(rig.database.rows().size(), std::size_t(300));
