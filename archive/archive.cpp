@@ -1,5 +1,7 @@
 #include "archive.h"
 
+#include "seriesreader.h"
+
 #include <algorithm>
 
 namespace nimbra {
@@ -9,20 +11,24 @@ namespace {
 // An import may hold the archive for a while, or a second program for a moment.
 constexpr int BusyTimeoutMs = 10000;
 
-// What user_version says of the tables: 0 a new file or one of the earlier version, whose
-// readings were keyed by their kind and time.
-constexpr int CurrentVersion = 2;
+// What user_version says of the tables: 0 a new file or one of the first version, whose
+// readings were keyed by their kind and time; 2 one whose files did not remember their date
+// order.
+constexpr int CurrentVersion = 3;
 
 // WITHOUT ROWID: a file's readings live in line order, so a re-import replaces them in place;
 // the index walks a time range of one kind in time order, a time's readings in logged order.
-constexpr auto Schema = R"sql(
+// DateOrder: how the file's ambiguous stamps were read ("DD-MM-YYYY" or "MM-DD-YYYY"), so that
+// a rebuild reads them alike; NULL for a file kept before it was remembered.
+constexpr auto Tables = R"sql(
 CREATE TABLE history.Files (
     Id INTEGER PRIMARY KEY,
     Name TEXT NOT NULL,
     FirstLine INTEGER,
     Indoor INTEGER NOT NULL,
     UnitLabel TEXT NOT NULL DEFAULT '',
-    Rows INTEGER NOT NULL DEFAULT 0
+    Rows INTEGER NOT NULL DEFAULT 0,
+    DateOrder TEXT
 );
 CREATE UNIQUE INDEX history.FileIdentity ON Files (Name, Indoor, FirstLine);
 CREATE TABLE history.Readings (
@@ -38,26 +44,46 @@ CREATE TABLE history.Readings (
     PRIMARY KEY (File, Line)
 ) WITHOUT ROWID;
 CREATE INDEX history.ReadingsByTime ON Readings (Indoor, Time);
--- The outdoor readings in the record store's layout, every temperature in the unit of the
--- latest one (converted as ConvertTemperature does), for the store's own queries.
-CREATE VIEW history.Records AS
-    SELECT Time,
-           CASE WHEN Temperature = 65535 OR Fahrenheit = (SELECT Fahrenheit FROM Readings
-                    WHERE Indoor = 0 ORDER BY Time DESC LIMIT 1) THEN Temperature
+)sql";
+
+// The readings of each kind in the record store's layout, for the store's own queries and the
+// graph's: Records the outdoor ones, IndoorRecords the indoor ones, every temperature of both in
+// the unit of the latest reading (outdoor before indoor), converted as ConvertTemperature does.
+// Their rowid is the time, so that a pass along one reads it in order.
+constexpr auto Views = R"sql(
+CREATE VIEW history.KeptUnit AS
+    SELECT coalesce((SELECT Fahrenheit FROM Readings WHERE Indoor = 0 ORDER BY Time DESC LIMIT 1),
+                    (SELECT Fahrenheit FROM Readings WHERE Indoor = 1 ORDER BY Time DESC LIMIT 1))
+           AS Fahrenheit;
+CREATE VIEW history.InKeptUnit AS
+    SELECT Indoor, Time,
+           CASE WHEN Temperature = 65535 OR Fahrenheit = (SELECT Fahrenheit FROM KeptUnit)
+                    THEN Temperature
                 WHEN Fahrenheit THEN round((round(Temperature * 10) - 320) * 5 / 9.0) / 10
                 ELSE (round(round(Temperature * 10) * 9 / 5.0) + 320) / 10 END AS Temperature,
            Humidity,
-           CASE WHEN Dewpoint = 65535 OR Fahrenheit = (SELECT Fahrenheit FROM Readings
-                    WHERE Indoor = 0 ORDER BY Time DESC LIMIT 1) THEN Dewpoint
+           CASE WHEN Dewpoint = 65535 OR Fahrenheit = (SELECT Fahrenheit FROM KeptUnit)
+                    THEN Dewpoint
                 WHEN Fahrenheit THEN round((round(Dewpoint * 10) - 320) * 5 / 9.0) / 10
                 ELSE (round(round(Dewpoint * 10) * 9 / 5.0) + 320) / 10 END AS Dewpoint,
-           CASE WHEN Heatindex = 65535 OR Fahrenheit = (SELECT Fahrenheit FROM Readings
-                    WHERE Indoor = 0 ORDER BY Time DESC LIMIT 1) THEN Heatindex
+           CASE WHEN Heatindex = 65535 OR Fahrenheit = (SELECT Fahrenheit FROM KeptUnit)
+                    THEN Heatindex
                 WHEN Fahrenheit THEN round((round(Heatindex * 10) - 320) * 5 / 9.0) / 10
-                ELSE (round(round(Heatindex * 10) * 9 / 5.0) + 320) / 10 END AS Heatindex,
-           Time AS rowid
-    FROM Readings WHERE Indoor = 0;
-PRAGMA history.user_version = 2;
+                ELSE (round(round(Heatindex * 10) * 9 / 5.0) + 320) / 10 END AS Heatindex
+    FROM Readings;
+CREATE VIEW history.Records AS
+    SELECT Time, Temperature, Humidity, Dewpoint, Heatindex, Time AS rowid
+    FROM InKeptUnit WHERE Indoor = 0;
+CREATE VIEW history.IndoorRecords AS
+    SELECT Time, Temperature, Humidity, Dewpoint, Heatindex, Time AS rowid
+    FROM InKeptUnit WHERE Indoor = 1;
+PRAGMA history.user_version = 3;
+)sql";
+
+// A file of version 2 learns to remember date orders and gets the views of both kinds.
+constexpr auto FromVersion2 = R"sql(
+ALTER TABLE history.Files ADD COLUMN DateOrder TEXT;
+DROP VIEW history.Records;
 )sql";
 
 // The earlier version kept one reading per kind and time, each naming the file it first came
@@ -149,7 +175,11 @@ void Archive::upgrade()
         return;
     execute("BEGIN IMMEDIATE");
     Transaction transaction(m_db.get());
-    if (version() != CurrentVersion) { // another program may have been first
+    const int found = version(); // another program may have been first
+    if (found == 2) {
+        execute(FromVersion2);
+        execute(Views);
+    } else if (found != CurrentVersion) {
         Statement old =
             prepare("SELECT count(*) FROM history.sqlite_schema WHERE name = 'Readings'");
         if (sqlite3_step(old.get()) != SQLITE_ROW)
@@ -158,9 +188,10 @@ void Archive::upgrade()
         old.reset();
         if (earlier)
             execute(Upgrade);
-        execute(Schema);
+        execute(Tables);
         if (earlier)
             execute(CopyOld);
+        execute(Views);
     }
     execute("COMMIT");
     transaction.committed();
@@ -246,17 +277,44 @@ std::int64_t Archive::ForEach(double from, double to, bool indoor,
     return rows;
 }
 
+namespace {
+
+// The view of each kind's readings in the kept unit.
+const char* KindView(bool indoor)
+{
+    return indoor ? "IndoorRecords" : "Records";
+}
+
+} // namespace
+
+std::optional<std::pair<double, double>> Archive::Span(bool indoor)
+{
+    const std::string view = std::string("history.") + KindView(indoor);
+    // One min or max a query: each is then one step along the index.
+    Statement span = prepare(
+        ("SELECT (SELECT min(Time) FROM " + view + "), (SELECT max(Time) FROM " + view + ")")
+            .c_str());
+    if (sqlite3_step(span.get()) != SQLITE_ROW)
+        fail();
+    if (sqlite3_column_type(span.get(), 0) == SQLITE_NULL)
+        return std::nullopt;
+    return std::pair(sqlite3_column_double(span.get(), 0), sqlite3_column_double(span.get(), 1));
+}
+
+std::string Archive::ReadSeries(bool indoor, std::span<const std::string_view> columns, double from,
+                                double to, SeriesSink& earlier, SeriesSink& later)
+{
+    return ReadSeriesPoints(sqlite3_db_filename(m_db.get(), ArchiveSchema), KindView(indoor),
+                            columns, from, to, earlier, later);
+}
+
 std::optional<bool> Archive::LatestUnitIsFahrenheit()
 {
-    Statement latest = prepare(
-        "SELECT Fahrenheit FROM (SELECT * FROM (SELECT Fahrenheit, Time FROM history.Readings "
-        "WHERE Indoor = 0 ORDER BY Time DESC LIMIT 1) UNION ALL SELECT * FROM (SELECT "
-        "Fahrenheit, Time FROM history.Readings WHERE Indoor = 1 ORDER BY Time DESC LIMIT 1))");
-    const int step = sqlite3_step(latest.get());
-    if (step == SQLITE_DONE)
-        return std::nullopt;
-    if (step != SQLITE_ROW)
+    Statement latest = prepare("SELECT Fahrenheit FROM history.KeptUnit");
+    if (sqlite3_step(latest.get()) != SQLITE_ROW)
         fail();
+    if (sqlite3_column_type(latest.get(), 0) == SQLITE_NULL)
+        return std::nullopt;
     return sqlite3_column_int(latest.get(), 0) != 0;
 }
 
@@ -281,12 +339,27 @@ ForgetResult Archive::Forget(const std::string& stationFile)
     return result;
 }
 
-void Archive::BeginRewrite()
+RememberedDateOrders Archive::BeginRewrite()
 {
     execute("BEGIN IMMEDIATE");
     Transaction transaction(m_db.get());
+    RememberedDateOrders orders;
+    Statement remembered = prepare("SELECT Name, Indoor, DateOrder FROM history.Files "
+                                   "WHERE DateOrder IS NOT NULL ORDER BY Id");
+    int step = SQLITE_ROW;
+    while ((step = sqlite3_step(remembered.get())) == SQLITE_ROW) {
+        const auto text = [&](int column) {
+            return std::string(
+                reinterpret_cast<const char*>(sqlite3_column_text(remembered.get(), column)));
+        };
+        orders[{text(0), sqlite3_column_int(remembered.get(), 1) != 0}] = text(2);
+    }
+    if (step != SQLITE_DONE)
+        fail();
+    remembered.reset();
     execute("DELETE FROM history.Readings; DELETE FROM history.Files;");
     transaction.committed(); // Commit() ends it, or the connection's close rolls it back
+    return orders;
 }
 
 void Archive::Commit()

@@ -5,8 +5,10 @@
 
 namespace nimbra {
 
-ArchiveWriter::ArchiveWriter(sqlite3* db, std::string stationFile, bool indoor)
-    : m_db(db), m_stationFile(std::move(stationFile)), m_indoor(indoor)
+ArchiveWriter::ArchiveWriter(sqlite3* db, std::string stationFile, bool indoor,
+                             std::string dateOrder)
+    : m_db(db), m_stationFile(std::move(stationFile)), m_indoor(indoor),
+      m_dateOrder(std::move(dateOrder))
 {
 }
 
@@ -105,11 +107,12 @@ ArchiveWriteResult ArchiveWriter::finish(const std::string& unitLabel)
     if (m_file == 0)
         return m_result; // no reading line: nothing of this file to keep
     // The count walks the file's part of the key only.
-    Statement count = prepare("UPDATE history.Files SET UnitLabel = ?2, Rows = (SELECT count(*) "
-                              "FROM history.Readings WHERE File = ?1) WHERE Id = ?1 "
-                              "RETURNING Rows");
+    Statement count = prepare("UPDATE history.Files SET UnitLabel = ?2, DateOrder = ?3, "
+                              "Rows = (SELECT count(*) FROM history.Readings WHERE File = ?1) "
+                              "WHERE Id = ?1 RETURNING Rows");
     sqlite3_bind_int64(count.get(), 1, m_file);
     sqlite3_bind_text(count.get(), 2, unitLabel.c_str(), -1, SQLITE_STATIC);
+    sqlite3_bind_text(count.get(), 3, m_dateOrder.c_str(), -1, SQLITE_STATIC);
     if (sqlite3_step(count.get()) != SQLITE_ROW)
         fail();
     m_result.added = sqlite3_column_int64(count.get(), 0) - m_rowsBefore;

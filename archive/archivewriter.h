@@ -31,11 +31,12 @@ struct ArchiveWriteResult
 // Writes the lines of one station file into the history, attached as ArchiveSchema to a
 // connection whose write transaction the caller opens and commits (or rolls back): the lines
 // of this import replace what the history held at their numbers, lines beyond the import's end
-// stay. Failures throw StoreError.
+// stay. The file remembers dateOrder, the name of the order its stamps were read in. Failures
+// throw StoreError.
 class ArchiveWriter
 {
 public:
-    ArchiveWriter(sqlite3* db, std::string stationFile, bool indoor);
+    ArchiveWriter(sqlite3* db, std::string stationFile, bool indoor, std::string dateOrder);
 
     // The next line of the file, from line 2 on: kept when whole, else whatever the history
     // held at its number goes. lineHash: of the line's text; the first one names the file.
@@ -52,6 +53,7 @@ private:
     sqlite3* m_db;
     const std::string m_stationFile;
     const bool m_indoor;
+    const std::string m_dateOrder;
     std::int64_t m_file = 0; // its id, 0 until the first line
     std::int64_t m_line = 1;
     std::int64_t m_rowsBefore = 0;

@@ -151,12 +151,13 @@ bool DownloadThread::transfer(const std::string& name, const std::filesystem::pa
         }
         opened->local = 0;
     }
-    const auto top = static_cast<std::int32_t>(static_cast<std::uint32_t>(total) -
-                                               static_cast<std::uint32_t>(opened->local));
-    m_observer.progressRange(top);
-    m_observer.progress(0);
+    // The bar shows the whole file, so a resumed transfer starts where the copy ends and its
+    // byte count ends at the file's size.
+    m_observer.progressRange(
+        ProgressPosition(static_cast<std::uint64_t>(std::max<std::int64_t>(total, 0))));
+    m_observer.progress(ProgressPosition(opened->local));
     std::fseek(opened->file.get(), 0, SEEK_END);
-    m_receiver.attach(std::move(opened->file));
+    m_receiver.attach(std::move(opened->file), opened->local);
 
     const std::optional<ChunkFailure> failure =
         fetchChunks(name, opened->local, static_cast<std::uint64_t>(total));
@@ -174,7 +175,7 @@ bool DownloadThread::transfer(const std::string& name, const std::filesystem::pa
         return false;
     }
     if (failure)
-        chunkFailure(static_cast<int>(failure->at - opened->local), failure->writeError, localPath);
+        chunkFailure(*failure, m_link.stationGone(), localPath);
     else
         m_observer.transferComplete();
     return true;
@@ -221,13 +222,19 @@ DownloadThread::fetchChunks(const std::string& name, std::uint64_t start, std::u
 }
 
 // The bar stays where the copy now ends, which is where the next Select resumes: a transfer
-// that failed must not look finished.
-void DownloadThread::chunkFailure(int kept, int writeError, const std::filesystem::path& localPath)
+// that failed must not look finished. A station that went away is named as the cause, so the
+// user plugs it in instead of doubting the copy.
+void DownloadThread::chunkFailure(const ChunkFailure& failure, bool stationGone,
+                                  const std::filesystem::path& localPath)
 {
     m_link.setRequestKind(RequestKind::Idle);
-    m_observer.progress(kept);
+    m_observer.progress(ProgressPosition(failure.at));
+    const int writeError = failure.writeError;
     if (writeError == 0) {
-        m_messages.inform(m_texts.Text(TextId::FileErrors));
+        QString said = m_texts.Text(TextId::FileErrors);
+        if (stationGone)
+            said += u'\n' + m_texts.Text(TextId::StationWentAway);
+        m_messages.inform(said);
         return;
     }
     bool full = writeError == ENOSPC;

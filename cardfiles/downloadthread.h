@@ -64,8 +64,8 @@ private:
     // reports can be its own: when more data comes after its end, it is taken back.
     std::optional<ChunkFailure> fetchChunks(const std::string& name, std::uint64_t start,
                                             std::uint64_t total);
-    // kept: the bytes of this transfer that the copy holds.
-    void chunkFailure(int kept, int writeError, const std::filesystem::path& localPath);
+    void chunkFailure(const ChunkFailure& failure, bool stationGone,
+                      const std::filesystem::path& localPath);
 
     HidLink& m_link;
     ChunkReceiver& m_receiver;

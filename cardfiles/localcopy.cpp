@@ -23,11 +23,11 @@ int ProgressPosition(std::uint64_t bytes)
     return bytes > Top ? static_cast<int>(Top) : static_cast<int>(bytes);
 }
 
-void ChunkReceiver::attach(CFile file)
+void ChunkReceiver::attach(CFile file, std::uint64_t held)
 {
     std::lock_guard lock(m_mutex);
     m_LocalFile = std::move(file);
-    m_progressBytes = 0;
+    m_progressBytes = held;
     m_armed = false;
     m_ended = false;
     m_stray = false;

@@ -59,8 +59,9 @@ class ChunkReceiver final : public FileDataSink
 public:
     explicit ChunkReceiver(TransferObserver& observer) : m_observer(observer) {}
 
-    // Worker: the copy to append to; the progress starts at 0.
-    void attach(CFile file);
+    // Worker: the copy to append to, which already holds this many bytes; the progress counts
+    // on from there.
+    void attach(CFile file, std::uint64_t held);
     // Worker: a chunk request is about to go out; last: it asks for the end of the file.
     void arm(bool last);
     // Worker: after the exchange; the chunk is over either way.
@@ -84,7 +85,7 @@ private:
     mutable std::mutex m_mutex;
     CFile m_LocalFile;                 // guarded by m_mutex
     std::uint64_t m_ReceivedBytes = 0; // guarded by m_mutex
-    std::uint64_t m_progressBytes = 0; // guarded by m_mutex: since attach, for the progress
+    std::uint64_t m_progressBytes = 0; // guarded by m_mutex: the copy's bytes, for the progress
     bool m_LastChunk = false;          // guarded by m_mutex
     bool m_armed = false;              // guarded by m_mutex
     bool m_ended = false;              // guarded by m_mutex

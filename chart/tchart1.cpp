@@ -1,9 +1,9 @@
 #include "tchart1.h"
 
 #include "oletime.h"
+#include "timeticker.h"
 
 #include <QLocale>
-#include <QTimeZone>
 
 namespace nimbra {
 
@@ -83,11 +83,7 @@ void CTchart1::buildTitleAndLegend()
 
 void CTchart1::buildTimeAxis()
 {
-    auto ticker = QSharedPointer<QCPAxisTickerDateTime>::create();
-    ticker->setDateTimeFormat(QString::fromLatin1(AxisTimeFormat));
-    ticker->setTimeZone(QTimeZone::utc());
-    ticker->setTickCount(4);
-    xAxis->setTicker(ticker);
+    xAxis->setTicker(QSharedPointer<TimeTicker>::create(xAxis));
 
     setInteractions(QCP::iRangeDrag | QCP::iRangeZoom);
     axisRect()->setRangeDrag(Qt::Horizontal);

@@ -247,7 +247,8 @@ int RunHistory(const QStringList& arguments, HeadlessEnvironment& env)
         QStringLiteral("Build the history anew from the local copies in the data folder."));
     const QCommandLineOption dateFormat(
         QStringLiteral("date-format"),
-        QStringLiteral("With --rebuild: the station's date format (default: the locale's)."),
+        QStringLiteral("With --rebuild: the date format of copies whose import the history does "
+                       "not remember (default: the locale's)."),
         QStringLiteral("YYYY-MM-DD|MM-DD-YYYY|DD-MM-YYYY"));
     const QCommandLineOption daily(
         QStringLiteral("daily"), QStringLiteral("A summary of each day instead of the readings."));

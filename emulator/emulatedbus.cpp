@@ -195,12 +195,6 @@ std::unique_ptr<HidDevice> EmulatedBus::open(const std::string& path, OpenResult
     return handle;
 }
 
-std::string EmulatedBus::description() const
-{
-    std::lock_guard lock(m_core->mutex);
-    return m_description;
-}
-
 void EmulatedBus::setHandler(Handler handler)
 {
     std::lock_guard lock(m_core->mutex);

@@ -25,8 +25,6 @@ namespace nimbra {
 class EmulatedBus final : public HidTransport, public DeviceNotifier
 {
 public:
-    static constexpr const char* DefaultDescription = "Emulated station";
-
     EmulatedBus();
     ~EmulatedBus() override;
     EmulatedBus(const EmulatedBus&) = delete;
@@ -52,7 +50,7 @@ public:
 
     std::vector<HidInterfaceInfo> enumerate() override;
     std::unique_ptr<HidDevice> open(const std::string& path, OpenResult* result) override;
-    std::string description() const override;
+    StationKind stationKind() const override { return StationKind::Emulated; }
     void setHandler(Handler handler) override;
 
 private:
@@ -74,10 +72,9 @@ private:
     void noticeLoop();
 
     const std::shared_ptr<BusCore> m_core = std::make_shared<BusCore>();
-    std::vector<Device> m_devices;                  // guarded by m_core->mutex
-    Handler m_handler;                              // guarded by m_core->mutex
-    std::string m_description = DefaultDescription; // guarded by m_core->mutex
-    std::thread m_noticeThread;                     // runs from construction to destruction
+    std::vector<Device> m_devices; // guarded by m_core->mutex
+    Handler m_handler;             // guarded by m_core->mutex
+    std::thread m_noticeThread;    // runs from construction to destruction
 };
 
 } // namespace nimbra

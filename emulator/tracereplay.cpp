@@ -105,9 +105,9 @@ std::unique_ptr<HidDevice> ReplayTransport::open(const std::string& path, OpenRe
     return present ? std::make_unique<Device>(*this) : nullptr;
 }
 
-std::string ReplayTransport::description() const
+StationKind ReplayTransport::stationKind() const
 {
-    return "Replayed station";
+    return StationKind::Replayed;
 }
 
 bool ReplayTransport::write(const Payload& command)

@@ -55,7 +55,7 @@ public:
 
     std::vector<HidInterfaceInfo> enumerate() override;
     std::unique_ptr<HidDevice> open(const std::string& path, OpenResult* result) override;
-    std::string description() const override;
+    StationKind stationKind() const override;
 
 private:
     class Device;

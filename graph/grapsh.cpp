@@ -14,13 +14,11 @@
 #include <QDateEdit>
 #include <QDateTime>
 #include <QDir>
-#include <QFileDialog>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLocale>
 #include <QPushButton>
-#include <QStandardPaths>
 #include <QTimeEdit>
 #include <QTimeZone>
 #include <QVBoxLayout>
@@ -36,19 +34,24 @@ constexpr std::array<std::string_view, 3> TemperatureColumns{"Temperature", "Dew
                                                              "Heatindex"};
 constexpr std::string_view HumidityColumn = "Humidity";
 
-// What the graph draws from: the last import (the record store) or the kept history of every
-// import, whose outdoor readings the store's queries read alike.
+// What the graph draws from: the last import (the record store) or one kind of readings of
+// the kept history of every import.
 enum Source
 {
     LastImportSource = 0,
-    ArchiveSource = 1
+    OutdoorArchiveSource = 1,
+    IndoorArchiveSource = 2
 };
 
-std::filesystem::path SourcePath(const QWidget* dialog, const std::filesystem::path& store)
+// The kept history beside the store; nullopt for a data folder that has seen no import, whose
+// history holds nothing and is not created by a look. Throws StoreError.
+std::optional<Archive> OpenHistory(const std::filesystem::path& store)
 {
-    return item<QComboBox>(dialog, Grapsh::SourceBoxId)->currentIndex() == ArchiveSource
-               ? ArchivePathBeside(store)
-               : store;
+    const std::filesystem::path file = ArchivePathBeside(store);
+    std::error_code missing;
+    if (!std::filesystem::exists(file, missing))
+        return std::nullopt;
+    return std::optional<Archive>(std::in_place, file);
 }
 
 // Readings stamped 0.0 or -1.0 (unparsable times) lie before any date the pickers offer, so
@@ -142,8 +145,8 @@ void Grapsh::buildControls()
     auto* wholeLog = Button(this, WholeLogId);
     auto* resetView = Button(this, ResetViewId);
     auto* savePicture = Button(this, SavePictureId);
-    auto* source = new QComboBox(this);
-    SetItemId(source, SourceBoxId);
+    auto* sourceBox = new QComboBox(this);
+    SetItemId(sourceBox, SourceBoxId);
     m_Chart = new CTchart1(this);
     SetItemId(m_Chart, ChartId);
     startLabel->setBuddy(m_startDatePicker);
@@ -166,7 +169,7 @@ void Grapsh::buildControls()
     commands->addWidget(exit);
     range->addLayout(commands, 0, 5, Qt::AlignRight);
     auto* viewCommands = new QHBoxLayout;
-    viewCommands->addWidget(source);
+    viewCommands->addWidget(sourceBox);
     viewCommands->addWidget(wholeLog);
     viewCommands->addWidget(resetView);
     viewCommands->addWidget(savePicture);
@@ -181,7 +184,9 @@ void Grapsh::buildControls()
     connect(wholeLog, &QPushButton::clicked, this, &Grapsh::ShowWholeLog);
     connect(resetView, &QPushButton::clicked, m_Chart, &CTchart1::ResetView);
     connect(savePicture, &QPushButton::clicked, this, &Grapsh::savePicture);
-    connect(source, &QComboBox::activated, this, &Grapsh::DrawGraph);
+    // A new choice of what or whence to draw shows at once, not at the next Select.
+    connect(sourceBox, &QComboBox::activated, this, &Grapsh::DrawGraph);
+    connect(m_ViewBox, &QComboBox::activated, this, &Grapsh::DrawGraph);
 }
 
 bool Grapsh::OnInitDialog()
@@ -206,10 +211,13 @@ bool Grapsh::OnInitDialog()
     m_ViewBox->insertItem(TemperatureView, m_texts.Text(TextId::Temperature));
     m_ViewBox->insertItem(HumidityView, m_texts.Text(TextId::Humidity));
     m_ViewBox->setCurrentIndex(TemperatureView);
-    auto* source = item<QComboBox>(this, SourceBoxId);
-    source->clear();
-    source->insertItem(LastImportSource, m_texts.Text(TextId::LastImport));
-    source->insertItem(ArchiveSource, m_texts.Text(TextId::ArchiveOutdoor));
+    auto* sourceBox = item<QComboBox>(this, SourceBoxId);
+    sourceBox->clear();
+    sourceBox->insertItem(LastImportSource, m_texts.Text(TextId::LastImport));
+    sourceBox->insertItem(OutdoorArchiveSource, m_texts.Text(TextId::ArchiveOutdoor));
+    sourceBox->insertItem(IndoorArchiveSource, m_texts.Text(TextId::ArchiveIndoor));
+    sourceBox->setAccessibleName(m_texts.Text(TextId::GraphSource));
+    sourceBox->setToolTip(m_texts.Text(TextId::GraphSource));
     nameControls();
     return true;
 }
@@ -220,7 +228,6 @@ void Grapsh::nameControls()
     m_startTimePicker->setAccessibleName(m_texts.Text(TextId::StartTime));
     m_endTimePicker->setAccessibleName(m_texts.Text(TextId::EndTime));
     m_ViewBox->setAccessibleName(m_texts.Text(TextId::GraphType));
-    item<QComboBox>(this, SourceBoxId)->setAccessibleName(m_texts.Text(TextId::ReadingsFrom));
     NameControls(this);
 }
 
@@ -285,22 +292,28 @@ void Grapsh::DrawGraph()
         return;
     }
 
-    FillSeries(view == TemperatureView ? SetUpTemperatureView() : SetUpHumidityView());
+    const bool read =
+        FillSeries(view == TemperatureView ? SetUpTemperatureView() : SetUpHumidityView());
     m_Chart->SetValueAxisAutomatic(true);
-    explainEmptySpan(start, end);
+    explainEmptySpan(start, end, read);
     m_Chart->replot();
+}
+
+int Grapsh::source() const
+{
+    return item<QComboBox>(this, SourceBoxId)->currentIndex();
 }
 
 // The history shows every temperature in the unit of its latest reading; the last import in
 // its file's.
-QString Grapsh::drawnUnitLabel() const
+QString Grapsh::drawnUnitLabel()
 {
-    const std::filesystem::path source = SourcePath(this, m_DatabasePath);
-    std::error_code missing;
-    if (source == m_DatabasePath || !std::filesystem::exists(source, missing))
+    if (source() == LastImportSource)
         return m_UnitLabel;
     try {
-        if (const std::optional<bool> fahrenheit = nimbra::Archive(source).LatestUnitIsFahrenheit())
+        std::optional<Archive> history = OpenHistory(m_DatabasePath);
+        if (const std::optional<bool> fahrenheit =
+                history ? history->LatestUnitIsFahrenheit() : std::nullopt)
             return *fahrenheit ? QStringLiteral("(\u00B0F)") : QStringLiteral("(\u00B0C)");
     } catch (const StoreError&) {
         // The drawing that follows opens it as well and says why it cannot.
@@ -308,7 +321,26 @@ QString Grapsh::drawnUnitLabel() const
     return m_UnitLabel;
 }
 
-void Grapsh::explainEmptySpan(double start, double end)
+bool Grapsh::readSpan(std::optional<std::pair<double, double>>& span)
+{
+    const int drawn = source();
+    if (drawn == LastImportSource) {
+        if (m_Store.Open(m_DatabasePath) < 0)
+            return false;
+        span = m_Store.ValidTimeSpan();
+        return true;
+    }
+    try {
+        if (std::optional<Archive> history = OpenHistory(m_DatabasePath))
+            span = history->Span(drawn == IndoorArchiveSource);
+        return true;
+    } catch (const StoreError& error) {
+        m_messages.inform(QString::fromStdString(error.what()));
+        return false;
+    }
+}
+
+void Grapsh::explainEmptySpan(double start, double end, bool read)
 {
     for (int series = 0; series < CTchart1::SeriesCount; ++series) {
         if (m_Chart->SeriesInUse(series) && !m_Chart->graph(series)->data()->isEmpty())
@@ -317,46 +349,71 @@ void Grapsh::explainEmptySpan(double start, double end)
     const auto shown = [](double ole) { return AxisTimeText(AxisKeyFromOle(ole)); };
     QString notice =
         m_texts.Text(TextId::NoReadings).arg(shown(start), shown(end)) + QLatin1Char('\n');
-    // The store has shown its message if it cannot be read; the chart then says only the first.
-    const std::filesystem::path source = SourcePath(this, m_DatabasePath);
-    if (m_Store.Open(source) < 0) {
+    // The source has shown its message if it cannot be read; the chart then says only the first.
+    std::optional<std::pair<double, double>> span;
+    if (!read || !readSpan(span)) {
         m_Chart->SetNotice(notice.trimmed());
         return;
     }
-    if (const auto span = m_Store.ValidTimeSpan())
+    if (span)
         notice += m_texts.Text(TextId::StoreSpan).arg(shown(span->first), shown(span->second));
     else
-        notice +=
-            m_texts.Text(source == m_DatabasePath ? TextId::NothingImported : TextId::NothingKept);
+        notice += m_texts.Text(source() == LastImportSource ? TextId::NothingImported
+                                                            : TextId::NothingKept);
     m_Chart->SetNotice(notice);
 }
 
 // All series of the view come from one pass over the range, each with exactly the rows its
 // own count and selection would give. A failure leaves the series empty and the drawing goes
-// on: the store has shown why.
-void Grapsh::FillSeries(std::span<const std::string_view> columns)
+// on: the source has shown why.
+bool Grapsh::FillSeries(std::span<const std::string_view> columns)
 {
-    if (m_Store.Open(SourcePath(this, m_DatabasePath)) < 0)
-        return;
     ChartPoints points(columns.size());
     ChartPoints later(columns.size());
-    if (m_Store.ReadSeries(m_startText, m_endText, columns, points, later) != 0)
-        return;
+    if (!readSeries(columns, points, later))
+        return false;
     points.append(later);
     // The history spans months of files with days between them; one file is drawn as it is.
-    const bool history = SourcePath(this, m_DatabasePath) != m_DatabasePath;
+    const bool history = source() != LastImportSource;
     for (std::size_t i = 0; i < columns.size(); ++i) {
         QVector<QCPGraphData> series = history ? BreakAtGaps(points.take(i)) : points.take(i);
         if (!series.isEmpty())
             m_Chart->LoadSeries(static_cast<int>(i), std::move(series));
     }
+    return true;
+}
+
+// The history is read over the same bounds as the store: those of the range texts.
+bool Grapsh::readSeries(std::span<const std::string_view> columns, SeriesSink& earlier,
+                        SeriesSink& later)
+{
+    const int drawn = source();
+    if (drawn == LastImportSource)
+        return m_Store.Open(m_DatabasePath) == 0 &&
+               m_Store.ReadSeries(m_startText, m_endText, columns, earlier, later) == 0;
+    const std::optional<double> from = ParseRangeTime(m_startText);
+    const std::optional<double> to = ParseRangeTime(m_endText);
+    if (!from || !to)
+        return false;
+    std::string failure;
+    try {
+        if (std::optional<Archive> history = OpenHistory(m_DatabasePath))
+            failure = history->ReadSeries(drawn == IndoorArchiveSource, columns, *from, *to,
+                                          earlier, later);
+    } catch (const StoreError& error) {
+        failure = error.what();
+    }
+    if (failure.empty())
+        return true;
+    m_messages.inform(QString::fromStdString(failure));
+    return false;
 }
 
 void Grapsh::ShowWholeLog()
 {
-    if (m_Store.Open(SourcePath(this, m_DatabasePath)) < 0)
+    std::optional<std::pair<double, double>> span;
+    if (!readSpan(span))
         return;
-    const auto span = m_Store.ValidTimeSpan();
     if (!span) {
         m_messages.inform(m_texts.Text(TextId::NoValidTime));
         return;
@@ -376,17 +433,24 @@ void Grapsh::ShowWholeLog()
     DrawGraph();
 }
 
+void Grapsh::SetPictureSaving(PictureFolder& folder, SaveFileChooser choose)
+{
+    m_pictureFolder = &folder;
+    m_choosePictureFile = std::move(choose);
+}
+
 void Grapsh::savePicture()
 {
     const QString suggested =
-        QDir(QStandardPaths::writableLocation(QStandardPaths::PicturesLocation))
-            .filePath(windowTitle() + QStringLiteral(".png"));
-    const QString path = QFileDialog::getSaveFileName(this, m_texts.Text(TextId::SavePicture),
-                                                      suggested, QStringLiteral("PNG (*.png)"));
+        QDir(m_pictureFolder->start()).filePath(windowTitle() + QStringLiteral(".png"));
+    const QString path = m_choosePictureFile(this, m_texts.Text(TextId::SavePicture), suggested);
     if (path.isEmpty())
         return;
-    if (!m_Chart->SavePicture(path))
+    if (!m_Chart->SavePicture(path)) {
         m_messages.inform(m_texts.Text(TextId::SaveFailed));
+        return;
+    }
+    m_pictureFolder->saved(path);
 }
 
 } // namespace nimbra

@@ -1,14 +1,17 @@
 #pragma once
 
+#include "picturefolder.h"
 #include "recordstore.h"
 #include "uitext.h"
 
 #include <QDialog>
 #include <QString>
 #include <filesystem>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 
 class QComboBox;
 class QDateEdit;
@@ -62,6 +65,10 @@ public:
 
     CTchart1* chart() const { return m_Chart; }
 
+    // Where Save Picture starts and how it asks for the file; by default the run's folder and
+    // the platform's file dialog.
+    void SetPictureSaving(PictureFolder& folder, SaveFileChooser choose);
+
 private:
     void buildControls();
     // true: pickers into the four values; false: the values into the pickers.
@@ -71,12 +78,22 @@ private:
     // The columns of Series0, Series1, ... that the view fills.
     std::span<const std::string_view> SetUpTemperatureView();
     std::span<const std::string_view> SetUpHumidityView();
-    void FillSeries(std::span<const std::string_view> columns);
+    // false: the source could not be read (said).
+    bool FillSeries(std::span<const std::string_view> columns);
     void savePicture();
-    // Says on the chart when the drawn span holds no reading, and where the readings are.
-    void explainEmptySpan(double start, double end);
+    // Says on the chart when the drawn span holds no reading, and where the source's readings
+    // are when it was read.
+    void explainEmptySpan(double start, double end, bool read);
+    // The choice of the source box: the last import or a kind of the kept history.
+    int source() const;
     // The title of the temperature axis for the source being drawn.
-    QString drawnUnitLabel() const;
+    QString drawnUnitLabel();
+    // The first and last time of the source's readings (nullopt when it has none); false when
+    // it cannot be read (said).
+    bool readSpan(std::optional<std::pair<double, double>>& span);
+    // The source's points over the range texts; false when they cannot be read (said).
+    bool readSeries(std::span<const std::string_view> columns, SeriesSink& earlier,
+                    SeriesSink& later);
 
     const UiText& m_texts;
     MessageService& m_messages;
@@ -91,6 +108,9 @@ private:
     double m_StartTime = 0.0;
     double m_EndDate = 0.0;
     double m_EndTime = 0.0;
+
+    PictureFolder* m_pictureFolder = &RunPictureFolder();
+    SaveFileChooser m_choosePictureFile = ChoosePictureFile;
 
     CTchart1* m_Chart = nullptr;
     QComboBox* m_ViewBox = nullptr;

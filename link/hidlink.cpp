@@ -158,6 +158,20 @@ bool HidLink::OnDeviceChange(DeviceChange change)
     return true;
 }
 
+void HidLink::markBroken(Connection& connection)
+{
+    if (connection.broken.exchange(true))
+        return;
+    if (LinkObserver* observer = m_observer.load())
+        observer->linkBroken();
+}
+
+bool HidLink::stationGone() const
+{
+    const std::shared_ptr<Connection> connection = currentConnection();
+    return !m_connected.load() || !connection || connection->broken.load();
+}
+
 bool HidLink::SendReport(const CommandFrame& command)
 {
     std::array<std::uint8_t, ReportSize> report{};
@@ -171,6 +185,10 @@ bool HidLink::SendReport(const CommandFrame& command)
         std::lock_guard lock(m_writeMutex);
         sent = connection->writer->write(report);
     }
+    // A write fails only on a device that is gone: the opening is dead from now on, even before
+    // the reader's next read finds out.
+    if (!sent)
+        markBroken(*connection);
     std::this_thread::sleep_for(m_timing.writePause);
     return sent;
 }
@@ -341,10 +359,8 @@ bool HidLink::readOnce(const std::shared_ptr<Connection>& connection)
     Payload payload{};
     const int n = connection->reader->read(payload, m_timing.readTimeout);
     if (n < 0) {
-        connection->broken.store(true);
         // Told before the waits end, so a requester woken by the break finds its owner told.
-        if (LinkObserver* observer = m_observer.load())
-            observer->linkBroken();
+        markBroken(*connection);
         m_replyEvent.set();
         return false;
     }

@@ -33,8 +33,8 @@ public:
     virtual void stationLost() = 0;
     // A matching station was found but the system refused to open it. Told once per process.
     virtual void accessDenied(const std::string& path) = 0;
-    // Reader thread: a read failed, the device is most likely gone. The owner should run
-    // OnDeviceChange(Removal) on its own thread.
+    // Reader thread or a requester: a read or write failed, the device is most likely gone.
+    // Told once per opening. The owner should run OnDeviceChange(Removal) on its own thread.
     virtual void linkBroken() = 0;
     // A search found no free station because another program holds one (see refusal()).
     virtual void stationHeld() {}
@@ -126,13 +126,17 @@ public:
     void stop();
 
     bool Connected() const { return m_connected.load(); }
+    // No station, or its opening broke (a read or write found the device gone): true from then,
+    // before the owner has run OnDeviceChange(Removal), and never for a station that is merely
+    // silent.
+    bool stationGone() const;
     bool Fahrenheit() const { return m_fahrenheit.load() != 0; }
     void setFahrenheit(int value) { m_fahrenheit.store(value); }
     RequestKind requestKind() const { return m_requestKind.load(); }
     void setRequestKind(RequestKind kind) { m_requestKind.store(kind); }
     ManualResetEvent& ReplyEvent() { return m_replyEvent; }
     const Timing& timing() const { return m_timing; }
-    std::string description() const { return m_transport.description(); }
+    StationKind stationKind() const { return m_transport.stationKind(); }
 
 private:
     struct Connection;
@@ -153,6 +157,8 @@ private:
     Turn exchangeTurn(const CommandFrame& command, RequestKind kind, Millis waitBefore,
                       Millis waitAfter, const std::function<void()>& beforeSend = {});
     bool readOnce(const std::shared_ptr<Connection>& connection);
+    // The opening is dead; its owner is told once.
+    void markBroken(Connection& connection);
     WriteOutcome checkScreenThenSend(const std::atomic<int>& screenBusy,
                                      std::span<const CommandFrame> frames, Millis finalWait);
 

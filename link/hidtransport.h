@@ -39,6 +39,14 @@ public:
     virtual int read(Payload& payload, Millis timeout) = 0;
 };
 
+// What stands behind a transport, so the window can say so in its own language.
+enum class StationKind
+{
+    Hardware,
+    Emulated,
+    Replayed
+};
+
 enum class OpenResult
 {
     Opened,
@@ -56,8 +64,8 @@ public:
     virtual std::vector<HidInterfaceInfo> enumerate() = 0;
     virtual std::unique_ptr<HidDevice> open(const std::string& path, OpenResult* result) = 0;
 
-    // Shown to the user beside the connection state; empty for real hardware.
-    virtual std::string description() const { return {}; }
+    // Named to the user beside the connection state, except for real hardware.
+    virtual StationKind stationKind() const { return StationKind::Hardware; }
 };
 
 } // namespace nimbra

@@ -63,9 +63,9 @@ std::unique_ptr<HidDevice> TracingTransport::open(const std::string& path, OpenR
     return std::make_unique<Device>(std::move(device), m_shared);
 }
 
-std::string TracingTransport::description() const
+StationKind TracingTransport::stationKind() const
 {
-    return m_inner.description();
+    return m_inner.stationKind();
 }
 
 } // namespace nimbra

@@ -27,15 +27,21 @@ LocalCopies(const std::filesystem::path& folder)
     return copies;
 }
 
+// A copy is read in the date order its file remembers, else in the rebuild's.
 std::int64_t KeepCopy(Archive& archive, const std::filesystem::path& copy, const std::string& name,
-                      DateOrder order)
+                      const RememberedDateOrders& remembered, DateOrder fallback)
 {
     const CFile file = OpenCFile(copy, "rb");
     if (!file)
         throw StoreError("cannot read " + name);
     const bool indoor = IsIndoorFileName(name);
+    DateOrder order = fallback;
+    if (const auto found = remembered.find({name, indoor}); found != remembered.end())
+        order = DateOrderFromName(found->second);
+    if (order != DateOrder::MonthDayYear && order != DateOrder::DayMonthYear)
+        order = fallback;
     ParsingThread parser(file.get(), true, indoor, order);
-    ArchiveWriter writer(archive.connection(), name, indoor);
+    ArchiveWriter writer(archive.connection(), name, indoor, std::string(DateOrderName(order)));
     while (auto batch = parser.pipe().pop()) {
         for (const ParsedLine& line : *batch)
             writer.add({line.row, line.fahrenheit}, line.hash, line.whole);
@@ -57,11 +63,11 @@ RebuildResult RebuildArchive(const std::filesystem::path& folder,
         order = SystemDateOrder();
     const auto copies = LocalCopies(folder);
     Archive kept(archive);
-    kept.BeginRewrite();
+    const RememberedDateOrders remembered = kept.BeginRewrite();
     RebuildResult result;
     for (const auto& [name, path] : copies) {
         progress(name, ++result.files, copies.size());
-        result.readings += KeepCopy(kept, path, name, order);
+        result.readings += KeepCopy(kept, path, name, remembered, order);
     }
     kept.Commit();
     return result;

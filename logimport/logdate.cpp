@@ -189,6 +189,21 @@ DateOrder DateOrderFromName(std::string_view name)
     return DateOrder::Unknown;
 }
 
+std::string_view DateOrderName(DateOrder order)
+{
+    switch (order) {
+    case DateOrder::YearMonthDay:
+        return "YYYY-MM-DD";
+    case DateOrder::MonthDayYear:
+        return "MM-DD-YYYY";
+    case DateOrder::DayMonthYear:
+        return "DD-MM-YYYY";
+    case DateOrder::Unknown:
+        break;
+    }
+    return {};
+}
+
 DateOrder SystemDateOrder()
 {
     const QString format = QLocale::system().dateFormat(QLocale::ShortFormat);

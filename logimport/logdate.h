@@ -18,6 +18,8 @@ enum class DateOrder
 DateOrder DateOrderFromSettings(int dateFormatByte);
 // "YYYY-MM-DD", "MM-DD-YYYY" or "DD-MM-YYYY", as the command line takes it; Unknown otherwise.
 DateOrder DateOrderFromName(std::string_view name);
+// The name DateOrderFromName takes; empty for Unknown.
+std::string_view DateOrderName(DateOrder order);
 // Day before month or month before day in QLocale::system()'s short date format, so it follows
 // LANG and LC_ALL.
 DateOrder SystemDateOrder();

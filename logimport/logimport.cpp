@@ -25,8 +25,9 @@ QString StationText(const std::string& name)
 class Replacement
 {
 public:
+    // order: the one the stamps are read in, which the history remembers with the file.
     Replacement(const std::filesystem::path& database, const std::string& stationFile, bool indoor,
-                MessageService& messages, Language language)
+                DateOrder order, MessageService& messages, Language language)
         : m_messages(messages), m_store(messages)
     {
         m_store.CurrentRow = &m_row;
@@ -37,7 +38,8 @@ public:
         if (!m_ok)
             m_store.RollbackReplace();
         else if (keeps)
-            m_history.emplace(m_store.Connection(), stationFile, indoor);
+            m_history.emplace(m_store.Connection(), stationFile, indoor,
+                              std::string(DateOrderName(order)));
     }
 
     void append(const ParsedLine& line)
@@ -132,7 +134,7 @@ ImportResult ImportLogFile(const std::filesystem::path& localCopy,
         order = SystemDateOrder();
 
     ParsingThread parser(file.get(), options.complete, result.indoor, order);
-    Replacement store(database, stationFileName, result.indoor, messages, options.language);
+    Replacement store(database, stationFileName, result.indoor, order, messages, options.language);
     while (auto batch = parser.pipe().pop()) {
         for (const ParsedLine& line : *batch)
             store.append(line);
@@ -177,12 +179,16 @@ QString ImportSummary(const ImportResult& result, const QString& fileName, Langu
     if (!result.stored)
         return {};
     QStringList said;
-    if (!result.complete)
+    if (!result.complete && result.rows == 1)
+        said << StringTable(language, TextId::IncompleteCopyImportedOne).arg(fileName);
+    else if (!result.complete)
         said
             << StringTable(language, TextId::IncompleteCopyImported).arg(result.rows).arg(fileName);
     else if (result.rows == 0)
         said << StringTable(language, TextId::NothingInLog).arg(fileName);
-    if (result.history && result.history->notKept > 0)
+    if (result.history && result.history->notKept == 1)
+        said << StringTable(language, TextId::LineNotKept).arg(result.history->firstNotKept);
+    else if (result.history && result.history->notKept > 1)
         said << StringTable(language, TextId::LinesNotKept)
                     .arg(result.history->notKept)
                     .arg(result.history->firstNotKept);

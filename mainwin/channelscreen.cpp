@@ -15,7 +15,8 @@ struct Edges
     QRect rect() const { return QRect(left, top, right - left, bottom - top); }
 };
 
-// Per channel: title, temperature, humidity, dew point (right and bottom exclusive).
+// Per channel: title, temperature, humidity, dew point (right and bottom exclusive). Each value
+// box holds its two lines whole.
 constexpr Edges BoxEdges[ChannelCount][4] = {
     {{10, 8, 110, 25}, {10, 30, 110, 70}, {10, 70, 110, 110}, {10, 110, 110, 150}},
     {{170, 8, 270, 25}, {170, 30, 270, 70}, {170, 70, 270, 110}, {170, 110, 270, 150}},
@@ -23,8 +24,8 @@ constexpr Edges BoxEdges[ChannelCount][4] = {
     {{10, 162, 110, 185}, {10, 185, 110, 222}, {10, 225, 110, 262}, {10, 265, 110, 302}},
     {{170, 162, 270, 185}, {170, 185, 270, 222}, {170, 225, 270, 262}, {170, 265, 270, 302}},
     {{320, 162, 420, 185}, {320, 185, 420, 222}, {320, 225, 420, 262}, {320, 265, 420, 302}},
-    {{10, 315, 110, 335}, {10, 330, 110, 370}, {10, 370, 110, 400}, {10, 410, 110, 450}},
-    {{170, 315, 270, 335}, {170, 330, 270, 370}, {170, 370, 270, 400}, {170, 410, 270, 450}},
+    {{10, 315, 110, 335}, {10, 330, 110, 370}, {10, 370, 110, 410}, {10, 410, 110, 450}},
+    {{170, 315, 270, 335}, {170, 330, 270, 370}, {170, 370, 270, 410}, {170, 410, 270, 450}},
 };
 
 // The station's software sized its font by the cell (ascent plus descent), not the em.

@@ -201,7 +201,7 @@ void CMy7100Dlg::buildStatusBar()
 
     // Pane 0 names the kind of station when it is not a real one, so an emulated station is
     // never mistaken for hardware.
-    m_pane0 = new QLabel(QString::fromStdString(m_link.description()), m_statusBar);
+    m_pane0 = new QLabel(stationKindText(), m_statusBar);
     SetItemId(m_pane0, StatusPane0);
     m_pane0->setFixedWidth(310);
     m_pane1 = new QLabel(m_statusBar);
@@ -213,7 +213,7 @@ void CMy7100Dlg::buildStatusBar()
 void CMy7100Dlg::showStatus()
 {
     const StationSearch& search = m_link.lastSearch();
-    QString station = QString::fromStdString(m_link.description());
+    QString station = stationKindText();
     // Which one is named only when there was a choice.
     if (!search.stationId.empty() && search.stations > 1)
         station = (station.isEmpty() ? QString() : station + QStringLiteral(" · ")) +
@@ -230,6 +230,19 @@ void CMy7100Dlg::showStatus()
                                                       .arg(QString::fromStdString(holder->name))
                                                       .arg(holder->pid)
                                                 : StringTable(m_language, TextId::HeldByAnother));
+}
+
+QString CMy7100Dlg::stationKindText() const
+{
+    switch (m_link.stationKind()) {
+    case StationKind::Emulated:
+        return StringTable(m_language, TextId::EmulatedStation);
+    case StationKind::Replayed:
+        return StringTable(m_language, TextId::ReplayedStation);
+    case StationKind::Hardware:
+        break;
+    }
+    return {};
 }
 
 void CMy7100Dlg::refreshScreen()

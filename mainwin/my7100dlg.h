@@ -103,6 +103,8 @@ private:
     void refreshScreen();
     void buildStatusBar();
     void showStatus();
+    // Pane 0 names a station that is no hardware, in the window's language.
+    QString stationKindText() const;
     void OnSysCommand(int id);
     void OnMenuCommand(int id);
     void OnSdCardFile();

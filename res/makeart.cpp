@@ -31,7 +31,7 @@ struct PanelRow
 constexpr PanelRow Rows[3] = {
     {2, 156, 27, {{31, 68}, {71, 108}, {111, 148}}},
     {158, 307, 184, {{186, 221}, {226, 261}, {266, 301}}},
-    {310, 457, 329, {{331, 368}, {371, 400}, {411, 449}}},
+    {310, 457, 329, {{331, 368}, {371, 408}, {411, 449}}},
 };
 
 void roundedBox(QPainter& painter, const QRectF& box, qreal radius, const QColor& fill,

@@ -425,8 +425,8 @@ void History::closeEvent(QCloseEvent* event)
         QDialog::closeEvent(event);
 }
 
-// The bar counts the bytes this transfer fetches and says how far it got in words, so a
-// transfer that stopped never looks finished.
+// The bar counts the bytes of the file the copy holds, a resumed transfer's earlier ones too,
+// and says how far it got in words, so a transfer that stopped never looks finished.
 void History::showProgress(int position)
 {
     if (!m_transferShown)

@@ -385,7 +385,8 @@ bool RecordStore::readSeries(const std::string& start, const std::string& end,
         report(1, lastError());
         return false;
     }
-    const std::string failure = ReadSeriesPoints(m_db.get(), names, *from, *to, earlier, later);
+    const std::string failure = ReadSeriesPoints(sqlite3_db_filename(m_db.get(), "main"), "Records",
+                                                 names, *from, *to, earlier, later);
     if (!failure.empty()) {
         report(1, failure);
         return false;

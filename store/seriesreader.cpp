@@ -63,16 +63,17 @@ struct Survey
     std::int64_t maxRow = 0;
 };
 
-std::optional<Survey> SurveyRange(sqlite3* db, double from, double to, std::string& error)
+std::optional<Survey> SurveyRange(sqlite3* db, std::string_view relation, double from, double to,
+                                  std::string& error)
 {
-    constexpr auto Query =
-        "SELECT f.rowid, f.Time, l.rowid, l.Time, (SELECT min(rowid) FROM Records), "
-        "(SELECT max(rowid) FROM Records) "
-        "FROM (SELECT rowid, Time FROM Records WHERE Time>?1 AND Time<=?2 ORDER BY Time ASC "
-        "LIMIT 1) AS f, (SELECT rowid, Time FROM Records WHERE Time>?1 AND Time<=?2 "
-        "ORDER BY Time DESC LIMIT 1) AS l";
+    const std::string table(relation);
+    const std::string text =
+        "SELECT f.rowid, f.Time, l.rowid, l.Time, (SELECT min(rowid) FROM " + table +
+        "), (SELECT max(rowid) FROM " + table + ") FROM (SELECT rowid, Time FROM " + table +
+        " WHERE Time>?1 AND Time<=?2 ORDER BY Time ASC LIMIT 1) AS f, (SELECT rowid, Time FROM " +
+        table + " WHERE Time>?1 AND Time<=?2 ORDER BY Time DESC LIMIT 1) AS l";
     sqlite3_stmt* raw = nullptr;
-    if (sqlite3_prepare_v2(db, Query, -1, &raw, nullptr) != SQLITE_OK) {
+    if (sqlite3_prepare_v2(db, text.c_str(), -1, &raw, nullptr) != SQLITE_OK) {
         error = ErrorText(db);
         return std::nullopt;
     }
@@ -123,11 +124,12 @@ std::uint64_t Distance(std::int64_t a, std::int64_t b)
 // A range over most of the table is read along the table itself, in two halves of its rowids:
 // for a table stored in time order that is the cheapest walk, and it saves a lookup a row.
 // A smaller one goes down the time index. The guess only decides the speed: the collecting
-// pass checks the order it meets. (The history's Records is a view whose rowid is the time:
-// its halves are then halves of the days, just as exact.)
-Plan CollectingPlan(const Survey& survey, std::span<const std::string_view> columns, double from,
-                    double to)
+// pass checks the order it meets. (The history's views have the time as their rowid: their
+// halves are then halves of the days, just as exact.)
+Plan CollectingPlan(const Survey& survey, std::string_view relation,
+                    std::span<const std::string_view> columns, double from, double to)
 {
+    const std::string table = " FROM " + std::string(relation);
     const std::uint64_t rows = Distance(survey.minRow, survey.maxRow);
     const std::uint64_t covered = Distance(survey.firstRow, survey.lastRow);
     const std::string head = std::string("SELECT ") + Collect + "(Time";
@@ -135,17 +137,15 @@ Plan CollectingPlan(const Survey& survey, std::span<const std::string_view> colu
     if (covered < rows / 2) {
         plan = TimeHalves(survey, from, to);
         const std::string statement =
-            Selection(head, columns, ") FROM Records WHERE Time>?1 AND Time<=?2");
+            Selection(head, columns, ")" + table + " WHERE Time>?1 AND Time<=?2");
         plan.statements = {statement, statement};
     } else {
         const auto middle =
             static_cast<std::int64_t>(static_cast<std::uint64_t>(survey.minRow) + rows / 2);
         constexpr auto InRange = " AND Time>?1 AND Time<=?2";
         plan.statements = {
-            Selection(head, columns,
-                      std::string(") FROM Records NOT INDEXED WHERE rowid<=?3") + InRange),
-            Selection(head, columns,
-                      std::string(") FROM Records NOT INDEXED WHERE rowid>?3") + InRange)};
+            Selection(head, columns, ")" + table + " NOT INDEXED WHERE rowid<=?3" + InRange),
+            Selection(head, columns, ")" + table + " NOT INDEXED WHERE rowid>?3" + InRange)};
         plan.parts = {Bounds{from, to, middle}, Bounds{from, to, middle}};
     }
     plan.pass = Pass::Collecting;
@@ -153,12 +153,13 @@ Plan CollectingPlan(const Survey& survey, std::span<const std::string_view> colu
     return plan;
 }
 
-Plan SteppedPlan(const Survey& survey, std::span<const std::string_view> columns, double from,
-                 double to)
+Plan SteppedPlan(const Survey& survey, std::string_view relation,
+                 std::span<const std::string_view> columns, double from, double to)
 {
     Plan plan = TimeHalves(survey, from, to);
     const std::string statement =
-        Selection("SELECT Time", columns, " FROM Records WHERE Time>?1 AND Time<=?2 ORDER BY Time");
+        Selection("SELECT Time", columns,
+                  " FROM " + std::string(relation) + " WHERE Time>?1 AND Time<=?2 ORDER BY Time");
     plan.statements = {statement, statement};
     return plan;
 }
@@ -174,7 +175,10 @@ public:
         Failed
     };
 
-    Part(SeriesSink& sink, std::size_t columns) : m_sink(sink), m_columns(columns) {}
+    Part(SeriesSink& sink, std::string_view relation, std::size_t columns)
+        : m_sink(sink), m_relation(relation), m_columns(columns)
+    {
+    }
 
     // Empty when the connection is open.
     std::string open(const char* file)
@@ -220,8 +224,8 @@ public:
     int begin(bool wait)
     {
         sqlite3_busy_timeout(m_db.get(), wait ? RecordStore::BusyTimeoutMs : 0);
-        const int result = sqlite3_exec(m_db.get(), "BEGIN; SELECT 1 FROM Records LIMIT 1", nullptr,
-                                        nullptr, nullptr);
+        const std::string take = "BEGIN; SELECT 1 FROM " + std::string(m_relation) + " LIMIT 1";
+        const int result = sqlite3_exec(m_db.get(), take.c_str(), nullptr, nullptr, nullptr);
         if (result != SQLITE_OK && !sqlite3_get_autocommit(m_db.get()))
             sqlite3_exec(m_db.get(), "ROLLBACK", nullptr, nullptr, nullptr);
         sqlite3_busy_timeout(m_db.get(), RecordStore::BusyTimeoutMs);
@@ -312,6 +316,7 @@ private:
     }
 
     SeriesSink& m_sink;
+    const std::string_view m_relation;
     const std::size_t m_columns;
     Database m_db;
     Outcome m_outcome = Outcome::Read;
@@ -379,14 +384,14 @@ std::string BeginTogether(Part& first, Part& second)
 
 } // namespace
 
-std::string ReadSeriesPoints(sqlite3* db, std::span<const std::string_view> columns, double from,
-                             double to, SeriesSink& earlier, SeriesSink& later)
+std::string ReadSeriesPoints(const char* file, std::string_view relation,
+                             std::span<const std::string_view> columns, double from, double to,
+                             SeriesSink& earlier, SeriesSink& later)
 {
     earlier.clear();
     later.clear();
-    Part first(earlier, columns.size());
-    Part second(later, columns.size());
-    const char* file = sqlite3_db_filename(db, "main");
+    Part first(earlier, relation, columns.size());
+    Part second(later, relation, columns.size());
     std::string error;
     for (Part* part : {&first, &second}) {
         error = part->open(file);
@@ -396,13 +401,13 @@ std::string ReadSeriesPoints(sqlite3* db, std::span<const std::string_view> colu
     error = BeginTogether(first, second);
     if (!error.empty())
         return error;
-    const auto survey = SurveyRange(first.connection(), from, to, error);
+    const auto survey = SurveyRange(first.connection(), relation, from, to, error);
     if (!survey)
         return error;
-    ReadBoth(CollectingPlan(*survey, columns, from, to), first, second);
+    ReadBoth(CollectingPlan(*survey, relation, columns, from, to), first, second);
     auto failure = Failure(first, second);
     if (!failure && !RoseStrictly(first, second)) {
-        ReadBoth(SteppedPlan(*survey, columns, from, to), first, second);
+        ReadBoth(SteppedPlan(*survey, relation, columns, from, to), first, second);
         failure = Failure(first, second);
     }
     if (!failure)

@@ -1,13 +1,16 @@
 // The kept history: what an import keeps, what it replaces, what it refuses, how an earlier
 // version's file is taken over, and how the store's queries read it.
 #include "archive.h"
+#include "archiverebuild.h"
 #include "logimport.h"
 #include "oledate.h"
 #include "recordingmessages.h"
 #include "tempdatabase.h"
 
+#include <algorithm>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <optional>
 
 using namespace nimbra;
 using nimbra::test::TempDatabase;
@@ -255,6 +258,87 @@ TEST_F(ArchiveTest, AnEarlierVersionsHistoryIsTakenOverInOneTransaction)
     ASSERT_TRUE(again.history);
     EXPECT_EQ(again.history->added, 1);
     EXPECT_EQ(kept().size(), 3u);
+}
+
+// The version before files remembered their date order, with one reading of each kind.
+constexpr auto Version2Schema = R"sql(
+CREATE TABLE Files (Id INTEGER PRIMARY KEY, Name TEXT NOT NULL, FirstLine INTEGER,
+    Indoor INTEGER NOT NULL, UnitLabel TEXT NOT NULL DEFAULT '', Rows INTEGER NOT NULL DEFAULT 0);
+CREATE UNIQUE INDEX FileIdentity ON Files (Name, Indoor, FirstLine);
+CREATE TABLE Readings (File INTEGER NOT NULL REFERENCES Files (Id), Line INTEGER NOT NULL,
+    Indoor INTEGER NOT NULL, Time REAL NOT NULL, Temperature REAL, Humidity INTEGER,
+    Dewpoint REAL, Heatindex REAL, Fahrenheit INTEGER NOT NULL, PRIMARY KEY (File, Line))
+    WITHOUT ROWID;
+CREATE INDEX ReadingsByTime ON Readings (Indoor, Time);
+CREATE VIEW Records AS SELECT Time, Temperature, Humidity, Dewpoint, Heatindex, Time AS rowid
+    FROM Readings WHERE Indoor = 0;
+INSERT INTO Files VALUES (1, 'A.csv', 7, 0, '(°C)', 1), (2, 'IN_A.csv', 8, 1, '(°F)', 1);
+INSERT INTO Readings VALUES (1, 2, 0, 46365.0, 20, 50, 1, 2, 0), (2, 2, 1, 46365.0, 70.7, 40,
+    65535, 65535, 1);
+PRAGMA user_version = 2;
+)sql";
+
+TEST_F(ArchiveTest, AHistoryWithoutDateOrdersIsTakenOverInOneTransaction)
+{
+    std::ofstream(archivePath()).close();
+    ASSERT_EQ(TempDatabase::Exec(archivePath(),
+                                 std::string(Version2Schema) + "CREATE TABLE IndoorRecords (x);"),
+              "");
+    EXPECT_THROW(Archive{archivePath()}, StoreError);
+    EXPECT_EQ(TempDatabase::Query(archivePath(), "PRAGMA user_version"),
+              std::vector<std::string>{"2"});
+    EXPECT_EQ(TempDatabase::Query(archivePath(), "SELECT count(*) FROM pragma_table_info('Files') "
+                                                 "WHERE name = 'DateOrder'"),
+              std::vector<std::string>{"0"});
+    ASSERT_EQ(TempDatabase::Exec(archivePath(), "DROP TABLE IndoorRecords;"), "");
+
+    Archive history(archivePath());
+    EXPECT_EQ(history.Stats().rows, 2);
+    // Both kinds in the unit of the latest outdoor reading: 70.7 °F is 21.5 °C.
+    EXPECT_EQ(TempDatabase::Query(archivePath(), "SELECT Temperature FROM IndoorRecords"),
+              std::vector<std::string>{"21.5"});
+    EXPECT_EQ(TempDatabase::Query(archivePath(), "SELECT Temperature FROM Records"),
+              std::vector<std::string>{"20.0"});
+}
+
+// A rebuild reads each local copy's stamps in the order its import read them; a copy the
+// history never kept, in the rebuild's own.
+TEST_F(ArchiveTest, ARebuildKeepsEachFilesReadingsOnTheirDays)
+{
+    const std::string dayFirst = Header + Lines(0, 2, true); // 09-12-2026
+    const struct
+    {
+        const char* file;
+        std::optional<DateOrder> imported;
+        int month;
+        int day;
+    } cases[] = {{"A.csv", DateOrder::DayMonthYear, 12, 9},
+                 {"B.csv", DateOrder::MonthDayYear, 9, 12},
+                 {"C.csv", std::nullopt, 9, 12}};
+    for (const auto& copy : cases) {
+        if (copy.imported)
+            import(copy.file, dayFirst, *copy.imported);
+        else
+            std::ofstream(m_store.folder() / "card" / copy.file, std::ios::binary) << dayFirst;
+    }
+    // A wrong second import is mended by a right third one, and remembered as such.
+    import("A.csv", dayFirst, DateOrder::MonthDayYear);
+    import("A.csv", dayFirst, DateOrder::DayMonthYear);
+
+    const RebuildResult rebuilt = RebuildArchive(m_store.folder() / "card", archivePath(),
+                                                 DateOrder::MonthDayYear, [](auto&&...) {});
+    EXPECT_EQ(rebuilt.files, 3u);
+    EXPECT_EQ(rebuilt.readings, 6);
+    std::vector<std::pair<int, int>> days;
+    for (const KeptReading& reading : kept()) {
+        const DateTimeParts parts = FromOleDate(reading.row.Time);
+        days.emplace_back(parts.month, parts.day);
+    }
+    std::vector<std::pair<int, int>> expected;
+    for (const auto& copy : cases)
+        expected.insert(expected.end(), 2, {copy.month, copy.day});
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(days, expected);
 }
 
 TEST_F(ArchiveTest, ForgetDropsOneFilesReadings)

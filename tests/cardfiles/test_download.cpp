@@ -46,7 +46,8 @@ TEST_F(DownloadTest, FileIsFetchedInChunksIntoAByteIdenticalCopy)
     EXPECT_EQ(link.requestKind(), RequestKind::Idle);
 }
 
-// What a local copy already holds decides where the transfer starts and how it ends.
+// What a local copy already holds decides where the transfer starts and how it ends. The bar
+// counts the whole file: a resumed transfer ends at the file's size.
 TEST_F(DownloadTest, ExistingCopiesResumeOrRestart)
 {
     const std::string content = logContent(10000);
@@ -87,6 +88,8 @@ TEST_F(DownloadTest, ExistingCopiesResumeOrRestart)
         fetch("20261201.csv");
         EXPECT_EQ(chunkRequests(), c.requests);
         EXPECT_TRUE(readFile(copyOf("20261201.csv")) == c.after);
+        EXPECT_EQ(observer.top(), 10000);
+        EXPECT_EQ(observer.position(), static_cast<int>(c.after.size()));
         EXPECT_EQ(messages.texts().size() - messagesBefore, c.failure ? 1 : 0);
         if (c.failure) {
             EXPECT_EQ(messages.texts().back(), "This file errors");
@@ -181,7 +184,9 @@ TEST_F(DownloadTest, UnplugEndsTheTransferAtOnceAndAReplugResumes)
     station->unplugAtDataReport(150); // the 16th of the third chunk
     fetch("20261201.csv");
     EXPECT_EQ(chunkRequests().size(), 3u) << "no request after the unplug";
-    EXPECT_EQ(messages.texts(), QStringList{"This file errors"});
+    EXPECT_EQ(messages.texts(),
+              QStringList{"This file errors\nThe station went away during the transfer. The local "
+                          "copy is fine: plug the station in and press \"Select\" to continue."});
     const std::string partial = readFile(copyOf("20261201.csv"));
     EXPECT_TRUE(partial == content.substr(0, 8192)) << "the two complete chunks";
     ASSERT_EQ(imported().size(), 1u);

@@ -125,8 +125,8 @@ protected:
 
 // Every fault the emulator has, at chunks in the middle and at the end of a file above 1 MiB
 // (the last one short and beyond the first MiB). Faults that count reports or replies hit the
-// second chunk of the transfer, the others its first. After the failure a resume completes the
-// copy.
+// second chunk of the transfer, the others its first. The failure names the station's going
+// exactly when it vanished. After the failure a resume completes the copy.
 TEST_F(FaultCampaignTest, EveryFaultAtSeveralChunksEndsInAByteIdenticalCopy)
 {
     const Millis late = timing.fileChunk * 11 / 6;
@@ -135,6 +135,7 @@ TEST_F(FaultCampaignTest, EveryFaultAtSeveralChunksEndsInAByteIdenticalCopy)
     {
         const char* what;
         std::function<void(EmulatedStation&)> arm;
+        bool vanishes = false;
     };
     const Fault faults[] = {
         {"reports dropped", [](EmulatedStation& s) { s.dropReplies(3); }},
@@ -143,8 +144,9 @@ TEST_F(FaultCampaignTest, EveryFaultAtSeveralChunksEndsInAByteIdenticalCopy)
         {"report duplicated", [](EmulatedStation& s) { s.duplicateNextReply(); }},
         {"report garbled", [](EmulatedStation& s) { s.corruptNextReply(); }},
         {"station mute", [](EmulatedStation& s) { s.setMuted(true); }},
-        {"unplug on the request", [](EmulatedStation& s) { s.unplugOnReport(2); }},
-        {"unplug after some replies", [&](EmulatedStation& s) { s.unplugAfterReplies(second); }},
+        {"unplug on the request", [](EmulatedStation& s) { s.unplugOnReport(2); }, true},
+        {"unplug after some replies", [&](EmulatedStation& s) { s.unplugAfterReplies(second); },
+         true},
         {"unasked report",
          [](EmulatedStation& s) {
              s.sendUnasked(Payload{'{', 'z', '}'});
@@ -161,7 +163,8 @@ TEST_F(FaultCampaignTest, EveryFaultAtSeveralChunksEndsInAByteIdenticalCopy)
          [&](EmulatedStation& s) {
              s.replaceDataReport(second, Payload{'{', '@', 'x', '}'});
          }},
-        {"unplug at a data report", [&](EmulatedStation& s) { s.unplugAtDataReport(second); }},
+        {"unplug at a data report", [&](EmulatedStation& s) { s.unplugAtDataReport(second); },
+         true},
         {"chunk answered late", [&](EmulatedStation& s) { s.delayChunk(2, late); }},
         {"chunk answered slowly",
          [&](EmulatedStation& s) { s.trickleChunk(2, timing.fileChunk / 2); }},
@@ -175,6 +178,12 @@ TEST_F(FaultCampaignTest, EveryFaultAtSeveralChunksEndsInAByteIdenticalCopy)
             writeFile(copyOf("big.csv"), content.substr(0, (chunk - 1) * Chunk));
             fault.arm(*station);
             const bool whole = fetchWholeOrTold(content);
+            if (!whole) {
+                EXPECT_EQ(messages.texts().back(), fault.vanishes
+                                                       ? texts.Text(TextId::FileErrors) + u'\n' +
+                                                             texts.Text(TextId::StationWentAway)
+                                                       : texts.Text(TextId::FileErrors));
+            }
             station->clearFaults();
             station->setScreenBusy(false);
             replugIfGone();

@@ -27,6 +27,14 @@ QVector<QCPGraphData> TenMinuteReadings()
     return day.take(0);
 }
 
+// Lays the chart out at that width, as a shown window is.
+void ShowAtWidth(CTchart1& chart, int width)
+{
+    chart.resize(width, 400);
+    chart.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&chart));
+}
+
 } // namespace
 
 class TestTChart1 : public QObject
@@ -35,6 +43,7 @@ class TestTChart1 : public QObject
 private slots:
     void timeAxisShowsWallClockAcrossDaylightSaving_data();
     void timeAxisShowsWallClockAcrossDaylightSaving();
+    void timeAxisLabelsNeverOverlap();
     void valueAxisFollowsTheVisibleReadings();
     void seriesOutOfUseLeaveTheLegend();
     void wheelAndDragMoveTimeOnlyUntilReset();
@@ -56,6 +65,7 @@ void TestTChart1::timeAxisShowsWallClockAcrossDaylightSaving()
     QFETCH(int, month);
     QFETCH(int, day);
     CTchart1 chart;
+    ShowAtWidth(chart, 1280); // room for a label each half hour
     chart.SetTimeRange(Ole(2026, month, day, 1), Ole(2026, month, day, 4));
     chart.replot();
     // Ticks every half hour from 01:00 on, each labelled with its own wall-clock time.
@@ -65,6 +75,37 @@ void TestTChart1::timeAxisShowsWallClockAcrossDaylightSaving()
     for (int i = 0; i < labels.size(); ++i)
         QCOMPARE(labels[i],
                  first.addSecs(i * 1800).toString(QStringLiteral("yyyy-MM-dd hh:mm:ss")));
+}
+
+// Whatever span a zoom leaves, from seconds to decades, at the chart's least width: at least
+// two labels, each clear of the next as the axis's font measures them.
+void TestTChart1::timeAxisLabelsNeverOverlap()
+{
+    CTchart1 chart;
+    ShowAtWidth(chart, chart.minimumWidth());
+    constexpr double Minute = 1.0 / 1440.0;
+    const double start = Ole(2026, 5, 10, 8, 7);
+    for (const double span :
+         {20 * Minute / 60, 2 * Minute, 7 * Minute, 40 * Minute, 3 * 60 * Minute, 30 * 60 * Minute,
+          4.0, 10.0, 45.0, 75.0, 200.0, 400.0, 1500.0, 3650.0, 15000.0}) {
+        chart.SetTimeRange(start, start + span);
+        chart.replot();
+        const QVector<double> ticks = chart.xAxis->tickVector();
+        const QVector<QString> labels = chart.xAxis->tickVectorLabels();
+        QVERIFY2(ticks.size() >= 2, qPrintable(QString::number(span)));
+        const QFontMetrics metrics(chart.xAxis->tickLabelFont());
+        const auto extent = [&](int i) {
+            const double width =
+                metrics.boundingRect(0, 0, 0, 0, Qt::TextDontClip, labels[i]).width();
+            const double centre = chart.xAxis->coordToPixel(ticks[i]);
+            return std::pair(centre - width / 2, centre + width / 2);
+        };
+        for (int i = 1; i < ticks.size(); ++i)
+            QVERIFY2(
+                extent(i - 1).second < extent(i).first,
+                qPrintable(
+                    QStringLiteral("%1 days: %2 | %3").arg(span).arg(labels[i - 1], labels[i])));
+    }
 }
 
 void TestTChart1::valueAxisFollowsTheVisibleReadings()

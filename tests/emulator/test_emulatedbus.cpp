@@ -56,7 +56,7 @@ TEST(EmulatedBus, ListsDevicesInOrderAndOpensOnlyStations)
 TEST(EmulatedBus, SimulatedBusHasOneStationWithADemoCard)
 {
     const auto bus = makeEmulatedBus();
-    EXPECT_EQ(bus->description(), "Emulated station");
+    EXPECT_EQ(bus->stationKind(), StationKind::Emulated);
     EXPECT_EQ(paths(bus->enumerate()), std::vector<std::string>{EmulatedStationPath});
     EXPECT_GE(bus->station(EmulatedStationPath)->state().files.size(), 4u);
 }

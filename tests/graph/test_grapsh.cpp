@@ -10,9 +10,12 @@
 #include <QComboBox>
 #include <QDateEdit>
 #include <QDateTime>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimeEdit>
@@ -135,6 +138,7 @@ private slots:
     void drawsTheRangeAndView();
     void wholeLogSpansTheValidTimes();
     void failedQueriesLeaveTheChartEmpty();
+    void savePictureStartsInPicturesOrTheLastFolderUsed();
 
 private:
     Grapsh* makeDialog(const QString& database, Language language = Language::English);
@@ -340,6 +344,62 @@ void TestGrapsh::failedQueriesLeaveTheChartEmpty()
         QCOMPARE(Counts(*dialog.chart()), QVector<int>(4, 0));
         QCOMPARE(dialog.chart()->ViewEnd(), At(11, 0));
     }
+}
+
+// Save Picture asks in the user's Pictures folder (the home folder while there is none), then
+// where the last picture went, in this dialog and the next; a declined or failed save moves
+// nothing. The home is a temporary one, the file dialog a stand-in.
+void TestGrapsh::savePictureStartsInPicturesOrTheLastFolderUsed()
+{
+    const QTemporaryDir home;
+    const QByteArray realHome = qgetenv("HOME");
+    const QByteArray realConfig = qgetenv("XDG_CONFIG_HOME");
+    const auto restore = qScopeGuard([&] {
+        qputenv("HOME", realHome);
+        qputenv("XDG_CONFIG_HOME", realConfig);
+    });
+    qputenv("HOME", home.path().toLocal8Bit());
+    qputenv("XDG_CONFIG_HOME", home.filePath(QStringLiteral(".config")).toLocal8Bit());
+    const QString elsewhere = home.filePath(QStringLiteral("elsewhere"));
+    QVERIFY(QDir().mkpath(elsewhere));
+
+    const qsizetype messages = m_messages.texts().size();
+    PictureFolder folder;
+    QString answer; // what the stand-in dialog answers
+    QStringList asked;
+    const auto chooser = [&](QWidget*, const QString&, const QString& suggested) {
+        asked << suggested;
+        return answer;
+    };
+    const auto press = [&](const QString& chosen) {
+        Grapsh* dialog = makeDialog(m_outdoor);
+        dialog->SetPictureSaving(folder, chooser);
+        answer = chosen;
+        QTest::mouseClick(item<QPushButton>(dialog, Grapsh::SavePictureId), Qt::LeftButton);
+    };
+    const struct
+    {
+        const char* makesPictures; // a folder to create first, or none
+        QString chosen;
+        QString suggested;
+    } steps[] = {
+        {nullptr, QString(), home.filePath(QStringLiteral("Graph.png"))},
+        {"Pictures", QString(), home.filePath(QStringLiteral("Pictures/Graph.png"))},
+        {nullptr, elsewhere + QStringLiteral("/a.png"),
+         home.filePath(QStringLiteral("Pictures/Graph.png"))},
+        {nullptr, home.filePath(QStringLiteral("missing/b.png")),
+         elsewhere + QStringLiteral("/Graph.png")},
+        {nullptr, QString(), elsewhere + QStringLiteral("/Graph.png")},
+    };
+    for (const auto& step : steps) {
+        if (step.makesPictures)
+            QVERIFY(QDir(home.path()).mkpath(QString::fromLatin1(step.makesPictures)));
+        asked.clear();
+        press(step.chosen);
+        QCOMPARE(asked, QStringList{step.suggested});
+    }
+    QVERIFY(QFileInfo::exists(elsewhere + QStringLiteral("/a.png")));
+    QCOMPARE(m_messages.texts().mid(messages), QStringList{m_texts.Text(TextId::SaveFailed)});
 }
 
 int main(int argc, char** argv)

@@ -250,6 +250,25 @@ TEST_F(HidLinkTest, BrokenReadEndsTheWaitAndTellsTheOwner)
     EXPECT_FALSE(link.SendReport(CommandFrame(Command::Live))) << "a dead opening";
 }
 
+// A requester that failed asks whether the station went away: a silent station did not, an
+// unplugged one did from its first failed write, before any device change is told.
+TEST_F(HidLinkTest, StationGoneOnlyForAVanishedDeviceAndAtOnce)
+{
+    EXPECT_TRUE(link.stationGone()) << "never connected";
+    bus.addStation("A", silent());
+    ASSERT_TRUE(link.Connect());
+    EXPECT_TRUE(link.Exchange(CommandFrame(Command::Live), RequestKind::Live, 1s, 50ms));
+    EXPECT_FALSE(link.stationGone()) << "a silent station is still there";
+    bus.unplug("A"); // no device notification at all
+    EXPECT_FALSE(link.SendReport(CommandFrame(Command::Live)));
+    EXPECT_TRUE(link.stationGone());
+    EXPECT_TRUE(link.Connected()) << "the owner has not run its device change yet";
+    std::this_thread::sleep_for(3 * timing.readTimeout);
+    EXPECT_EQ(observer.broken.load(), 1) << "told once, whether the write or the read saw it";
+    link.OnDeviceChange(DeviceChange::Removal);
+    EXPECT_TRUE(link.stationGone());
+}
+
 TEST_F(HidLinkTest, TwoRequestersNeverCrossTheirReplies)
 {
     bus.addStation("A", pagesAnswer(5ms));

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 using namespace nimbra;
+using namespace Qt::StringLiterals;
 using nimbra::test::RecordingMessages;
 using nimbra::test::TempDatabase;
 
@@ -159,7 +160,7 @@ TEST_F(LogImportTest, AnIncompleteCopyLeavesOutItsCutLastLine)
     }
     const ImportResult partial = import("cut.csv", whole + "2026", DateOrder::YearMonthDay, false);
     EXPECT_EQ(ImportSummary(partial, QStringLiteral("cut.csv"), Language::English),
-              QStringLiteral("1 rows were imported from the incomplete copy of cut.csv."));
+              QStringLiteral("1 row was imported from the incomplete copy of cut.csv."));
     EXPECT_TRUE(m_messages.texts().isEmpty());
 }
 
@@ -299,5 +300,39 @@ TEST_F(LogImportTest, AFileWithoutReadingsEmptiesTheStoreAndSaysSo)
     }
     const ImportResult some = import("some.csv", std::string(OutdoorHeader) + "1,1,1,1,1");
     EXPECT_EQ(ImportSummary(some, QStringLiteral("some.csv"), Language::English),
-              QStringLiteral("1 lines were not kept in the history; the first is line 2."));
+              QStringLiteral("1 line was not kept in the history: line 2."));
+}
+
+// One counted thing reads in the singular, more in the plural, in both languages.
+TEST(ImportSummaryTest, CountsReadInTheSingularForOne)
+{
+    struct Case
+    {
+        std::size_t rows;
+        std::size_t notKept;
+        Language language;
+        QString said;
+    };
+    const Case cases[] = {
+        {1, 0, Language::German,
+         u"1 Zeile wurde aus der unvollständigen Kopie von a.csv importiert."_s},
+        {2, 0, Language::German,
+         u"2 Zeilen wurden aus der unvollständigen Kopie von a.csv importiert."_s},
+        {0, 1, Language::German,
+         u"0 Zeilen wurden aus der unvollständigen Kopie von a.csv importiert.\n"
+         u"1 Zeile wurde nicht in den Verlauf übernommen: Zeile 7."_s},
+        {0, 3, Language::English,
+         u"0 rows were imported from the incomplete copy of a.csv.\n"
+         u"3 lines were not kept in the history; the first is line 7."_s},
+    };
+    for (const Case& c : cases) {
+        ImportResult result;
+        result.stored = true;
+        result.complete = false;
+        result.rows = c.rows;
+        result.history = ArchiveWriteResult{};
+        result.history->notKept = c.notKept;
+        result.history->firstNotKept = 7;
+        EXPECT_EQ(ImportSummary(result, u"a.csv"_s, c.language), c.said) << c.rows << c.notKept;
+    }
 }

@@ -1,6 +1,7 @@
 #include "channelscreen.h"
 #include "uitext.h"
 
+#include <QDebug>
 #include <QFontInfo>
 #include <QFontMetrics>
 #include <QImage>
@@ -9,6 +10,7 @@
 #include <QPainter>
 #include <QTest>
 #include <map>
+#include <set>
 #include <tuple>
 
 namespace nimbra {
@@ -185,6 +187,8 @@ private slots:
     void texts();
     void boxesFollowDrawingOrderAndRectangles();
     void textsStartAtTheTopLeftInTheScreenFont();
+    void everyLineIsWholeInsideItsBox_data();
+    void everyLineIsWholeInsideItsBox();
     void backgroundFirstAndPanelsUnderTheBoxes();
     void widgetPaintsTheCurrentReadingsInOnePixmap();
 };
@@ -231,7 +235,7 @@ void ChannelScreenTest::texts()
     QCOMPARE(at(drawn, 170, 225, 270, 262), expected[5]);
     QCOMPARE(at(drawn, 170, 265, 270, 302), expected[6]);
     QCOMPARE(at(drawn, 10, 315, 110, 335), expected[7]);
-    QCOMPARE(at(drawn, 170, 370, 270, 400), expected[8]);
+    QCOMPARE(at(drawn, 170, 370, 270, 410), expected[8]);
     QCOMPARE(at(drawn, 170, 410, 270, 450), expected[9]);
     // The titles are the same in every language; CH8's temperature is valid without humidity.
     QCOMPARE(at(drawn, 320, 162, 420, 185), QStringLiteral("CH6"));
@@ -289,13 +293,58 @@ void ChannelScreenTest::textsStartAtTheTopLeftInTheScreenFont()
     for (const auto& [rect, baselines] : starts) {
         const auto [left, top, width, height] = rect;
         QCOMPARE(baselines.first(), QPointF(left, top + metrics.ascent()));
-        // The value line sits below the label and its baseline inside the box, so the digits
-        // show even in the 30-pixel humidity boxes of CH7 and CH8.
+        // The value line sits below the label and its baseline inside the box.
         if (baselines.size() > 1) {
             QCOMPARE(baselines[1].x(), qreal(left));
             QVERIFY(baselines[1].y() - baselines[0].y() >= metrics.height());
             QVERIFY(baselines[1].y() <= top + height);
         }
+    }
+}
+
+void ChannelScreenTest::everyLineIsWholeInsideItsBox_data()
+{
+    QTest::addColumn<int>("language");
+    QTest::addColumn<bool>("fahrenheit");
+    for (Language language : {Language::English, Language::German})
+        for (bool fahrenheit : {false, true})
+            QTest::newRow(qPrintable(
+                QStringLiteral("%1 %2").arg(language == Language::German ? u"German" : u"English",
+                                            fahrenheit ? u"Fahrenheit" : u"Celsius")))
+                << int(language) << fahrenheit;
+}
+
+// Nothing painted is clipped: every line's cell, as wide as the font advances over its text and
+// as high as the font's line, lies inside its box and the screen, and a box shows all its lines.
+void ChannelScreenTest::everyLineIsWholeInsideItsBox()
+{
+    QFETCH(int, language);
+    QFETCH(bool, fahrenheit);
+    LiveSnapshot wide = sampleReadings();
+    wide.m_Temperature[5] = -39.9f; // -39.8 °F
+    wide.m_Humidity[5] = 100;
+    wide.m_Humidity[6] = 100;
+
+    const QRectF screen(QPointF(0, 0), QSizeF(ScreenSize));
+    const QList<QRect> boxes = boxRects();
+    for (const LiveSnapshot& values : {sampleReadings(), wide}) {
+        RecordingDevice device;
+        paintInto(device, values, fahrenheit, labelsIn(Language(language)));
+        std::map<RectKey, std::set<qreal>> baselines;
+        for (const DrawnText& drawn : device.engine().m_texts) {
+            const QFontMetricsF metrics(drawn.font);
+            const QRectF cell(drawn.baseline.x(), drawn.baseline.y() - metrics.ascent(),
+                              metrics.horizontalAdvance(drawn.text), metrics.height());
+            const QRect box = ownerOf(drawn, boxes);
+            QString where;
+            QDebug(&where) << drawn.text << cell << box;
+            QVERIFY2(QRectF(box).contains(cell), qPrintable(where));
+            QVERIFY2(screen.contains(cell), qPrintable(where));
+            baselines[keyOf(box)].insert(drawn.baseline.y());
+        }
+        QCOMPARE(baselines.size(), size_t(32));
+        for (int n = 0; n < boxes.size(); ++n)
+            QCOMPARE(baselines[keyOf(boxes[n])].size(), size_t(n % 4 == 0 ? 1 : 2));
     }
 }
 

@@ -163,7 +163,7 @@ void DialogKeysTest::everyControlSpeaksAName()
         {Which::Alarm, Alarm::HumiLowEdit + 2, u"CH3 Low"_s, u"CH3 Niedrig"_s},
         {Which::SdCard, History::FileList, u"File Name, Size"_s, u"Dateiname, Größe"_s},
         {Which::SdCard, History::SelectButton, u"Select"_s, u"Auswählen"_s},
-        {Which::Graph, Grapsh::SourceBoxId, u"Readings from"_s, u"Messwerte aus"_s},
+        {Which::Graph, Grapsh::SourceBoxId, u"Readings drawn"_s, u"Gezeichnete Messwerte"_s},
     };
     for (const Language language : {Language::English, Language::German}) {
         Rig rig(language);

@@ -140,6 +140,8 @@ void MainWindowTest::germanTextsAndMenu()
     Rig rig(Language::German);
     rig.window.OnInitDialog();
     QCOMPARE(statusText(rig.window), QStringLiteral("Verbunden"));
+    QCOMPARE(item<QLabel>(&rig.window, CMy7100Dlg::StatusPane0)->text(),
+             QStringLiteral("Emulierte Station"));
     const QList<QMenu*> menus = rig.window.menuBar()->findChildren<QMenu*>();
     QCOMPARE(menus.size(), 1);
     QCOMPARE(menus[0]->title(), QStringLiteral("&Men\u00FC"));
@@ -277,7 +279,8 @@ void MainWindowTest::downloadResumesAfterTheStationCameBack()
     select->click();
     QTRY_VERIFY_WITH_TIMEOUT(select->isEnabled() && !rig.messages.texts().isEmpty(), 3000);
     QTRY_COMPARE_WITH_TIMEOUT(rig.messages.texts().size(), 2, 1000);
-    QCOMPARE(rig.messages.texts().at(0), QStringLiteral("This file errors"));
+    QCOMPARE(rig.messages.texts().at(0), rig.window.texts().Text(TextId::FileErrors) + u'\n' +
+                                             rig.window.texts().Text(TextId::StationWentAway));
     QVERIFY(QRegularExpression(
                 QStringLiteral(
                     "^[1-9][0-9]* rows were imported from the incomplete copy of 20261201.csv.$"))

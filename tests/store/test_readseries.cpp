@@ -156,9 +156,9 @@ void ExpectOnePassOverTimesEqualsSelections(const std::filesystem::path& db,
         SCOPED_TRACE(::testing::PrintToString(range));
         SeriesCollector earlier(view.size());
         SeriesCollector later(view.size());
-        ASSERT_EQ(
-            ReadSeriesPoints(connection.get(), view, range.first, range.second, earlier, later),
-            "");
+        ASSERT_EQ(ReadSeriesPoints(sqlite3_db_filename(connection.get(), "main"), "Records", view,
+                                   range.first, range.second, earlier, later),
+                  "");
         for (std::size_t i = 0; i < view.size(); ++i) {
             CollectedPoints read = earlier.series[i];
             read.times.insert(read.times.end(), later.series[i].times.begin(),
