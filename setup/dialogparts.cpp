@@ -37,12 +37,6 @@ WriteOutcome SaveToStation(HidLink& link, const std::atomic<int>& screenBusy,
     return outcome;
 }
 
-void NoAutoDefault(QWidget* dialog)
-{
-    for (QPushButton* button : dialog->findChildren<QPushButton*>())
-        button->setAutoDefault(false);
-}
-
 QLabel* NewLabel(QWidget* parent, int id, const QString& text)
 {
     auto* label = new QLabel(text, parent);

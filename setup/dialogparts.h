@@ -29,10 +29,6 @@ WriteOutcome SaveToStation(HidLink& link, const std::atomic<int>& screenBusy,
                            std::vector<CommandFrame> frames, const UiText& texts,
                            MessageService& messages);
 
-// A dialog's buttons never become the default by taking the focus: Enter saves only where
-// the dialog names a default button.
-void NoAutoDefault(QWidget* dialog);
-
 // A label known by its resource id; 0 for the fixed labels that no code looks up.
 QLabel* NewLabel(QWidget* parent, int id, const QString& text = {});
 
