@@ -6,6 +6,7 @@
 #include "dialogitems.h"
 #include "emulatedbus.h"
 #include "emulatorpanel.h"
+#include "exchangewait.h"
 #include "grapsh.h"
 #include "history.h"
 #include "lang.h"
@@ -109,6 +110,8 @@ QDialog* Shown(Rig& rig, Which which, std::unique_ptr<QDialog>& made)
     made = rig.open(which);
     QDialog* dialog = made ? made.get() : &rig.history;
     dialog->show();
+    // The SD-card dialog asks for its file list first; its buttons wait for the answer.
+    test::waitForExchange(dialog);
     return dialog;
 }
 

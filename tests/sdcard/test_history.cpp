@@ -151,7 +151,7 @@ void HistoryTest::enterOrDoubleClickOnAFileSelectsIt()
         rig.station->setPacing(true);
         rig.dialog.show();
         QVERIFY(QTest::qWaitForWindowExposed(&rig.dialog));
-        rig.dialog.OnInitDialog();
+        rig.open();
         auto* list = rig.at<QTableWidget>(History::FileList);
         way.choose(list, 0);
         QVERIFY2(!rig.idle(), way.name);
