@@ -1,8 +1,10 @@
 #include "grapsh.h"
 
+#include "accessiblenames.h"
 #include "archive.h"
 #include "chartpoints.h"
 #include "dialogitems.h"
+#include "keyboard.h"
 #include "messageservice.h"
 #include "oledate.h"
 #include "oletime.h"
@@ -84,7 +86,6 @@ QPushButton* Button(QWidget* parent, int id)
 {
     auto* button = new QPushButton(parent);
     SetItemId(button, id);
-    button->setAutoDefault(false);
     return button;
 }
 
@@ -140,8 +141,6 @@ void Grapsh::buildControls()
     m_ViewBox = new QComboBox(this);
     SetItemId(m_ViewBox, ViewBoxId);
     auto* select = Button(this, SelectId);
-    // Enter in a picker draws the range.
-    select->setDefault(true);
     auto* exit = Button(this, ExitId);
     auto* wholeLog = Button(this, WholeLogId);
     auto* resetView = Button(this, ResetViewId);
@@ -152,6 +151,8 @@ void Grapsh::buildControls()
     SetItemId(m_Chart, ChartId);
     startLabel->setBuddy(m_startDatePicker);
     endLabel->setBuddy(m_endDatePicker);
+    // Enter in a picker draws the range.
+    ButtonsTakeEnter(this, select);
 
     auto* range = new QGridLayout;
     range->addWidget(startLabel, 0, 0);
@@ -217,7 +218,17 @@ bool Grapsh::OnInitDialog()
     sourceBox->insertItem(IndoorArchiveSource, m_texts.Text(TextId::ArchiveIndoor));
     sourceBox->setAccessibleName(m_texts.Text(TextId::GraphSource));
     sourceBox->setToolTip(m_texts.Text(TextId::GraphSource));
+    nameControls();
     return true;
+}
+
+void Grapsh::nameControls()
+{
+    // Each range's label is the buddy of its date; its time belongs to the same label.
+    m_startTimePicker->setAccessibleName(m_texts.Text(TextId::StartTime));
+    m_endTimePicker->setAccessibleName(m_texts.Text(TextId::EndTime));
+    m_ViewBox->setAccessibleName(m_texts.Text(TextId::GraphType));
+    NameControls(this);
 }
 
 void Grapsh::UpdateData(bool fromPickers)

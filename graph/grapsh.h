@@ -73,6 +73,8 @@ private:
     void buildControls();
     // true: pickers into the four values; false: the values into the pickers.
     void UpdateData(bool fromPickers);
+    // The names a screen reader speaks; the controls without a label of their own first.
+    void nameControls();
     // The columns of Series0, Series1, ... that the view fills.
     std::span<const std::string_view> SetUpTemperatureView();
     std::span<const std::string_view> SetUpHumidityView();

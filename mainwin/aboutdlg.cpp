@@ -1,7 +1,9 @@
 #include "aboutdlg.h"
 
+#include "accessiblenames.h"
 #include "channelscreen.h"
 #include "dialogitems.h"
+#include "keyboard.h"
 
 #include <QDialogButtonBox>
 #include <QHBoxLayout>
@@ -24,6 +26,8 @@ CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent)
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok, this);
     SetItemId(buttons->button(QDialogButtonBox::Ok), OkId);
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+    ButtonsTakeEnter(this, buttons->button(QDialogButtonBox::Ok));
+    NameControls(this);
 
     auto* row = new QHBoxLayout;
     row->addWidget(icon);

@@ -12,6 +12,7 @@
 
 #include <QLabel>
 #include <QMenuBar>
+#include <QShortcut>
 #include <QStatusBar>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -127,6 +128,10 @@ void CMy7100Dlg::buildMenu()
         action->setObjectName(QString::number(AboutCommand));
         connect(action, &QAction::triggered, this, [this] { OnSysCommand(AboutCommand); });
     }
+    // Alt with the title's marked letter opens the menu by itself; F10 needs its own shortcut.
+    auto* f10 = new QShortcut(QKeySequence(Qt::Key_F10), this);
+    connect(f10, &QShortcut::activated, bar,
+            [bar, menu] { bar->setActiveAction(menu->menuAction()); });
     m_menuBar = bar;
 }
 

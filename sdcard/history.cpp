@@ -1,8 +1,10 @@
 // History: the SD-card dialog. The kept history of every import lives in archive/.
 #include "history.h"
 
+#include "accessiblenames.h"
 #include "dialogitems.h"
 #include "grapsh.h"
+#include "keyboard.h"
 #include "logimport.h"
 #include "messageservice.h"
 #include "recordstore.h"
@@ -130,6 +132,13 @@ void History::buildControls()
     connect(m_fileList, &QTableWidget::currentCellChanged, this,
             [this](int row) { selectRow(row); });
     connect(m_fileList, &QTableWidget::cellClicked, this, [this](int row) { selectRow(row); });
+    // Enter or a double-click on a file fetches it, as Select does; not while a transfer runs.
+    new RowChosen(m_fileList, [this](int row) {
+        if (!m_select->isEnabled())
+            return;
+        selectRow(row);
+        m_select->click();
+    });
 }
 
 void History::buildTopRow()
@@ -150,13 +159,12 @@ void History::buildTopRow()
     SetItemId(m_delete, DeleteButton);
     m_graph = new QPushButton(this);
     SetItemId(m_graph, GraphButton);
-    for (QPushButton* button : {m_select, m_delete, m_graph}) {
-        button->setAutoDefault(false);
+    for (QPushButton* button : {m_select, m_delete, m_graph})
         button->setMinimumWidth(unitsX(45));
-    }
     m_purge = new QPushButton(this);
     SetItemId(m_purge, PurgeButton);
     m_purge->hide();
+    ButtonsTakeEnter(this);
 
     m_progress = new QProgressBar(this);
     SetItemId(m_progress, ProgressBar);
@@ -183,8 +191,11 @@ void History::buildLists()
     styleList(m_recordList);
     m_recordList->setModel(&m_Records);
     m_recordList->horizontalHeader()->setDefaultSectionSize(unitsX(100));
-    connect(&m_Records, &QAbstractItemModel::modelReset, this,
-            [this] { m_recordList->setColumnWidth(0, unitsX(150)); });
+    // The list's name follows its headings, which name the unit of the last import.
+    connect(&m_Records, &QAbstractItemModel::modelReset, this, [this] {
+        m_recordList->setColumnWidth(0, unitsX(150));
+        NameControls(this);
+    });
 }
 
 void History::setTexts()
@@ -199,6 +210,7 @@ void History::setTexts()
     // Before the first import the columns carry their plain names: no unit is known yet.
     if (m_Records.columnCount() == 0)
         showImportedRecords();
+    NameControls(this);
 }
 
 int History::DoModal()

@@ -1,5 +1,6 @@
 #include "alarm.h"
 
+#include "accessiblenames.h"
 #include "dialogitems.h"
 #include "dialogparts.h"
 #include "messageservice.h"
@@ -40,7 +41,9 @@ QWidget* Alarm::buildGroup(Group& group, bool humidity)
     group.master = new QComboBox(box);
     SetItemId(group.master, humidity ? HumiSwitchId : TempSwitchId);
     auto* top = new QHBoxLayout;
-    top->addWidget(NewLabel(box, humidity ? HumiSwitchLabelId : TempSwitchLabelId));
+    QLabel* switchLabel = NewLabel(box, humidity ? HumiSwitchLabelId : TempSwitchLabelId);
+    switchLabel->setBuddy(group.master);
+    top->addWidget(switchLabel);
     top->addWidget(group.master);
     top->addStretch(1);
     grid->addLayout(top, 0, 0, 1, 7);
@@ -108,6 +111,7 @@ bool Alarm::OnInitDialog()
     item<QGroupBox>(this, HumiGroupId)->setTitle(m_texts.Text(TextId::HumidityAlarm));
     m_temp.master->addItems({"ON", "OFF"});
     m_humi.master->addItems({"ON", "OFF"});
+    NameControls(this);
 
     m_fahrenheit = m_link.Fahrenheit();
     m_pages = connected ? m_data.m_pages.get() : UnconnectedAlarmPages();

@@ -1,5 +1,6 @@
 #include "calib.h"
 
+#include "accessiblenames.h"
 #include "dialogitems.h"
 #include "dialogparts.h"
 #include "messageservice.h"
@@ -59,6 +60,7 @@ bool Calib::OnInitDialog()
     const QString unit = m_fahrenheit ? QStringLiteral("\u00B0F") : QStringLiteral("\u00B0C");
     for (int c = 1; c <= ChannelCount; ++c)
         item<QLabel>(this, TempUnit + c - 1)->setText(unit);
+    NameControls(this);
 
     m_OffsetPage = connected ? m_data.m_OffsetPage.get() : Page{};
     const CalibForm form = CalibFormFromPage(m_OffsetPage, m_fahrenheit);

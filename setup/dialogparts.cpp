@@ -28,12 +28,6 @@ void TellWriteOutcome(WriteOutcome outcome, const UiText& texts, MessageService&
         messages.inform(texts.Text(TextId::Unconnected));
 }
 
-void NoAutoDefault(QWidget* dialog)
-{
-    for (QPushButton* button : dialog->findChildren<QPushButton*>())
-        button->setAutoDefault(false);
-}
-
 QLabel* NewLabel(QWidget* parent, int id, const QString& text)
 {
     auto* label = new QLabel(text, parent);

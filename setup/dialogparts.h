@@ -25,10 +25,6 @@ WriteOutcome WriteToStation(HidLink& link, const std::atomic<int>& screenBusy,
 // A busy station and a write that did not go out are told to the user.
 void TellWriteOutcome(WriteOutcome outcome, const UiText& texts, MessageService& messages);
 
-// A dialog's buttons never become the default by taking the focus: Enter saves only where
-// the dialog names a default button.
-void NoAutoDefault(QWidget* dialog);
-
 // A label known by its resource id; 0 for the fixed labels that no code looks up.
 QLabel* NewLabel(QWidget* parent, int id, const QString& text = {});
 

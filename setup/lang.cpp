@@ -1,8 +1,10 @@
 #include "lang.h"
 
+#include "accessiblenames.h"
 #include "dialogitems.h"
 #include "dialogparts.h"
 #include "hidlink.h"
+#include "keyboard.h"
 #include "language.h"
 #include "messageservice.h"
 #include "templatesize.h"
@@ -38,8 +40,7 @@ Lang::Lang(HidLink& link, MessageService& messages, const UiText& texts, LangDat
     SetItemId(m_combo, LanguageList);
     label->setBuddy(m_combo);
     const SaveExitRow buttons = NewSaveExitRow(this, SaveButton, ExitButton);
-    NoAutoDefault(this);
-    buttons.save->setDefault(true);
+    ButtonsTakeEnter(this, buttons.save);
     connect(buttons.save, &QPushButton::clicked, this, [this] { OnSaveLanguage(); });
     auto* layout = new QGridLayout(this);
     layout->addWidget(label, 0, 0);
@@ -61,6 +62,7 @@ bool Lang::OnInitDialog()
     item<QLabel>(this, Label)->setText(m_texts.Text(TextId::Language));
     item<QPushButton>(this, SaveButton)->setText(m_texts.Text(TextId::Save));
     item<QPushButton>(this, ExitButton)->setText(m_texts.Text(TextId::Exit));
+    NameControls(this);
 
     m_combo->clear();
     m_combo->addItems({German, English});

@@ -1,5 +1,6 @@
 #include "setting.h"
 
+#include "accessiblenames.h"
 #include "clocksync.h"
 #include "dialogitems.h"
 #include "dialogparts.h"
@@ -71,7 +72,8 @@ void Setting::buildControls()
 
     auto* upper = new QGroupBox(this);
     auto* grid = new QGridLayout(upper);
-    const auto row = [&](int r, int column, QWidget* name, QWidget* control) {
+    const auto row = [&](int r, int column, QLabel* name, QWidget* control) {
+        name->setBuddy(control);
         grid->addWidget(name, r, column);
         grid->addWidget(control, r, column + 1);
     };
@@ -86,7 +88,9 @@ void Setting::buildControls()
     auto* minutes = new QHBoxLayout;
     minutes->addWidget(m_interval);
     minutes->addWidget(NewLabel(upper, MinuteLabelId));
-    grid->addWidget(NewLabel(upper, IntervalLabelId), 4, 0);
+    QLabel* intervalLabel = NewLabel(upper, IntervalLabelId);
+    intervalLabel->setBuddy(m_interval);
+    grid->addWidget(intervalLabel, 4, 0);
     grid->addLayout(minutes, 4, 1);
     grid->addWidget(setInterval, 4, 4);
     grid->setColumnMinimumWidth(2, 24);
@@ -146,6 +150,9 @@ bool Setting::OnInitDialog()
     for (const auto& [control, text] : Texts)
         item<QLabel>(this, control)->setText(m_texts.Text(text));
     item<QPushButton>(this, SetIntervalId)->setText(m_texts.Text(TextId::SetInterval));
+    // The areas' box has no label of its own: the channels' ticks head its column.
+    m_boxes[Area]->setAccessibleName(m_texts.Text(TextId::Area));
+    NameControls(this);
 
     m_boxes[GraphType]->addItems({m_texts.Text(TextId::Temperature), m_texts.Text(TextId::Humidity),
                                   m_texts.Text(TextId::DewPoint), m_texts.Text(TextId::HeatIndex)});

@@ -2,6 +2,7 @@
 
 #include "dialogitems.h"
 #include "dialogparts.h"
+#include "keyboard.h"
 #include "uitext.h"
 
 #include <QBoxLayout>
@@ -30,8 +31,7 @@ void SetupDialog::addSaveExitRow(QLayout* body, QList<QWidget*> order, int saveI
 
     order << m_save << m_exit;
     ChainTabOrder(order);
-    NoAutoDefault(this);
-    m_save->setDefault(true);
+    ButtonsTakeEnter(this, m_save);
     connect(m_save, &QPushButton::clicked, this, [this] { save(); });
 }
 

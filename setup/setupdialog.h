@@ -26,7 +26,7 @@ protected:
                 QWidget* parent);
 
     // Puts the Save and Exit row under body. Tab runs through order, then Save and Exit;
-    // Enter anywhere saves.
+    // Enter saves, on a focused button it presses that one.
     void addSaveExitRow(QLayout* body, QList<QWidget*> order, int saveId, int exitId);
     // The title and the buttons' texts. Without a station there is nothing to save to: Save is
     // off. Returns whether a station is connected.

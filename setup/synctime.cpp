@@ -1,7 +1,9 @@
 #include "synctime.h"
 
+#include "accessiblenames.h"
 #include "dialogitems.h"
 #include "dialogparts.h"
+#include "keyboard.h"
 #include "templatesize.h"
 
 #include <QHBoxLayout>
@@ -20,8 +22,7 @@ SyncTime::SyncTime(HidLink& link, MessageService& messages, QWidget* parent, Loc
     SetItemId(sync, SyncButton);
     auto* exit = new QPushButton(QStringLiteral("Exit"), this);
     SetItemId(exit, ExitButton);
-    NoAutoDefault(this);
-    sync->setDefault(true);
+    ButtonsTakeEnter(this, sync);
     connect(sync, &QPushButton::clicked, this, [this] { OnSyncTime(); });
     connect(exit, &QPushButton::clicked, this, &QDialog::reject);
 
@@ -30,6 +31,7 @@ SyncTime::SyncTime(HidLink& link, MessageService& messages, QWidget* parent, Loc
     layout->addWidget(sync);
     layout->addWidget(exit);
     layout->addStretch();
+    NameControls(this);
     setMinimumSize(TemplateSize(this, 171, 49).expandedTo(sizeHint()));
 }
 

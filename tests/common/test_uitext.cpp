@@ -85,13 +85,13 @@ struct MenuEntry
 };
 
 const MenuEntry MenuEntries[] = {
-    {0, u"Menu"_s, u"Menü"_s},
-    {32772, u"Setup"_s, u"Einstellungen"_s},
-    {32773, u"Alarm"_s, u"Alarm"_s},
-    {32774, u"Calibration"_s, u"Kalibrierung"_s},
-    {32775, u"SDCard File"_s, u"SD Karte Datei"_s},
-    {32776, u"Sync Time"_s, u"Synchronisationszeit"_s},
-    {32777, u"Language"_s, u"Sprache"_s},
+    {0, u"&Menu"_s, u"&Menü"_s},
+    {32772, u"&Setup"_s, u"&Einstellungen"_s},
+    {32773, u"Ala&rm"_s, u"&Alarm"_s},
+    {32774, u"&Calibration"_s, u"&Kalibrierung"_s},
+    {32775, u"S&DCard File"_s, u"SD Karte &Datei"_s},
+    {32776, u"Sync &Time"_s, u"&Synchronisationszeit"_s},
+    {32777, u"&Language"_s, u"S&prache"_s},
 };
 
 UiText Loaded(Language language)
@@ -158,13 +158,13 @@ TEST(UiText, EveryTableIdHasATextInBothLanguages)
         EXPECT_EQ(english.Text(id), StringTable(Language::English, id));
         EXPECT_EQ(german.Text(id), StringTable(Language::German, id));
     }
-    EXPECT_EQ(german.Text(TextId::AboutMenuItem), u"Über Nimbra(&A)..."_s);
+    EXPECT_EQ(german.Text(TextId::AboutMenuItem), u"&Über Nimbra..."_s);
 }
 
 TEST(StringTable, HoldsTheSystemMenuEntryOutsideTheUiTexts)
 {
-    EXPECT_EQ(StringTable(Language::English, TextId::AboutMenuItem), u"About Nimbra(&A)..."_s);
-    EXPECT_EQ(StringTable(Language::German, TextId::AboutMenuItem), u"Über Nimbra(&A)..."_s);
+    EXPECT_EQ(StringTable(Language::English, TextId::AboutMenuItem), u"&About Nimbra..."_s);
+    EXPECT_EQ(StringTable(Language::German, TextId::AboutMenuItem), u"&Über Nimbra..."_s);
     EXPECT_EQ(StringTable(Language::German, TextId::HumiOutOfValue),
               u"Luftfeuchtig außerhalb des Wertes"_s);
     EXPECT_TRUE(StringTable(Language::English, static_cast<TextId>(203)).isEmpty());

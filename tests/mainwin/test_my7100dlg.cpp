@@ -11,6 +11,7 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QSet>
 #include <QStatusBar>
 #include <QTableWidget>
 #include <QTemporaryDir>
@@ -88,6 +89,7 @@ private slots:
     void showsTheStationsReadingsWhenConnected();
     void unplugAndPlugBack();
     void germanTextsAndMenu();
+    void menuFromTheKeyboard();
     void menuCommandsWaitForTheirDialogs();
     void sdCardFilesTakeTheListWhileOpen();
     void downloadResumesAfterTheStationCameBack();
@@ -143,11 +145,11 @@ void MainWindowTest::germanTextsAndMenu()
              QStringLiteral("Emulierte Station"));
     const QList<QMenu*> menus = rig.window.menuBar()->findChildren<QMenu*>();
     QCOMPARE(menus.size(), 1);
-    QCOMPARE(menus[0]->title(), QStringLiteral("Men\u00FC"));
+    QCOMPARE(menus[0]->title(), QStringLiteral("&Men\u00FC"));
     const QStringList expected{
-        QStringLiteral("Einstellungen"),        QStringLiteral("Alarm"),
-        QStringLiteral("Kalibrierung"),         QStringLiteral("SD Karte Datei"),
-        QStringLiteral("Synchronisationszeit"), QStringLiteral("Sprache")};
+        QStringLiteral("&Einstellungen"),        QStringLiteral("&Alarm"),
+        QStringLiteral("&Kalibrierung"),         QStringLiteral("SD Karte &Datei"),
+        QStringLiteral("&Synchronisationszeit"), QStringLiteral("S&prache")};
     for (int i = 0; i < expected.size(); ++i) {
         QAction* action = menus[0]->findChild<QAction*>(QString::number(32772 + i));
         QVERIFY(action);
@@ -155,6 +157,51 @@ void MainWindowTest::germanTextsAndMenu()
     }
     rig.bus.unplug(StationPath);
     QTRY_COMPARE_WITH_TIMEOUT(statusText(rig.window), QStringLiteral("Getrennt"), 1000);
+}
+
+// F10 and Alt+M open the menu in both languages; in it every item has a letter of its own,
+// and the letter runs its item (Sync Time asks its question).
+void MainWindowTest::menuFromTheKeyboard()
+{
+    const struct
+    {
+        Language language;
+        Qt::Key syncTimeLetter;
+    } cases[] = {{Language::English, Qt::Key_T}, {Language::German, Qt::Key_S}};
+    for (const auto& c : cases) {
+        Rig rig(c.language);
+        rig.window.OnInitDialog();
+        rig.window.show();
+        rig.window.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&rig.window));
+        auto* menu = rig.window.menuBar()->findChild<QMenu*>();
+        QVERIFY(menu);
+
+        QSet<QKeySequence> letters;
+        for (const QAction* action : menu->actions()) {
+            if (action->isSeparator())
+                continue;
+            const QKeySequence letter = QKeySequence::mnemonic(action->text());
+            QVERIFY2(!letter.isEmpty(), qPrintable(action->text()));
+            QVERIFY2(!letters.contains(letter), qPrintable(action->text()));
+            letters.insert(letter);
+        }
+        QCOMPARE(letters.size(), 7);
+
+        for (const QKeyCombination opener :
+             {QKeyCombination(Qt::Key_F10), QKeyCombination(Qt::AltModifier, Qt::Key_M)}) {
+            QTest::keyClick(&rig.window, opener.key(), opener.keyboardModifiers());
+            QTRY_VERIFY2(menu->isVisible(), qPrintable(QKeySequence(opener).toString()));
+            QTest::keyClick(menu, Qt::Key_Escape);
+            QTRY_VERIFY(!menu->isVisible());
+            QTest::keyClick(rig.window.menuBar(), Qt::Key_Escape);
+        }
+        QTest::keyClick(&rig.window, Qt::Key_M, Qt::AltModifier);
+        QTRY_VERIFY(menu->isVisible());
+        QTest::keyClick(menu, c.syncTimeLetter);
+        QTRY_COMPARE(rig.messages.texts(),
+                     QStringList{rig.window.texts().Text(TextId::SyncTimeQuestion)});
+    }
 }
 
 void MainWindowTest::menuCommandsWaitForTheirDialogs()
@@ -262,7 +309,7 @@ void MainWindowTest::aboutBox()
     rig.window.OnInitDialog();
     QAction* about = rig.window.menuBar()->findChild<QAction*>(QStringLiteral("16"));
     QVERIFY(about);
-    QCOMPARE(about->text(), QStringLiteral("About Nimbra(&A)..."));
+    QCOMPARE(about->text(), QStringLiteral("&About Nimbra..."));
     QString title;
     QString line;
     QTimer::singleShot(100, [&] {

@@ -20,6 +20,7 @@
 #include <QTimer>
 #include <algorithm>
 #include <fstream>
+#include <functional>
 #include <sstream>
 #include <thread>
 
@@ -87,6 +88,7 @@ class HistoryTest : public QObject
 private slots:
     void listsTheCardWhenItOpens();
     void selectWithNothingSelected();
+    void enterOrDoubleClickOnAFileSelectsIt();
     void fetchesImportsAndListsTheRecords();
     void theRecordListShowsTheFileAsTheStationWroteIt();
     void aFailedTransferStoresWholeLinesOnlyAndSaysHowMany();
@@ -122,6 +124,57 @@ void HistoryTest::selectWithNothingSelected()
     QVERIFY(rig.idle());
 }
 
+// Enter on a file and a double-click on it fetch that file, as Select does, and nothing else:
+// not another button, not a second fetch while one runs.
+void HistoryTest::enterOrDoubleClickOnAFileSelectsIt()
+{
+    const auto enter = [](QTableWidget* list, int row) {
+        list->setFocus();
+        list->setCurrentCell(row, 0);
+        QTest::keyClick(list, Qt::Key_Return);
+    };
+    const auto doubleClick = [](QTableWidget* list, int row) {
+        const QPoint at = list->visualRect(list->model()->index(row, 0)).center();
+        // A double-click comes after the press of its first click.
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, at);
+        QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, at);
+    };
+    const struct
+    {
+        const char* name;
+        std::function<void(QTableWidget*, int)> choose;
+    } ways[] = {{"Enter", enter}, {"double-click", doubleClick}};
+    for (const auto& way : ways) {
+        Rig rig;
+        rig.router.m_RouteListToMain = false;
+        rig.router.setFileLists(nullptr, &rig.dialog.files());
+        rig.station->setPacing(true);
+        rig.dialog.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&rig.dialog));
+        rig.open();
+        auto* list = rig.at<QTableWidget>(History::FileList);
+        way.choose(list, 0);
+        QVERIFY2(!rig.idle(), way.name);
+        way.choose(list, 1);
+        QTRY_VERIFY_WITH_TIMEOUT(rig.idle(), 10000);
+
+        int chunks = 0;
+        for (const ReceivedReport& r : rig.station->received()) {
+            const auto payload = r.payload();
+            const auto command = static_cast<Command>(payload[1]);
+            QVERIFY2(command == Command::FileList || command == Command::FileChunk, way.name);
+            const std::string bytes(payload.begin(), payload.end());
+            if (command == Command::FileChunk) {
+                ++chunks;
+                QVERIFY2(bytes.find("20261201.csv") != std::string::npos, way.name);
+                QVERIFY2(bytes.find("IN2026") == std::string::npos, way.name);
+            }
+        }
+        QVERIFY2(chunks > 0, way.name);
+        QVERIFY2(rig.messages.texts().isEmpty(), way.name);
+    }
+}
+
 void HistoryTest::fetchesImportsAndListsTheRecords()
 {
     Rig rig;
@@ -149,6 +202,9 @@ void HistoryTest::fetchesImportsAndListsTheRecords()
     QCOMPARE(records->rowCount(), 300);
     QCOMPARE(records->columnCount(), 5);
     QCOMPARE(records->headerData(1, Qt::Horizontal).toString(), QStringLiteral("Temperature(°C)"));
+    QVERIFY(rig.at<QTableView>(History::RecordList)
+                ->accessibleName()
+                .startsWith(QStringLiteral("Time, Temperature(°C), ")));
     QCOMPARE(records->index(1, 0).data().toString(), QStringLiteral("2026-12-01 0:05:00"));
     QCOMPARE(rig.dialog.unitLabel(), QStringLiteral("(°C)"));
     QCOMPARE(rig.database.rows().size(), std::size_t(300));
