@@ -163,10 +163,18 @@ private:
 
 template <typename Show> void CMy7100Dlg::RunMenuDialog(Show show)
 {
-    m_Poll.m_PollEvent.waitFor(m_link.timing().dialogOpenWait);
-    m_Poll.m_DialogOpen = true;
-    show();
-    m_Poll.m_DialogOpen = false;
+    // The poll cycle under way ends first; a slow or silent station can hold it for seconds, so
+    // the wait is the worker's, and the dialog opens once it is over.
+    m_exchange.run(
+        [this] {
+            m_Poll.m_PollEvent.waitFor(m_link.timing().dialogOpenWait);
+            m_Poll.m_DialogOpen = true;
+            return true;
+        },
+        [this, show = std::move(show)](bool) mutable {
+            show();
+            m_Poll.m_DialogOpen = false;
+        });
 }
 
 } // namespace nimbra

@@ -233,14 +233,22 @@ void MainWindowTest::sdCardFilesTakeTheListWhileOpen()
 
     bool routedToDialog = true;
     int dialogRows = 0;
-    QTimer::singleShot(100, [&] {
+    // Looked at once the dialog is open and its own file list has come.
+    QTimer look;
+    QObject::connect(&look, &QTimer::timeout, [&] {
+        History& history = rig.window.history();
+        if (!history.isVisible() || test::exchangeRunning(&history))
+            return;
+        look.stop();
         routedToDialog = !rig.router.m_RouteListToMain.load();
-        dialogRows = rig.window.history().files().FileCount();
-        rig.window.history().reject();
+        dialogRows = history.files().FileCount();
+        history.reject();
     });
+    look.start(10);
     rig.window.menuBar()
         ->findChild<QAction*>(QString::number(CMy7100Dlg::SdCardCommand))
         ->trigger();
+    QVERIFY(test::waitForExchange(&rig.window));
     QVERIFY(routedToDialog);
     QCOMPARE(dialogRows, 2);
     QVERIFY(rig.router.m_RouteListToMain.load());
@@ -340,6 +348,7 @@ void MainWindowTest::noCycleWhileADialogIsOpen()
         QTest::qWait(static_cast<int>(rig.timing.pollPass.count()) * 60);
         after = rig.station->received().size();
     });
+    QVERIFY(test::waitForExchange(&rig.window));
     QCOMPARE(after, before);
     QVERIFY2(counter.paints >= 10, qPrintable(QString::number(counter.paints)));
     QVERIFY(!rig.window.poll().m_DialogOpen.load());

@@ -53,17 +53,23 @@ struct WindowRig
         }
         bool seen = false;
         bool accepted = false;
-        QTimer::singleShot(0, [&] {
+        QTimer look;
+        QObject::connect(&look, &QTimer::timeout, [&] {
             auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
-            if (!dialog)
+            if (!dialog || dialog == &window)
                 return;
+            look.stop();
             seen = true;
             act(dialog);
             accepted = dialog->result() == QDialog::Accepted;
             if (dialog->isVisible())
                 dialog->reject();
         });
+        look.start(5);
         window.menuBar()->findChild<QAction*>(QString::number(command))->trigger();
+        // The dialog opens once the poll cycle under way has ended.
+        if (!waitForExchange(&window))
+            qFatal("the menu dialog never opened");
         return {seen, accepted};
     }
 

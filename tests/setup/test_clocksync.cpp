@@ -155,6 +155,7 @@ void ClockSyncTest::syncTimeButtons()
             setup->reject();
         });
         rig.window.menuBar()->findChild<QAction*>(u"32772"_s)->trigger();
+        QVERIFY(waitForExchange(&rig.window));
     }
 
     QCOMPARE(rig.messages.texts(), QStringList{told});

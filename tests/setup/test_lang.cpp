@@ -1,4 +1,5 @@
 #include "dialogitems.h"
+#include "exchangewait.h"
 #include "lang.h"
 #include "language.h"
 #include "quietrig.h"
@@ -207,6 +208,7 @@ void LangTest::saveOrExit()
 
     ChooseInLanguageDialog(u"Deutsch"_s, button);
     rig.window.menuBar()->findChild<QAction*>(u"32777"_s)->trigger();
+    QVERIFY(test::waitForExchange(&rig.window));
 
     if (iniAfter.isNull())
         QVERIFY(QFileInfo(settings).isDir());
@@ -251,6 +253,7 @@ void LangTest::germanTakesOverInANewCopy()
         [&] { return StartNewCopy(lock, QStringLiteral(NIMBRA_EXE), options); });
     ChooseInLanguageDialog(u"Deutsch"_s, Lang::SaveButton);
     rig.window.menuBar()->findChild<QAction*>(u"32777"_s)->trigger();
+    QVERIFY(test::waitForExchange(&rig.window));
 
     QCOMPARE(IniLanguage(settings), u"Deutsch"_s);
     QCOMPARE(rig.station->state().language, std::uint8_t(0));
